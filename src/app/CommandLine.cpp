@@ -1,0 +1,162 @@
+#include "app/CommandLine.h"
+
+#include <QCommandLineParser>
+
+#include "reading/ReadingEngine.h"
+#include "reading/TextGrabber.h"
+#include "settings/ImeCatalog.h"
+#include "window/GetText.h"
+
+namespace kotobane {
+
+namespace {
+
+const QStringList kConsoleOptions = {
+    QStringLiteral("--read"), QStringLiteral("--list-imes"), QStringLiteral("--help"),
+    QStringLiteral("-h"),     QStringLiteral("--version"),   QStringLiteral("-v"),
+};
+
+constexpr int kUsageError = 2;
+
+void DefineOptions(QCommandLineParser& parser)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Shows the reading of Japanese, Chinese and Korean text selected in any application."));
+    parser.addOptions({
+        {QStringLiteral("read"),
+         QStringLiteral("Print what the popup would show for each TEXT, or for each line of "
+                        "standard input.")},
+        {QStringLiteral("ime"), QStringLiteral("Use the input method KEY (see --list-imes)."),
+         QStringLiteral("KEY")},
+        {QStringLiteral("list-imes"), QStringLiteral("List the input methods: key, TAB, text.")},
+    });
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("Phrases to read."),
+                                 QStringLiteral("[TEXT ...]"));
+}
+
+// The catalogue key that KEY names, compared without regard to case; ""
+// when there is none.
+QString CatalogKey(const ImeCatalog& catalog, const QString& key)
+{
+    for (const ImeCatalogEntry& entry : catalog) {
+        if (entry.key.compare(key, Qt::CaseInsensitive) == 0) {
+            return entry.key;
+        }
+    }
+    return QString();
+}
+
+int Read(const QCommandLineParser& parser, ConsoleEnvironment& env)
+{
+    QString layout;
+    if (parser.isSet(QStringLiteral("ime"))) {
+        ImeCatalog catalog;
+        LoadIMEList(catalog, env.ime, env.ui);
+        const QString requested = parser.value(QStringLiteral("ime"));
+        layout = CatalogKey(catalog, requested);
+        if (layout.isEmpty()) {
+            env.err << "kotobane: unknown input method \"" << requested
+                    << "\"; kotobane --list-imes shows the installed ones" << Qt::endl;
+            return kUsageError;
+        }
+    } else {
+        layout = env.storedLayout ? env.storedLayout() : QString();
+        if (layout.isEmpty()) {
+            layout = LayoutText(env.ime.GetKeyboardLayout());
+        }
+    }
+
+    CReadingEngine engine(env.ime, env.clock, env.ui);
+    engine.SelectIme(layout, 0);
+
+    QStringList texts = parser.positionalArguments();
+    if (texts.isEmpty()) {
+        texts = InputLines(env.in.readAll());
+    }
+    for (const QString& text : texts) {
+        const LookupText lookup = ComposeLookup(
+            NormaliseCapturedText(text),
+            [&](const QString& phrase) { return engine.GetReading(phrase); });
+        env.out << lookup.Display() << '\n';
+    }
+    env.out.flush();
+    return 0;
+}
+
+int ListImes(ConsoleEnvironment& env)
+{
+    ImeCatalog catalog;
+    LoadIMEList(catalog, env.ime, env.ui);
+    for (const ImeCatalogEntry& entry : catalog) {
+        env.out << entry.key << '\t' << entry.text << '\n';
+    }
+    env.out.flush();
+    return 0;
+}
+
+}  // namespace
+
+Mode ModeFor(const QStringList& arguments)
+{
+    for (const QString& argument : arguments.mid(1)) {
+        if (argument == QStringLiteral("--")) {
+            break;
+        }
+        if (kConsoleOptions.contains(argument)) {
+            return Mode::Console;
+        }
+    }
+    return Mode::Desktop;
+}
+
+QStringList InputLines(const QByteArray& data)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    while (start < data.size()) {
+        qsizetype end = data.indexOf('\n', start);
+        const bool terminated = end >= 0;
+        if (!terminated) {
+            end = data.size();
+        }
+        qsizetype stop = end;
+        if (terminated && stop > start && data[stop - 1] == '\r') {
+            --stop;
+        }
+        lines.append(QString::fromUtf8(data.constData() + start, stop - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+int RunConsoleCommand(const QStringList& arguments, ConsoleEnvironment& env)
+{
+    QCommandLineParser parser;
+    DefineOptions(parser);
+    if (!parser.parse(arguments)) {
+        env.err << "kotobane: " << parser.errorText() << "\n" << "Try kotobane --help." << Qt::endl;
+        return kUsageError;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        env.out << parser.helpText();
+        env.out.flush();
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        env.out << "kotobane " << KOTOBANE_VERSION << '\n';
+        env.out.flush();
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("list-imes"))) {
+        return ListImes(env);
+    }
+    if (parser.isSet(QStringLiteral("read"))) {
+        return Read(parser, env);
+    }
+    env.err << "kotobane: nothing to do; try kotobane --help" << Qt::endl;
+    return kUsageError;
+}
+
+}  // namespace kotobane

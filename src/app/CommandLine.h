@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QIODevice>
+#include <QStringList>
+#include <QTextStream>
+
+#include <functional>
+
+#include "platform/ImeService.h"
+#include "platform/SystemServices.h"
+
+namespace kotobane {
+
+// What main() should do with its arguments.
+enum class Mode {
+    Desktop,   // no command-line action: the tray program
+    Console,   // a command handled without a display
+};
+Mode ModeFor(const QStringList& arguments);
+
+struct ConsoleEnvironment {
+    QIODevice& in;
+    QTextStream& out;
+    QTextStream& err;
+    ImeService& ime;
+    Clock& clock;
+    MessageBoxService& ui;
+    // The keylayout of the settings, or "" when none is stored.
+    std::function<QString()> storedLayout;
+};
+
+// Runs a console command (--read, --list-imes, --help, --version) and
+// returns the exit status. Never writes the settings or the history.
+int RunConsoleCommand(const QStringList& arguments, ConsoleEnvironment& env);
+
+// Splits standard input into lines at LF, dropping a CR before it; a last
+// line without LF counts when it is not empty.
+QStringList InputLines(const QByteArray& data);
+
+}  // namespace kotobane

@@ -1,0 +1,44 @@
+#include "app/MessageBox.h"
+
+#include <QFileInfo>
+
+#include <cstring>
+
+namespace kotobane {
+
+QString SystemErrorText(quint32 code)
+{
+    // strerror_r in its GNU form may return a static string instead of
+    // filling the buffer; either way the pointer it returns is the text.
+    char buffer[256] = {};
+    const char* text = strerror_r(static_cast<int>(code), buffer, sizeof buffer);
+    return QString::fromLocal8Bit(text);
+}
+
+void ShowSystemError(MessageBoxService& ui, const QString& prefix, quint32 code)
+{
+    ui.MessageBox(prefix + SystemErrorText(code), MB_OK | MB_ICONINFORMATION);
+}
+
+unsigned EffectiveMessageBoxType(unsigned type)
+{
+    if ((type & MB_ICONMASK) != 0) {
+        return type;
+    }
+    switch (type & MB_TYPEMASK) {
+    case MB_OK:
+    case MB_OKCANCEL:
+    case MB_YESNO:
+    case MB_YESNOCANCEL:
+        return type | MB_ICONEXCLAMATION;
+    default:
+        return type;
+    }
+}
+
+QString ProgramName(const QString& executablePath)
+{
+    return QFileInfo(executablePath).completeBaseName();
+}
+
+}  // namespace kotobane

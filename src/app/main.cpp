@@ -1,0 +1,40 @@
+#include <QCoreApplication>
+#include <QFile>
+#include <QTextStream>
+
+#include <cstdio>
+
+#include "app/CommandLine.h"
+#include "platform/ConsoleServices.h"
+#include "platform/ime/LinuxImeService.h"
+
+using namespace kotobane;
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kotobane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KOTOBANE_VERSION));
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const QStringList arguments = QCoreApplication::arguments();
+
+    if (ModeFor(arguments) == Mode::Desktop) {
+        err << "kotobane: the tray program is not part of this build yet; "
+               "kotobane --read TEXT shows a reading, kotobane --help lists the commands"
+            << Qt::endl;
+        return 1;
+    }
+
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly)) {
+        err << "kotobane: cannot read standard input" << Qt::endl;
+        return 1;
+    }
+    const std::unique_ptr<LinuxImeService> ime = CreateLinuxImeService();
+    ThreadClock clock;
+    ConsoleMessageBox ui(err);
+    ConsoleEnvironment env{in, out, err, *ime, clock, ui, {}};
+    return RunConsoleCommand(arguments, env);
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+#include <optional>
+
+#include "platform/ImeService.h"
+
+namespace kotobane {
+
+// Message-box type flags (buttons in the low nibble, icon in the next).
+inline constexpr unsigned MB_OK = 0x0;
+inline constexpr unsigned MB_OKCANCEL = 0x1;
+inline constexpr unsigned MB_ABORTRETRYIGNORE = 0x2;
+inline constexpr unsigned MB_YESNOCANCEL = 0x3;
+inline constexpr unsigned MB_YESNO = 0x4;
+inline constexpr unsigned MB_RETRYCANCEL = 0x5;
+inline constexpr unsigned MB_ICONERROR = 0x10;
+inline constexpr unsigned MB_ICONQUESTION = 0x20;
+inline constexpr unsigned MB_ICONEXCLAMATION = 0x30;
+inline constexpr unsigned MB_ICONINFORMATION = 0x40;
+inline constexpr unsigned MB_ICONMASK = 0xF0;
+inline constexpr unsigned MB_TYPEMASK = 0x0F;
+
+inline constexpr int IDOK = 1;
+
+// The application's message box. Implementations show the text modally
+// (or print it, on the command line) and return the button pressed.
+class MessageBoxService {
+public:
+    virtual ~MessageBoxService() = default;
+    virtual int MessageBox(const QString& text, unsigned type) = 0;
+};
+
+// Blocking waits of the user-interface thread.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual void Sleep(int milliseconds) = 0;
+};
+
+// The clipboard as the capture needs it: opened and closed around each use.
+class ClipboardService {
+public:
+    virtual ~ClipboardService() = default;
+    virtual bool Open() = 0;
+    virtual void Close() = 0;
+    // Unicode text held by the clipboard, up to its first zero unit.
+    virtual std::optional<QString> UnicodeText() = 0;
+    // 8-bit legacy text held by the clipboard (no Unicode form offered).
+    virtual std::optional<QByteArray> AnsiText() = 0;
+    virtual bool Empty() = 0;
+    // Places a block of UTF-16 units (zero-terminated) as Unicode text.
+    virtual bool SetUnicodeText(const QByteArray& block) = 0;
+    virtual quint32 GetLastError() = 0;
+};
+
+inline constexpr quint32 KEYEVENTF_KEYUP = 2;
+
+// Synthesized keyboard input, with Windows virtual-key codes.
+class KeyboardService {
+public:
+    virtual ~KeyboardService() = default;
+    virtual void KeyEvent(quint8 virtualKey, quint8 scanCode, quint32 flags, quintptr extraInfo) = 0;
+};
+
+class WindowService {
+public:
+    virtual ~WindowService() = default;
+    virtual bool SetForegroundWindow(Hwnd window) = 0;
+};
+
+}  // namespace kotobane

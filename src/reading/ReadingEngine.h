@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+#include "platform/ImeService.h"
+#include "platform/SystemServices.h"
+
+namespace kotobane {
+
+// Turns a phrase into its reading through the chosen input method: keeps
+// that layout active on the user-interface thread, holds an input context
+// of its own and returns the first candidate of the reverse conversion.
+class CReadingEngine {
+public:
+    CReadingEngine(ImeService& ime, Clock& clock, MessageBoxService& ui);
+    virtual ~CReadingEngine();
+    Q_DISABLE_COPY_MOVE(CReadingEngine)
+
+    bool SelectIme(const QString& layoutId, Hwnd window);
+    // "" or "(" + reading + ")".
+    QString GetReading(const QString& phrase);
+    void ReleaseIme();
+
+    Himc Context() const { return m_context; }
+    const QString& LayoutId() const { return m_layoutId; }
+    Hwnd TargetWindow() const { return m_window; }
+
+    // How long a look-up waits after it had to re-select the layout.
+    static constexpr int kReselectWaitMs = 200;
+
+private:
+    QString ReadCandidateList(const unsigned char* list, std::size_t size) const;
+
+    ImeService& m_ime;
+    Clock& m_clock;
+    MessageBoxService& m_ui;
+
+    Himc m_context = 0;
+    QString m_layoutId;
+    Hwnd m_window = 0;
+};
+
+// Reads the last three characters of a layout identifier as a hexadecimal
+// locale, the way the C library's wcstol does with base 16.
+quint32 LocaleFromLayoutId(const QString& layoutId);
+
+}  // namespace kotobane

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The reading from the command line, with the real Japanese dictionary.
+set -u
+kotobane=$1
+failed=0
+passed=0
+
+check() {  # name, expected, actual
+  if [ "$2" == "$3" ]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    printf 'FAIL %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"
+  fi
+}
+
+profile=$(mktemp -d)
+trap 'rm -rf "$profile"' EXIT
+export XDG_CONFIG_HOME=$profile/config XDG_DATA_HOME=$profile/data
+
+check "default layout" "漢字の読み方 (かんじのよみかた)" "$("$kotobane" --read 漢字の読み方)"
+check "plain layout" "漢字" "$("$kotobane" --read --ime 4090409 漢字)"
+check "stdin line" "東京 特許 (とうきょう とっきょ)" \
+  "$(printf '  東京\t特許  \r\n' | "$kotobane" --read --ime E0010411)"
+long=$(printf '字%.0s' $(seq 1001))
+check "too long" "The string is more than 1000 byte." "$("$kotobane" --read "$long")"
+
+"$kotobane" --read --ime NOPE 漢字 >/dev/null 2>"$profile/err"
+check "unknown ime status" 2 $?
+check "unknown ime message" 1 "$(grep -c 'unknown input method' "$profile/err")"
+
+list=$("$kotobane" --list-imes)
+check "list ipadic" 1 "$(grep -cx $'E0010411\tMeCab IPADIC (Japanese)' <<<"$list")"
+check "list plain" 1 "$(grep -cE $'^[0-9A-F]+\t[0-9A-F]+ \\([A-Za-z_]+\\)$' <<<"$list")"
+check "no files written" "" "$(find "$profile" -mindepth 1 ! -name err)"
+
+echo "cli: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,132 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+
+#include "app/CommandLine.h"
+#include "fakes/FakeBackend.h"
+#include "fakes/FakePlatform.h"
+#include "platform/ime/LinuxImeService.h"
+
+using namespace kotobane;
+using namespace kotobane::test;
+using ::testing::ElementsAre;
+
+namespace {
+
+struct ConsoleTest : ::testing::Test {
+    Recorder log;
+    FakeClock clock{log};
+    FakeMessageBox ui{log};
+    FakeBackend* japanese = nullptr;
+    std::unique_ptr<LinuxImeService> ime;
+    QString stored;
+
+    ConsoleTest()
+    {
+        std::vector<std::unique_ptr<ReadingBackend>> backends;
+        auto b = std::make_unique<FakeBackend>(0xE0010411, QStringLiteral("Fake"));
+        japanese = b.get();
+        japanese->readings[QStringLiteral("漢字")] = QStringLiteral("かんじ");
+        japanese->readings[QStringLiteral("東京 特許")] = QStringLiteral("とうきょう とっきょ");
+        backends.push_back(std::move(b));
+        ime = std::make_unique<LinuxImeService>(std::move(backends), QLocale::c());
+    }
+
+    struct Result {
+        int status;
+        QString out;
+        QString err;
+    };
+    Result Run(QStringList args, const QByteArray& input = QByteArray())
+    {
+        args.prepend(QStringLiteral("kotobane"));
+        QByteArray inData = input;
+        QBuffer in(&inData);
+        in.open(QIODevice::ReadOnly);
+        QString out;
+        QString err;
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        ConsoleEnvironment env{in, outStream, errStream, *ime, clock, ui, [this] { return stored; }};
+        const int status = RunConsoleCommand(args, env);
+        outStream.flush();
+        errStream.flush();
+        return {status, out, err};
+    }
+};
+
+TEST_F(ConsoleTest, ReadPrintsWhatThePopupWouldShowForEachText)
+{
+    const Result r = Run({QStringLiteral("--read"), QStringLiteral("漢字"), QStringLiteral(" \t東京\t特許\r\n"),
+                          QStringLiteral("abc"), QString(1001, u'字'), QStringLiteral("\u3000")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, QStringLiteral("漢字 (かんじ)\n東京 特許 (とうきょう とっきょ)\nabc\n"
+                                    "The string is more than 1000 byte.\n\n"));
+    EXPECT_EQ(r.err, QString());
+}
+
+TEST_F(ConsoleTest, ReadTakesStandardInputLinesWithoutTexts)
+{
+    const Result r = Run({QStringLiteral("--read"), QStringLiteral("--ime"), QStringLiteral("E0010411")},
+                         QByteArray("  \xe6\x9d\xb1\xe4\xba\xac\t\xe7\x89\xb9\xe8\xa8\xb1  \r\n\xe6\xbc\xa2\xe5\xad\x97"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, QStringLiteral("東京 特許 (とうきょう とっきょ)\n漢字 (かんじ)\n"));
+}
+
+TEST_F(ConsoleTest, LayoutComesFromIme_ThenSettings_ThenTheActiveOne)
+{
+    EXPECT_EQ(Run({QStringLiteral("--read"), QStringLiteral("漢字")}).out, QStringLiteral("漢字 (かんじ)\n"));
+    EXPECT_EQ(Run({QStringLiteral("--read"), QStringLiteral("--ime"), QStringLiteral("4090409"),
+                   QStringLiteral("漢字")})
+                  .out,
+              QStringLiteral("漢字\n"));
+    EXPECT_EQ(Run({QStringLiteral("--read"), QStringLiteral("--ime"), QStringLiteral("e0010411"),
+                   QStringLiteral("漢字")})
+                  .out,
+              QStringLiteral("漢字 (かんじ)\n"));
+    stored = QStringLiteral("4090409");
+    EXPECT_EQ(Run({QStringLiteral("--read"), QStringLiteral("漢字")}).out, QStringLiteral("漢字\n"));
+}
+
+TEST_F(ConsoleTest, UnknownImeAndBadOptionsAreUsageErrors)
+{
+    Result r = Run({QStringLiteral("--read"), QStringLiteral("--ime"), QStringLiteral("E0990411"),
+                    QStringLiteral("漢字")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, QString());
+    EXPECT_THAT(r.err.toStdString(), ::testing::HasSubstr("unknown input method \"E0990411\""));
+
+    r = Run({QStringLiteral("--read"), QStringLiteral("--bogus")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_THAT(r.err.toStdString(), ::testing::HasSubstr("bogus"));
+}
+
+TEST_F(ConsoleTest, ListHelpAndVersion)
+{
+    Result r = Run({QStringLiteral("--list-imes")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, QStringLiteral("E0010411\tFake (Japanese)\n4090409\t4090409 (English)\n"));
+
+    r = Run({QStringLiteral("--help")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_THAT(r.out.toStdString(), ::testing::HasSubstr("--list-imes"));
+    r = Run({QStringLiteral("--version")});
+    EXPECT_EQ(r.out, QStringLiteral("kotobane " KOTOBANE_VERSION "\n"));
+}
+
+TEST(CommandLine, ModeAndInputLines)
+{
+    EXPECT_EQ(ModeFor({QStringLiteral("kotobane")}), Mode::Desktop);
+    EXPECT_EQ(ModeFor({QStringLiteral("kotobane"), QStringLiteral("--read")}), Mode::Console);
+    EXPECT_EQ(ModeFor({QStringLiteral("kotobane"), QStringLiteral("-h")}), Mode::Console);
+    EXPECT_EQ(ModeFor({QStringLiteral("--read")}), Mode::Desktop);  // the program's own name
+    EXPECT_EQ(ModeFor({QStringLiteral("k"), QStringLiteral("--"), QStringLiteral("--read")}), Mode::Desktop);
+
+    EXPECT_THAT(InputLines(QByteArray("a\r\nb\n\nc")), ElementsAre("a", "b", "", "c"));
+    EXPECT_THAT(InputLines(QByteArray("a\r\r\n")), ElementsAre("a\r"));
+    EXPECT_THAT(InputLines(QByteArray("x\r")), ElementsAre("x\r"));
+    EXPECT_TRUE(InputLines(QByteArray()).isEmpty());
+}
+
+}  // namespace
