@@ -29,6 +29,8 @@ void DefineOptions(QCommandLineParser& parser)
         {QStringLiteral("ime"), QStringLiteral("Use the input method KEY (see --list-imes)."),
          QStringLiteral("KEY")},
         {QStringLiteral("list-imes"), QStringLiteral("List the input methods: key, TAB, text.")},
+        {QStringLiteral("profile-dir"),
+         QStringLiteral("Keep the settings and history files in DIR."), QStringLiteral("DIR")},
     });
     parser.addHelpOption();
     parser.addVersionOption();
@@ -62,7 +64,7 @@ int Read(const QCommandLineParser& parser, ConsoleEnvironment& env)
             return kUsageError;
         }
     } else {
-        layout = env.storedLayout ? env.storedLayout() : QString();
+        layout = env.storedLayout ? env.storedLayout(parser.value(QStringLiteral("profile-dir"))) : QString();
         if (layout.isEmpty()) {
             layout = LayoutText(env.ime.GetKeyboardLayout());
         }

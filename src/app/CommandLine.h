@@ -25,8 +25,9 @@ struct ConsoleEnvironment {
     ImeService& ime;
     Clock& clock;
     MessageBoxService& ui;
-    // The keylayout of the settings, or "" when none is stored.
-    std::function<QString()> storedLayout;
+    // The keylayout stored in the settings of the profile directory (""
+    // for the usual place), or "" when none is stored.
+    std::function<QString(const QString& profileDir)> storedLayout;
 };
 
 // Runs a console command (--read, --list-imes, --help, --version) and

@@ -7,6 +7,8 @@
 #include "app/CommandLine.h"
 #include "platform/ConsoleServices.h"
 #include "platform/ime/LinuxImeService.h"
+#include "settings/IniProfile.h"
+#include "settings/ProfilePaths.h"
 
 using namespace kotobane;
 
@@ -35,6 +37,10 @@ int main(int argc, char* argv[])
     const std::unique_ptr<LinuxImeService> ime = CreateLinuxImeService();
     ThreadClock clock;
     ConsoleMessageBox ui(err);
-    ConsoleEnvironment env{in, out, err, *ime, clock, ui, {}};
+    const auto storedLayout = [](const QString& profileDir) {
+        const ProfilePaths paths = ResolveProfilePaths(QCoreApplication::applicationDirPath(), profileDir);
+        return IniProfile(paths.settingsFile).GetString(QStringLiteral("Settings"), QStringLiteral("keylayout"), QString());
+    };
+    ConsoleEnvironment env{in, out, err, *ime, clock, ui, storedLayout};
     return RunConsoleCommand(arguments, env);
 }

@@ -32,7 +32,14 @@ check "unknown ime message" 1 "$(grep -c 'unknown input method' "$profile/err")"
 list=$("$kotobane" --list-imes)
 check "list ipadic" 1 "$(grep -cx $'E0010411\tMeCab IPADIC (Japanese)' <<<"$list")"
 check "list plain" 1 "$(grep -cE $'^[0-9A-F]+\t[0-9A-F]+ \\([A-Za-z_]+\\)$' <<<"$list")"
-check "no files written" "" "$(find "$profile" -mindepth 1 ! -name err)"
+mkdir -p "$profile/d"
+printf '[Settings]\r\nkeylayout=4090409\r\n' >"$profile/d/Kotobane.ini"
+check "stored layout" "漢字" "$("$kotobane" --read --profile-dir "$profile/d" 漢字)"
+check "settings untouched" "$(printf '[Settings]\r\nkeylayout=4090409\r\n' | od -c)" "$(od -c <"$profile/d/Kotobane.ini")"
+check "no files written" "" "$(find "$profile" -mindepth 1 ! -name err ! -path "$profile/d*")"
+mkdir -p "$profile/config/kotobane"
+printf '[Settings]\nkeylayout=4090409\n' >"$profile/config/kotobane/Kotobane.ini"
+check "user settings" "漢字" "$("$kotobane" --read 漢字)"
 
 echo "cli: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

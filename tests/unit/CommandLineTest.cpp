@@ -21,6 +21,7 @@ struct ConsoleTest : ::testing::Test {
     FakeBackend* japanese = nullptr;
     std::unique_ptr<LinuxImeService> ime;
     QString stored;
+    QString storedDir;
 
     ConsoleTest()
     {
@@ -48,7 +49,7 @@ struct ConsoleTest : ::testing::Test {
         QString err;
         QTextStream outStream(&out);
         QTextStream errStream(&err);
-        ConsoleEnvironment env{in, outStream, errStream, *ime, clock, ui, [this] { return stored; }};
+        ConsoleEnvironment env{in, outStream, errStream, *ime, clock, ui, [this](const QString& dir) { return dir == storedDir ? stored : QString(); }};
         const int status = RunConsoleCommand(args, env);
         outStream.flush();
         errStream.flush();
@@ -86,7 +87,11 @@ TEST_F(ConsoleTest, LayoutComesFromIme_ThenSettings_ThenTheActiveOne)
                   .out,
               QStringLiteral("漢字 (かんじ)\n"));
     stored = QStringLiteral("4090409");
-    EXPECT_EQ(Run({QStringLiteral("--read"), QStringLiteral("漢字")}).out, QStringLiteral("漢字\n"));
+    storedDir = QStringLiteral("/p");
+    EXPECT_EQ(Run({QStringLiteral("--read"), QStringLiteral("--profile-dir"), QStringLiteral("/p"),
+                   QStringLiteral("漢字")})
+                  .out,
+              QStringLiteral("漢字\n"));
 }
 
 TEST_F(ConsoleTest, UnknownImeAndBadOptionsAreUsageErrors)

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+#include "platform/ImeService.h"
+#include "platform/SystemServices.h"
+#include "settings/ImeCatalog.h"
+#include "settings/IniProfile.h"
+#include "settings/LogFont.h"
+
+namespace kotobane {
+
+class SpeechEngine;
+
+// A colour as 0x00BBGGRR (red in the low byte).
+using Colour = quint32;
+
+struct HotKeyEntry {
+    QString name;
+    quint8 modifiers = 0;   // 1 Shift, 2 Control, 4 Alt, 8 extended key
+    quint8 virtualKey = 0;  // a Windows virtual-key code (F12 = 123)
+    quint32 command = 0;
+    bool operator==(const HotKeyEntry&) const = default;
+};
+
+inline constexpr quint32 kGetTextCommand = 1282;
+
+// The one configuration record. Field names are the settings file's keys.
+struct Settings {
+    QList<HotKeyEntry> HotKeys;
+    qint32 RoundEdit = 7;
+    qint32 RoundDialog = 9;
+    Colour Background = 0x800000;
+    Colour TextColor = 0xFFFFFF;
+    Colour BorderColor = 0x7FFFFF;
+    QString keylayout;
+    std::optional<LogFont> TextFont;
+    std::optional<LogFont> HistoryFont;
+    QDateTime DispHis;
+    qint32 Days = 1;
+    bool DispOnStart = true;
+    QDateTime Clock;
+    bool AutoDispHis = true;
+    bool HistoryDue = false;  // computed at load, never stored
+    bool EnableSpeech = true;
+    QString Voice;
+    qint32 Volume = 0;
+    qint32 Rate = -1;
+    qint32 AudioFormat = 18;
+    QString AudioOutput;
+};
+
+// What loading and saving reach besides the file.
+struct SettingsContext {
+    const IniProfile& profile;
+    ImeService& ime;
+    MessageBoxService& ui;
+    ImeCatalog& catalog;
+    SpeechEngine& speech;
+    LogFont defaultFont;  // the system's fixed-pitch font, height -15
+    QDateTime now;        // the current local time
+};
+
+void LoadSettings(Settings& settings, SettingsContext& context);
+void SaveSettings(Settings& settings, SettingsContext& context);
+
+// "%s\HotKeys\%s" of "Settings" and the entry's name.
+QString HotKeySection(const QString& name);
+
+// "1980/01/01 00:00:00"-style text: up to six numbers split at "/", " "
+// and ":" replace year, month, day, hour, minute, second of 1980-01-01.
+QDateTime ParseDateTime(const QString& text);
+// Up to three numbers split at ":" replace the time of 1990-01-01 00:00:00.
+QDateTime ParseTime(const QString& text);
+QString FormatDateTime(const QDateTime& time);  // "%Y/%m/%d %H:%M:%S"
+QString FormatTime(const QDateTime& time);      // "%H:%M:%S"
+
+// Whole calendar days from last's date to now's date, each taken at
+// midnight without daylight saving time, truncated.
+qint64 DaysBetween(const QDateTime& last, const QDateTime& now);
+
+struct WindowPlacement {
+    quint32 length = 0;
+    quint32 flags = 0;
+    quint32 showCmd = 0;
+    qint32 minX = 0, minY = 0, maxX = 0, maxY = 0;
+    qint32 left = 0, top = 0, right = 0, bottom = 0;
+    bool operator==(const WindowPlacement&) const = default;
+};
+inline constexpr quint32 kWindowPlacementLength = 44;
+
+bool ReadWindowPlacement(const IniProfile& profile, const QString& section, const QString& key,
+                         WindowPlacement& placement);
+void WriteWindowPlacement(const IniProfile& profile, const QString& section, const QString& key,
+                          const WindowPlacement& placement);
+
+Colour ComplementColour(Colour colour);
+Colour ShiftColour(Colour colour, int delta);
+
+// Replaces target's font with a copy of source's; nothing happens when
+// either object is missing or source holds no font.
+void CopyFont(std::optional<LogFont>* target, const std::optional<LogFont>* source);
+
+// Appends every maximal run without separators; a text of separators only
+// is appended whole; an empty text appends nothing.
+void SplitTokens(const QString& text, const QString& separators, QStringList& tokens);
+
+}  // namespace kotobane

@@ -1,0 +1,34 @@
+#include "speech/SpeechSettings.h"
+
+#include "settings/HexDigits.h"
+#include "settings/Settings.h"
+#include "speech/SpeechEngine.h"
+
+namespace kotobane {
+
+void ApplyStoredSpeechSettings(Settings& s, SpeechEngine& speech)
+{
+    if (!s.EnableSpeech) {
+        return;
+    }
+    if (!speech.Initialize()) {
+        s.EnableSpeech = false;
+        return;
+    }
+    if (!s.Voice.isEmpty()) {
+        speech.SelectVoiceByDescription(s.Voice);
+        speech.SetVolume(s.Volume);
+        speech.SetRate(s.Rate);
+        speech.SetFormatIndex(s.AudioFormat);
+        speech.SelectOutputByDescription(s.AudioOutput);
+        return;
+    }
+    speech.SelectVoiceByLanguage(LeadingHex(s.keylayout));
+    s.Voice = speech.CurrentVoiceDescription();
+    s.Volume = speech.GetVolume();
+    s.Rate = speech.GetRate();
+    s.AudioFormat = speech.CurrentFormatIndex();
+    s.AudioOutput = speech.CurrentOutputDescription();
+}
+
+}  // namespace kotobane
