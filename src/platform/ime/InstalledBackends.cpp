@@ -1,0 +1,17 @@
+#include "platform/ime/InstalledBackends.h"
+
+#include "platform/ime/MecabBackend.h"
+
+namespace kotobane {
+
+std::vector<std::unique_ptr<ReadingBackend>> CreateInstalledBackends()
+{
+    std::vector<std::unique_ptr<ReadingBackend>> backends;
+    for (const MecabBackend::Kind kind : {MecabBackend::Kind::Ipadic, MecabBackend::Kind::Unidic}) {
+        if (std::unique_ptr<MecabBackend> backend = MecabBackend::Open(kind))
+            backends.push_back(std::move(backend));
+    }
+    return backends;
+}
+
+}  // namespace kotobane

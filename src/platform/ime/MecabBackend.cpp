@@ -1,0 +1,379 @@
+#include "platform/ime/MecabBackend.h"
+
+#include <mecab.h>
+
+#include <QChar>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <system_error>
+#include <vector>
+
+namespace kotobane {
+
+namespace {
+
+struct KindInfo {
+    const char* dictionaryDir;
+    // 0-based index of the kana reading in a morpheme's feature CSV. For
+    // UniDic this is "kana" (the spelling-based reading, 東京 → トウキョウ),
+    // not "pron" (トーキョー).
+    int readingField;
+    Hkl handle;
+    const char* description;
+};
+
+const KindInfo& Info(MecabBackend::Kind kind)
+{
+    static constexpr KindInfo kIpadic{"/var/lib/mecab/dic/ipadic-utf8", 7, 0xE0010411u,
+                                      "MeCab IPADIC"};
+    static constexpr KindInfo kUnidic{"/var/lib/mecab/dic/unidic", 20, 0xE0020411u,
+                                      "MeCab UniDic"};
+    return kind == MecabBackend::Kind::Ipadic ? kIpadic : kUnidic;
+}
+
+constexpr bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
+constexpr bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+constexpr bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// Decodes one code point of UTF-8 at p (p < end) and advances p. MeCab
+// hands back slices of our own input and dictionary text, both valid, but
+// a malformed byte still yields U+FFFD rather than a read past end.
+char32_t DecodeUtf8(const unsigned char*& p, const unsigned char* end)
+{
+    const unsigned char lead = *p++;
+    if (lead < 0x80)
+        return lead;
+    int extra;
+    char32_t c;
+    char32_t min;
+    if ((lead & 0xE0) == 0xC0) {
+        extra = 1, c = lead & 0x1F, min = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2, c = lead & 0x0F, min = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3, c = lead & 0x07, min = 0x10000;
+    } else {
+        return 0xFFFD;
+    }
+    if (end - p < extra)
+        return 0xFFFD;
+    for (int i = 0; i < extra; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return 0xFFFD;
+        c = (c << 6) | (p[i] & 0x3F);
+    }
+    if (c < min || c > 0x10FFFF || IsSurrogate(c))
+        return 0xFFFD;
+    p += extra;
+    return c;
+}
+
+constexpr bool IsJapaneseScript(QChar::Script script)
+{
+    return script == QChar::Script_Han || script == QChar::Script_Hiragana
+           || script == QChar::Script_Katakana;
+}
+
+// A morpheme is read only when it holds Japanese script; Latin words,
+// digits, punctuation and symbols keep their spelling even where the
+// dictionary has a reading for them (Ａ → エイ).
+bool HasJapaneseScript(std::string_view text)
+{
+    auto p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto end = p + text.size();
+    while (p < end) {
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        const char32_t c = DecodeUtf8(p, end);
+        // Kana letters and the unified ideographs answer without a table
+        // look-up; nothing below U+2E80 is Han or kana.
+        if ((c >= 0x3041 && c <= 0x3096) || (c >= 0x30A1 && c <= 0x30FA)
+            || (c >= 0x4E00 && c <= 0x9FFF))
+            return true;
+        if (c >= 0x2E80 && IsJapaneseScript(QChar::script(c)))
+            return true;
+    }
+    return false;
+}
+
+constexpr char32_t ToHiragana(char32_t c)
+{
+    // ァ..ヶ and ヽヾ sit 0x60 above their hiragana; ー and the katakana
+    // without a hiragana twin stay as they are.
+    return (c >= 0x30A1 && c <= 0x30F6) || c == 0x30FD || c == 0x30FE ? c - 0x60 : c;
+}
+
+// Writes UTF-8 text as UTF-16 at out, which has room for text.size()
+// units (no code point takes more UTF-16 units than UTF-8 bytes); returns
+// the end of what was written.
+char16_t* ToUtf16(std::string_view text, bool toHiragana, char16_t* out)
+{
+    auto p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto end = p + text.size();
+    while (p < end) {
+        if (*p < 0x80) {
+            *out++ = char16_t(*p++);
+            continue;
+        }
+        char32_t c = DecodeUtf8(p, end);
+        if (toHiragana)
+            c = ToHiragana(c);
+        if (c < 0x10000) {
+            *out++ = char16_t(c);
+        } else {
+            c -= 0x10000;
+            *out++ = char16_t(0xD800 + (c >> 10));
+            *out++ = char16_t(0xDC00 + (c & 0x3FF));
+        }
+    }
+    return out;
+}
+
+void AppendUtf16(std::u16string& out, std::string_view text, bool toHiragana)
+{
+    const std::size_t old = out.size();
+    out.resize(old + text.size());
+    char16_t* const begin = out.data() + old;
+    out.resize(old + std::size_t(ToUtf16(text, toHiragana, begin) - begin));
+}
+
+// Field index of a MeCab feature string: comma-separated, where a field
+// holding a comma is quoted and a quote inside it doubled. Empty when the
+// feature has fewer fields. A quoted field is unquoted into scratch.
+std::string_view FeatureField(const char* feature, int index, std::string& scratch)
+{
+    if (feature == nullptr)
+        return {};
+    // strchr rather than a byte loop: this runs for every morpheme and the
+    // reading sits behind most of the feature.
+    const char* p = feature;
+    for (int field = 0; field < index; ++field) {
+        if (*p == '"') {
+            for (++p; *p != '\0'; ++p) {
+                if (*p == '"') {
+                    if (p[1] != '"') {
+                        ++p;
+                        break;
+                    }
+                    ++p;
+                }
+            }
+        }
+        p = std::strchr(p, ',');
+        if (p == nullptr)
+            return {};
+        ++p;
+    }
+    if (*p != '"') {
+        const char* e = std::strchr(p, ',');
+        return e == nullptr ? std::string_view(p) : std::string_view(p, std::size_t(e - p));
+    }
+    scratch.clear();
+    for (++p; *p != '\0'; ++p) {
+        if (*p == '"') {
+            if (p[1] != '"')
+                break;
+            ++p;
+        }
+        scratch.push_back(*p);
+    }
+    return scratch;
+}
+
+}  // namespace
+
+void MecabBackend::ModelDeleter::operator()(MeCab::Model* model) const { MeCab::deleteModel(model); }
+void MecabBackend::TaggerDeleter::operator()(MeCab::Tagger* tagger) const { MeCab::deleteTagger(tagger); }
+void MecabBackend::LatticeDeleter::operator()(MeCab::Lattice* lattice) const { MeCab::deleteLattice(lattice); }
+
+const char* MecabBackend::DefaultDictionaryDir(Kind kind)
+{
+    return Info(kind).dictionaryDir;
+}
+
+std::unique_ptr<MecabBackend> MecabBackend::Open(Kind kind)
+{
+    return Open(kind, DefaultDictionaryDir(kind));
+}
+
+std::unique_ptr<MecabBackend> MecabBackend::Open(Kind kind, const std::string& dictionaryDir,
+                                                 int cacheBits)
+{
+    if (cacheBits < 0 || cacheBits > 20)
+        return nullptr;
+    // Checked first so a missing dictionary is a quiet null, not a MeCab error.
+    std::error_code error;
+    const std::filesystem::path dir(dictionaryDir);
+    if (!std::filesystem::is_regular_file(dir / "sys.dic", error)
+        || !std::filesystem::is_regular_file(dir / "dicrc", error))
+        return nullptr;
+
+    // An empty resource file keeps a user's ~/.mecabrc (user dictionaries,
+    // another dicdir) from changing what the back-end reads.
+    std::vector<std::string> args{"kotobane", "--rcfile=/dev/null", "--dicdir=" + dictionaryDir};
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    std::unique_ptr<MeCab::Model, ModelDeleter> model(
+        MeCab::createModel(int(argv.size()), argv.data()));
+    if (!model)
+        return nullptr;
+    std::unique_ptr<MeCab::Tagger, TaggerDeleter> tagger(model->createTagger());
+    std::unique_ptr<MeCab::Lattice, LatticeDeleter> lattice(model->createLattice());
+    if (!tagger || !lattice)
+        return nullptr;
+    return std::unique_ptr<MecabBackend>(
+        new MecabBackend(kind, model.release(), tagger.release(), lattice.release(), cacheBits));
+}
+
+MecabBackend::MecabBackend(Kind kind, MeCab::Model* model, MeCab::Tagger* tagger,
+                           MeCab::Lattice* lattice, int cacheBits)
+    : kind_(kind),
+      readingField_(Info(kind).readingField),
+      model_(model),
+      tagger_(tagger),
+      lattice_(lattice),
+      cache_(new CachedReading[std::size_t(1) << cacheBits]),
+      cacheMask_((std::size_t(1) << cacheBits) - 1)
+{
+}
+
+MecabBackend::~MecabBackend() = default;
+
+Hkl MecabBackend::Handle() const
+{
+    return Info(kind_).handle;
+}
+
+QString MecabBackend::Description() const
+{
+    return QString::fromLatin1(Info(kind_).description);
+}
+
+QString MecabBackend::Reading(const QString& phrase)
+{
+    out_.clear();
+    const QStringView view(phrase);
+    const char16_t* units = view.utf16();
+    const qsizetype n = view.size();
+
+    // Encode to UTF-8 by hand: a lone surrogate has no UTF-8 form, so the
+    // phrase is cut there, the stretch before it read, and the unit itself
+    // copied to the reading where it stood. Three bytes per unit is enough.
+    utf8_.resize(std::size_t(n) * 3);
+    char* const begin = utf8_.data();
+    char* w = begin;
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t c = units[i];
+        if (c < 0x80) {
+            *w++ = char(c);
+        } else if (c < 0x800) {
+            *w++ = char(0xC0 | (c >> 6));
+            *w++ = char(0x80 | (c & 0x3F));
+        } else if (!IsSurrogate(c)) {
+            *w++ = char(0xE0 | (c >> 12));
+            *w++ = char(0x80 | ((c >> 6) & 0x3F));
+            *w++ = char(0x80 | (c & 0x3F));
+        } else if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(units[i + 1])) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (char32_t(units[++i]) - 0xDC00);
+            *w++ = char(0xF0 | (c >> 18));
+            *w++ = char(0x80 | ((c >> 12) & 0x3F));
+            *w++ = char(0x80 | ((c >> 6) & 0x3F));
+            *w++ = char(0x80 | (c & 0x3F));
+        } else {
+            if (!ReadStretch(begin, std::size_t(w - begin)))
+                return {};
+            out_.push_back(char16_t(c));
+            w = begin;
+        }
+    }
+    if (!ReadStretch(begin, std::size_t(w - begin)))
+        return {};
+    return QString::fromUtf16(out_.data(), qsizetype(out_.size()));
+}
+
+bool MecabBackend::ReadStretch(const char* text, std::size_t len)
+{
+    if (len == 0)
+        return true;
+    lattice_->set_sentence(text, len);
+    if (!tagger_->parse(lattice_.get()))
+        return false;
+
+    // MeCab skips white space before a morpheme (the node's rlength - length
+    // bytes before its surface) and after the last one; copying whatever
+    // lies between surfaces keeps it as it stood.
+    const char* const end = text + len;
+    const char* cursor = text;
+    for (const MeCab::Node* node = lattice_->bos_node(); node != nullptr; node = node->next) {
+        if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE)
+            continue;
+        const char* surface = node->surface;
+        if (surface < cursor || surface > end || node->length > std::size_t(end - surface))
+            return false;
+        if (surface != cursor)
+            AppendUtf16(out_, {cursor, std::size_t(surface - cursor)}, false);
+        AppendMorpheme({surface, node->length}, node->feature);
+        cursor = surface + node->length;
+    }
+    AppendUtf16(out_, {cursor, std::size_t(end - cursor)}, false);
+    return true;
+}
+
+void MecabBackend::AppendMorpheme(std::string_view surface, const char* feature)
+{
+    if (!HasJapaneseScript(surface)) {
+        AppendUtf16(out_, surface, false);
+        return;
+    }
+    if (const CachedReading* cached = CachedReadingOf(feature)) {
+        if (cached->found)
+            out_.append(cached->units, cached->size);
+        else
+            AppendUtf16(out_, surface, true);
+        return;
+    }
+    std::string_view reading = FeatureField(feature, readingField_, unquoted_);
+    if (reading.empty() || reading == "*")
+        reading = surface;
+    AppendUtf16(out_, reading, true);
+}
+
+const MecabBackend::CachedReading* MecabBackend::CachedReadingOf(const char* feature)
+{
+    if (feature == nullptr)
+        return nullptr;
+    // Features live in the mapped dictionary as long as the model does and
+    // are never rewritten (no partial parsing here), so the address is the
+    // entry's identity.
+    const auto hash = std::uintptr_t(feature) * std::uintptr_t(0x9E3779B97F4A7C15u);
+    CachedReading& slot = cache_[(hash >> 40) & cacheMask_];
+    if (slot.feature == feature)
+        return &slot;
+
+    const std::string_view reading = FeatureField(feature, readingField_, unquoted_);
+    if (reading.empty() || reading == "*") {
+        slot.feature = feature;
+        slot.found = false;
+        return &slot;
+    }
+    // Readings too long for a slot are converted every time.
+    char16_t units[CachedReading::kCapacity * 3];
+    if (reading.size() > std::size(units))
+        return nullptr;
+    const std::size_t size = std::size_t(ToUtf16(reading, true, units) - units);
+    if (size > std::size_t(CachedReading::kCapacity))
+        return nullptr;
+    std::copy_n(units, size, slot.units);
+    slot.size = std::uint8_t(size);
+    slot.found = true;
+    slot.feature = feature;
+    return &slot;
+}
+
+}  // namespace kotobane

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/ime/ReadingBackend.h"
+
+namespace MeCab {
+class Model;
+class Tagger;
+class Lattice;
+}  // namespace MeCab
+
+namespace kotobane {
+
+// A reading back-end over libmecab and one of the Japanese dictionaries
+// Debian ships for it. The model, tagger, lattice and scratch buffers are
+// made once and reused, so one back-end must not be used by two threads at
+// the same time.
+class MecabBackend final : public ReadingBackend {
+public:
+    enum class Kind { Ipadic, Unidic };
+
+    // The back-end over the dictionary of kind where Debian installs it;
+    // null when that dictionary is not installed or does not load.
+    static std::unique_ptr<MecabBackend> Open(Kind kind);
+    // The same over the compiled dictionary in dictionaryDir, remembering
+    // the readings of up to 2^cacheBits words (0 to 20).
+    static constexpr int kDefaultCacheBits = 14;
+    static std::unique_ptr<MecabBackend> Open(Kind kind, const std::string& dictionaryDir,
+                                              int cacheBits = kDefaultCacheBits);
+
+    // Where Debian installs the compiled dictionary of kind.
+    static const char* DefaultDictionaryDir(Kind kind);
+
+    ~MecabBackend() override;
+    MecabBackend(const MecabBackend&) = delete;
+    MecabBackend& operator=(const MecabBackend&) = delete;
+
+    Hkl Handle() const override;
+    QString Description() const override;
+    // The morphemes' readings joined, in hiragana. Words without a reading
+    // and words that are not Japanese keep their spelling, white space is
+    // kept as it stood and lone surrogates are kept where they stood.
+    // Empty when MeCab fails on the phrase.
+    QString Reading(const QString& phrase) override;
+
+private:
+    struct ModelDeleter { void operator()(MeCab::Model* model) const; };
+    struct TaggerDeleter { void operator()(MeCab::Tagger* tagger) const; };
+    struct LatticeDeleter { void operator()(MeCab::Lattice* lattice) const; };
+
+    MecabBackend(Kind kind, MeCab::Model* model, MeCab::Tagger* tagger, MeCab::Lattice* lattice,
+                 int cacheBits);
+
+    // Reads len bytes of valid UTF-8 at text into out_; false when MeCab fails.
+    bool ReadStretch(const char* text, std::size_t len);
+    void AppendMorpheme(std::string_view surface, const char* feature);
+
+    // The hiragana reading of a dictionary entry, kept by the address of its
+    // feature string: the same few thousand words make up most of any text,
+    // and this spares finding and converting their reading each time.
+    struct CachedReading {
+        static constexpr int kCapacity = 14;
+        const char* feature = nullptr;
+        std::uint8_t size = 0;
+        bool found = false;  // false: the entry has no reading
+        char16_t units[kCapacity];
+    };
+    // The slot holding feature's reading, filled on a miss; null when the
+    // reading does not fit a slot.
+    const CachedReading* CachedReadingOf(const char* feature);
+
+    Kind kind_;
+    int readingField_;
+    std::unique_ptr<MeCab::Model, ModelDeleter> model_;
+    std::unique_ptr<MeCab::Tagger, TaggerDeleter> tagger_;
+    std::unique_ptr<MeCab::Lattice, LatticeDeleter> lattice_;
+    // Reused between calls so a look-up allocates only its result.
+    std::string utf8_;
+    std::u16string out_;
+    std::string unquoted_;
+    std::unique_ptr<CachedReading[]> cache_;
+    std::size_t cacheMask_;
+};
+
+}  // namespace kotobane
