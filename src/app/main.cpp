@@ -1,9 +1,11 @@
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QTextStream>
 
 #include <cstdio>
 
+#include "app/CReadingApp.h"
 #include "app/CommandLine.h"
 #include "platform/ConsoleServices.h"
 #include "platform/ime/LinuxImeService.h"
@@ -12,22 +14,52 @@
 
 using namespace kotobane;
 
+namespace {
+
+bool HasDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+           || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+QStringList RawArguments(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
+    return arguments;
+}
+
+int RunConsole(int argc, char* argv[]);
+
+}  // namespace
+
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kotobane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KOTOBANE_VERSION));
 
+    if (ModeFor(RawArguments(argc, argv)) == Mode::Console) {
+        return RunConsole(argc, argv);
+    }
+    if (!HasDisplay()) {
+        QTextStream(stderr) << "kotobane: no display to show the popup on; kotobane --read TEXT prints "
+                               "a reading without one\n";
+        return 1;
+    }
+    QApplication app(argc, argv);
+    return RunDesktop(QCoreApplication::arguments());
+}
+
+namespace {
+
+int RunConsole(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
     const QStringList arguments = QCoreApplication::arguments();
-
-    if (ModeFor(arguments) == Mode::Desktop) {
-        err << "kotobane: the tray program is not part of this build yet; "
-               "kotobane --read TEXT shows a reading, kotobane --help lists the commands"
-            << Qt::endl;
-        return 1;
-    }
 
     QFile in;
     if (!in.open(stdin, QIODevice::ReadOnly)) {
@@ -44,3 +76,5 @@ int main(int argc, char* argv[])
     ConsoleEnvironment env{in, out, err, *ime, clock, ui, storedLayout};
     return RunConsoleCommand(arguments, env);
 }
+
+}  // namespace

@@ -24,6 +24,8 @@ public:
     virtual int CurrentFormatIndex() = 0;
     virtual bool SelectOutputByDescription(const QString& description) = 0;
     virtual QString CurrentOutputDescription() = 0;
+    // Speaks text and returns when it has been spoken.
+    virtual void Speak(const QString& text) = 0;
 };
 
 // A machine without a speech service: the voice can never be created.
@@ -43,6 +45,7 @@ public:
     int CurrentFormatIndex() override { return 0; }
     bool SelectOutputByDescription(const QString&) override { return false; }
     QString CurrentOutputDescription() override { return QString(); }
+    void Speak(const QString&) override {}
 };
 
 }  // namespace kotobane

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
+#include <QApplication>
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);  // the widget tests need one
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -52,6 +52,12 @@ public:
         return false;
     }
     QString CurrentOutputDescription() override { return QStringLiteral("Null Output"); }
+    void Speak(const QString& text) override
+    {
+        m_log.Add("Speak " + Utf8(text));
+        spoken.append(text);
+    }
+    QStringList spoken;
 
 private:
     Recorder& m_log;

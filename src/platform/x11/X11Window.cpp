@@ -1,0 +1,90 @@
+#include "platform/x11/X11Window.h"
+
+#include <QGuiApplication>
+#include <QWindow>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+// X headers after Qt's: their macros clash with Qt's names.
+#include <xcb/xcb.h>
+
+namespace kotobane {
+
+namespace {
+
+xcb_connection_t* Connection()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        return nullptr;
+    }
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_atom_t Atom(xcb_connection_t* c, const char* name)
+{
+    xcb_intern_atom_reply_t* reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return atom;
+}
+
+}  // namespace
+
+bool HasX11Connection()
+{
+    return Connection() != nullptr;
+}
+
+void SetSkipTaskbar(QWindow* window)
+{
+    xcb_connection_t* c = Connection();
+    if (c == nullptr || window == nullptr) {
+        return;
+    }
+    const xcb_window_t id = xcb_window_t(window->winId());
+    const xcb_atom_t state = Atom(c, "_NET_WM_STATE");
+    const xcb_atom_t wanted[] = {Atom(c, "_NET_WM_STATE_SKIP_TASKBAR"), Atom(c, "_NET_WM_STATE_SKIP_PAGER")};
+
+    if (window->isVisible()) {
+        // A mapped window asks the window manager.
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = id;
+        event.type = state;
+        event.data.data32[0] = 1;  // add
+        event.data.data32[1] = wanted[0];
+        event.data.data32[2] = wanted[1];
+        event.data.data32[3] = 1;  // from an application
+        xcb_send_event(c, 0, screen->root,
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&event));
+    } else {
+        // An unmapped window carries the state in its property; the atoms
+        // Qt puts there itself (above, modal …) are kept.
+        std::vector<xcb_atom_t> atoms;
+        xcb_get_property_reply_t* reply =
+            xcb_get_property_reply(c, xcb_get_property(c, 0, id, state, XCB_ATOM_ATOM, 0, 64), nullptr);
+        if (reply != nullptr && reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
+            const auto* data = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+            atoms.assign(data, data + xcb_get_property_value_length(reply) / 4);
+        }
+        std::free(reply);
+        for (const xcb_atom_t atom : wanted) {
+            if (std::find(atoms.begin(), atoms.end(), atom) == atoms.end()) {
+                atoms.push_back(atom);
+            }
+        }
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, uint32_t(atoms.size()),
+                            atoms.data());
+    }
+    xcb_flush(c);
+}
+
+}  // namespace kotobane

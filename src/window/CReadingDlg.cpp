@@ -1,0 +1,415 @@
+#include "window/CReadingDlg.h"
+
+#include <QApplication>
+#include <QBitmap>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+#include "platform/x11/X11Window.h"
+#include "settings/FontMapping.h"
+#include "window/Colours.h"
+#include "window/DialogUnits.h"
+
+namespace kotobane {
+
+namespace {
+
+const QString kPlacementKey = QStringLiteral("DlgReading");
+const QString kSettingsSection = QStringLiteral("Settings");
+
+constexpr quint32 SW_SHOWNORMAL = 1;
+constexpr quint32 SW_SHOWMINIMIZED = 2;
+constexpr quint32 SW_SHOWMAXIMIZED = 3;
+constexpr quint32 WPF_RESTORETOMAXIMIZED = 2;
+
+// The system-menu entry that opens the About box.
+const QString kAboutMenuText = QStringLiteral("Kotobane のﾊﾞｰｼﾞｮﾝ情報(&A)...");
+
+QIcon Icon(const QString& id)
+{
+    return QIcon(QStringLiteral(":/icons/%1.svg").arg(id));
+}
+
+}  // namespace
+
+CReadingDlg::CReadingDlg(ReadingWindowServices services)
+    : CResizeDlg(nullptr),
+      m_services(services),
+      m_text(new QPlainTextEdit(this)),
+      m_lookUp(new QPushButton(this)),
+      m_speak(new QPushButton(this)),
+      m_hide(new QPushButton(this)),
+      m_menu(new QPushButton(this)),
+      m_engine(services.ime, services.clock, services.ui)
+{
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setWindowIcon(Icon(QStringLiteral("128")));
+
+    // Template 102, in dialog units.
+    resize(DialogToPixels(QRect(0, 0, 112, 13)).size());
+    m_text->setGeometry(DialogToPixels(QRect(0, 0, 68, 13)));
+    m_lookUp->setGeometry(DialogToPixels(QRect(69, 0, 13, 13)));
+    m_speak->setGeometry(DialogToPixels(QRect(83, 0, 13, 13)));
+    m_hide->setGeometry(DialogToPixels(QRect(97, 0, 7, 6)));
+    m_menu->setGeometry(DialogToPixels(QRect(97, 7, 7, 6)));
+    m_text->setObjectName(QStringLiteral("text"));
+    m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_text->setTabChangesFocus(true);
+
+    connect(m_hide, &QPushButton::clicked, this, [this] { ShowPopup(false); });
+    connect(m_speak, &QPushButton::clicked, this, &CReadingDlg::Speak);
+    m_timer.setInterval(1000);
+    connect(&m_timer, &QTimer::timeout, this, &CReadingDlg::OnTimer);
+}
+
+CReadingDlg::~CReadingDlg()
+{
+    m_timer.stop();
+}
+
+QPushButton* CReadingDlg::Button(int id) const
+{
+    switch (id) {
+    case IDC_LOOKUP:
+        return m_lookUp;
+    case IDC_SPEAK:
+        return m_speak;
+    case IDC_HIDE:
+        return m_hide;
+    case IDC_MENU:
+        return m_menu;
+    default:
+        return nullptr;
+    }
+}
+
+void CReadingDlg::Initialise()
+{
+    Settings& s = m_services.settings;
+
+    InitResizeBase();
+    m_hide->setDefault(true);
+
+    m_font = ToQFont(*s.TextFont);
+    m_text->setFont(m_font);
+
+    SetupButton(m_lookUp, QStringLiteral("139"), QStringLiteral("Get Selected text"));
+    SetupButton(m_speak, QStringLiteral("149"), QStringLiteral("Speech the selected text"));
+    SetupButton(m_hide, QStringLiteral("138"), QStringLiteral("Hide the window"));
+    SetupButton(m_menu, QStringLiteral("140"), QStringLiteral("Menu"));
+    m_speak->setEnabled(s.EnableSpeech);
+    setFont(m_font);
+
+    m_engine.SelectIme(s.keylayout, IDC_TEXT);
+
+    AddAnchor(m_text, IDC_TEXT, Stretch, Stretch, Stretch, Stretch, NoErase, -1.0, -1.0, -1.0, -1.0);
+    for (QPushButton* button : {m_lookUp, m_speak, m_hide, m_menu}) {
+        AddAnchor(button, button == m_lookUp ? IDC_LOOKUP : button == m_speak ? IDC_SPEAK
+                                                          : button == m_hide  ? IDC_HIDE
+                                                                              : IDC_MENU,
+                  Move, Move, Keep, Keep, NoErase, -1.0, -1.0, -1.0, -1.0);
+    }
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    SetResizable(screen.width(), screen.height());
+
+    RestorePlacement();
+    setWindowTitle(QStringLiteral("IME reading"));
+    HideSizeGrip();
+    ApplyColours();
+
+    // Moves over the window and its controls make it opaque before they
+    // reach their target.
+    setMouseTracking(true);
+    for (QWidget* w : findChildren<QWidget*>()) {
+        w->setMouseTracking(true);
+        w->installEventFilter(this);
+    }
+    m_text->viewport()->setMouseTracking(true);
+    m_text->viewport()->installEventFilter(this);
+    installEventFilter(this);
+
+    m_shown = true;
+    ShowPopup(false);
+    m_timer.start();
+}
+
+void CReadingDlg::SetupButton(QPushButton* button, const QString& icon, const QString& tooltip)
+{
+    button->setIcon(Icon(icon));
+    button->setIconSize(button->size() - QSize(4, 4));
+    button->setToolTip(tooltip);
+    button->setAccessibleName(tooltip);
+    button->setFocusPolicy(Qt::TabFocus);
+}
+
+void CReadingDlg::ApplyColours()
+{
+    const Settings& s = m_services.settings;
+    QPalette window = palette();
+    window.setColor(QPalette::Window, ToQColor(s.Background));
+    setPalette(window);
+    setAutoFillBackground(false);
+
+    QPalette text = m_text->palette();
+    text.setColor(QPalette::Base, ToQColor(ShiftColour(s.Background, 70)));
+    text.setColor(QPalette::Text, ToQColor(s.TextColor));
+    m_text->setPalette(text);
+    update();
+}
+
+void CReadingDlg::RestorePlacement()
+{
+    WindowPlacement placement;
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    if (ReadWindowPlacement(m_services.profile, kSettingsSection, kPlacementKey, placement)
+        && PlacementFitsScreen(placement, screen.size())) {
+        setGeometry(placement.left, placement.top, placement.right - placement.left,
+                    placement.bottom - placement.top);
+        return;
+    }
+    move(screen.center() - rect().center());
+}
+
+void CReadingDlg::Destroy()
+{
+    m_timer.stop();
+    if (isMinimized()) {
+        return;
+    }
+    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    WindowPlacement p;
+    p.length = kWindowPlacementLength;
+    p.flags = isMaximized() ? WPF_RESTORETOMAXIMIZED : 0;
+    p.showCmd = isMaximized() ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+    p.minX = p.minY = p.maxX = p.maxY = -1;
+    p.left = normal.left();
+    p.top = normal.top();
+    p.right = normal.left() + normal.width();
+    p.bottom = normal.top() + normal.height();
+    if (p.showCmd != SW_SHOWMINIMIZED) {
+        WriteWindowPlacement(m_services.profile, kSettingsSection, kPlacementKey, p);
+    }
+}
+
+void CReadingDlg::setVisible(bool visible)
+{
+    // The popup appears only through ShowPopup(true).
+    if (visible && !m_shown) {
+        return;
+    }
+    CResizeDlg::setVisible(visible);
+}
+
+void CReadingDlg::ShowPopup(bool show)
+{
+    if (show == m_shown) {
+        return;
+    }
+    m_shown = show;
+    if (show) {
+        winId();
+        SetSkipTaskbar(windowHandle());
+        setVisible(true);
+        raise();
+    } else {
+        setVisible(false);
+    }
+}
+
+void CReadingDlg::ShowText(const QString& text)
+{
+    m_text->setPlainText(text);
+    ShowPopup(true);
+    activateWindow();
+}
+
+void CReadingDlg::Speak()
+{
+    const Settings& s = m_services.settings;
+    if (!s.EnableSpeech || !m_services.speech.IsReady()) {
+        return;
+    }
+    const QTextCursor cursor = m_text->textCursor();
+    m_services.speech.Speak(TextToSpeak(m_text->toPlainText(), cursor.selectionStart(), cursor.selectionEnd()));
+}
+
+void CReadingDlg::ShowAbout()
+{
+    QDialog about(this);
+    about.setWindowTitle(QStringLiteral("About Kotobane"));
+    about.setFixedSize(DialogToPixels(QRect(0, 0, 235, 55)).size());
+    auto* icon = new QLabel(&about);
+    icon->setPixmap(Icon(QStringLiteral("128")).pixmap(32, 32));
+    icon->setGeometry(QRect(DialogToPixels(QRect(11, 17, 0, 0)).topLeft(), QSize(32, 32)));
+    auto* version = new QLabel(QStringLiteral("Kotobane Version 1.1.6"), &about);
+    version->setGeometry(DialogToPixels(QRect(40, 10, 119, 8)));
+    auto* ok = new QPushButton(QStringLiteral("OK"), &about);
+    ok->setGeometry(DialogToPixels(QRect(178, 7, 50, 14)));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, &about, &QDialog::accept);
+    about.exec();
+}
+
+void CReadingDlg::ShowRunning()
+{
+    m_services.ui.MessageBox(QStringLiteral("It's running!"), MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CReadingDlg::accept()
+{
+    // OK does nothing: Enter reaches the default button, which hides.
+}
+
+void CReadingDlg::reject()
+{
+    ShowPopup(false);
+}
+
+void CReadingDlg::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    ShowPopup(false);
+}
+
+void CReadingDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Alt+Space opens the window menu, as a captioned window's would.
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::AltModifier) {
+        ShowSystemMenu(mapToGlobal(QPoint(0, height())));
+        return;
+    }
+    CResizeDlg::keyPressEvent(event);
+}
+
+void CReadingDlg::ShowSystemMenu(QPoint globalPos)
+{
+    QMenu menu(this);
+    menu.addAction(kAboutMenuText, this, &CReadingDlg::ShowAbout);
+    menu.exec(globalPos);
+}
+
+void CReadingDlg::paintEvent(QPaintEvent*)
+{
+    const Settings& s = m_services.settings;
+    QPainter painter(this);
+    const QRect all = rect();
+    painter.fillRect(all, ToQColor(s.Background));
+
+    // The outline: a one-pixel pen inside the window's bounds.
+    painter.setPen(QPen(ToQColor(s.BorderColor), 1));
+    painter.setBrush(Qt::NoBrush);
+    const qreal radius = s.RoundDialog / 2.0;
+    painter.drawRoundedRect(QRectF(all).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
+
+    const QColor light = ToQColor(s.BorderColor);
+    const QColor dark = ToQColor(ShiftColour(s.BorderColor, -70));
+    for (const GripStroke& stroke : GripStrokes(all.size())) {
+        painter.setPen(QPen(stroke.dark ? dark : light, 1));
+        painter.drawLine(stroke.line);
+    }
+}
+
+void CReadingDlg::resizeEvent(QResizeEvent* event)
+{
+    CResizeDlg::resizeEvent(event);
+    UpdateMask();
+}
+
+void CReadingDlg::UpdateMask()
+{
+    const int round = m_services.settings.RoundDialog;
+    if (round <= 0) {
+        clearMask();
+        return;
+    }
+    QBitmap mask(size());
+    mask.fill(Qt::color0);
+    QPainter painter(&mask);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::color1);
+    painter.drawRoundedRect(QRect(QPoint(0, 0), size()), round / 2.0, round / 2.0);
+    painter.end();
+    setMask(mask);
+}
+
+HitArea CReadingDlg::HitAt(QPoint clientPos) const
+{
+    return HitTest(clientPos, rect(), m_lookUp->geometry(), m_menu->geometry());
+}
+
+void CReadingDlg::mousePressEvent(QMouseEvent* event)
+{
+    const HitArea area = HitAt(event->position().toPoint());
+    if (event->button() == Qt::RightButton && area == HitArea::Drag) {
+        ShowSystemMenu(event->globalPosition().toPoint());
+        return;
+    }
+    if (event->button() == Qt::LeftButton && windowHandle() != nullptr) {
+        if (area == HitArea::Drag) {
+            windowHandle()->startSystemMove();
+            return;
+        }
+        if (area == HitArea::Grip) {
+            windowHandle()->startSystemResize(Qt::RightEdge | Qt::BottomEdge);
+            return;
+        }
+    }
+    CResizeDlg::mousePressEvent(event);
+}
+
+void CReadingDlg::mouseMoveEvent(QMouseEvent* event)
+{
+    switch (HitAt(event->position().toPoint())) {
+    case HitArea::Drag:
+        setCursor(Qt::SizeAllCursor);
+        break;
+    case HitArea::Grip:
+        setCursor(Qt::SizeFDiagCursor);
+        break;
+    case HitArea::None:
+        unsetCursor();
+        break;
+    }
+    CResizeDlg::mouseMoveEvent(event);
+}
+
+bool CReadingDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseMove) {
+        ApplyAlpha(m_opacity.OnMouseMove());
+    }
+    return CResizeDlg::eventFilter(watched, event);
+}
+
+void CReadingDlg::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ActivationChange) {
+        ApplyAlpha(m_opacity.OnActivate(isActiveWindow()));
+    }
+    CResizeDlg::changeEvent(event);
+}
+
+void CReadingDlg::ApplyAlpha(std::optional<int> alpha)
+{
+    if (!alpha) {
+        return;
+    }
+    m_alpha = *alpha;
+    setWindowOpacity(m_alpha / 255.0);
+}
+
+void CReadingDlg::OnTimer()
+{
+    ApplyAlpha(m_opacity.OnTimer(isActiveWindow(), frameGeometry().contains(QCursor::pos())));
+}
+
+}  // namespace kotobane

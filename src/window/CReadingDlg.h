@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+
+#include "history/CResizeDlg.h"
+#include "reading/ReadingEngine.h"
+#include "settings/Settings.h"
+#include "speech/SpeechEngine.h"
+#include "window/ReadingWindowLogic.h"
+
+namespace kotobane {
+
+// Control identifiers of the popup.
+enum ReadingControl {
+    IDC_TEXT = 1014,
+    IDC_LOOKUP = 1002,
+    IDC_SPEAK = 1004,
+    IDC_HIDE = 1001,
+    IDC_MENU = 1003,
+};
+
+// What the popup needs from the rest of the program.
+struct ReadingWindowServices {
+    Settings& settings;
+    const IniProfile& profile;
+    ImeService& ime;
+    Clock& clock;
+    MessageBoxService& ui;
+    SpeechEngine& speech;
+};
+
+// The always-on-top popup that shows a phrase and its reading. It starts
+// hidden and appears only through ShowPopup(true).
+class CReadingDlg final : public CResizeDlg {
+    Q_OBJECT
+public:
+    explicit CReadingDlg(ReadingWindowServices services);
+    ~CReadingDlg() override;
+
+    // The initialisation sequence; run once before the event loop.
+    void Initialise();
+    // The destroy sequence: timer, hot key, placement.
+    void Destroy();
+
+    void ShowPopup(bool show);
+    bool Shown() const { return m_shown; }
+
+    // Puts text into the text box and shows the popup.
+    void ShowText(const QString& text);
+    void Speak();
+    void ShowAbout();
+    void ShowRunning();
+
+    // The current alpha of the window (80 or 255).
+    int Alpha() const { return m_alpha; }
+    QPlainTextEdit* TextBox() const { return m_text; }
+    QPushButton* Button(int id) const;
+    CReadingEngine& Engine() { return m_engine; }
+
+    void setVisible(bool visible) override;
+
+public Q_SLOTS:
+    void accept() override;
+    void reject() override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void SetupButton(QPushButton* button, const QString& icon, const QString& tooltip);
+    void ApplyColours();
+    void ApplyAlpha(std::optional<int> alpha);
+    void OnTimer();
+    void RestorePlacement();
+    void UpdateMask();
+    void ShowSystemMenu(QPoint globalPos);
+    HitArea HitAt(QPoint clientPos) const;
+
+    ReadingWindowServices m_services;
+    QPlainTextEdit* m_text;
+    QPushButton* m_lookUp;
+    QPushButton* m_speak;
+    QPushButton* m_hide;
+    QPushButton* m_menu;
+    CReadingEngine m_engine;
+    QFont m_font;
+    OpacityRule m_opacity;
+    int m_alpha = OpacityRule::kOpaque;
+    bool m_shown = false;
+    QTimer m_timer;
+};
+
+}  // namespace kotobane

@@ -1,0 +1,161 @@
+#include "window/ReadingWindowLogic.h"
+
+#include <cstdlib>
+
+namespace kotobane {
+
+QString TextToSpeak(const QString& text, int selectionStart, int selectionEnd)
+{
+    QString spoken = text;
+    if (selectionEnd - selectionStart > 0 && selectionStart >= 0) {
+        spoken = text.mid(selectionStart, selectionEnd - selectionStart);
+    }
+    const qsizetype paren = spoken.indexOf(u'(');
+    if (paren > 0) {
+        spoken.truncate(paren);
+    }
+    return spoken;
+}
+
+bool PlacementFitsScreen(const WindowPlacement& p, QSize screen)
+{
+    const auto inside = [&](qint32 x, qint32 y) {
+        return x >= 0 && x < screen.width() && y >= 0 && y < screen.height();
+    };
+    return inside(p.left, p.top) && inside(p.right, p.bottom);
+}
+
+std::optional<int> OpacityRule::OnActivate(bool active)
+{
+    m_opaque = active;
+    return active ? kOpaque : kTranslucent;
+}
+
+std::optional<int> OpacityRule::OnMouseMove()
+{
+    if (m_opaque) {
+        return std::nullopt;
+    }
+    m_opaque = true;
+    return kOpaque;
+}
+
+std::optional<int> OpacityRule::OnTimer(bool isForeground, bool cursorInside)
+{
+    if (!m_opaque || isForeground || cursorInside) {
+        return std::nullopt;
+    }
+    m_opaque = false;
+    return kTranslucent;
+}
+
+namespace {
+
+// Rectangles here are edge-exclusive like the window system's: right and
+// bottom are one past the last pixel.
+struct Box {
+    int left, top, right, bottom;
+    bool Contains(QPoint p) const { return left <= p.x() && p.x() < right && top <= p.y() && p.y() < bottom; }
+    QRect ToQRect() const { return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)); }
+};
+
+Box FromQRect(QRect r)
+{
+    return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+
+Box AreaA(const Box& c, const Box& menu)
+{
+    return {menu.right + 2, c.top, c.right, c.bottom - 12};
+}
+
+Box AreaB(const Box& c, const Box& look, const Box& menu)
+{
+    if (!(look.bottom < c.bottom - 2)) {
+        return {0, 0, 0, 0};
+    }
+    return {look.left, look.bottom + 2, menu.right + 2, c.bottom};
+}
+
+Box AreaG(const Box& c)
+{
+    return {c.right - 11, c.bottom - 11, c.right, c.bottom};
+}
+
+}  // namespace
+
+QRect DragAreaA(QRect client, QRect menuButton)
+{
+    return AreaA(FromQRect(client), FromQRect(menuButton)).ToQRect();
+}
+
+QRect DragAreaB(QRect client, QRect lookUpButton, QRect menuButton)
+{
+    return AreaB(FromQRect(client), FromQRect(lookUpButton), FromQRect(menuButton)).ToQRect();
+}
+
+QRect GripArea(QRect client)
+{
+    return AreaG(FromQRect(client)).ToQRect();
+}
+
+HitArea HitTest(QPoint point, QRect client, QRect lookUpButton, QRect menuButton)
+{
+    const Box c = FromQRect(client);
+    const Box look = FromQRect(lookUpButton);
+    const Box menu = FromQRect(menuButton);
+    if (AreaA(c, menu).Contains(point) || AreaB(c, look, menu).Contains(point)) {
+        return HitArea::Drag;
+    }
+    if (AreaG(c).Contains(point)) {
+        return HitArea::Grip;
+    }
+    return HitArea::None;
+}
+
+QList<GripStroke> GripStrokes(QSize client)
+{
+    const int r = client.width();
+    const int b = client.height();
+    QList<GripStroke> strokes;
+    // A line from (r - d + k, b) to (r, b - d + k): its first pixel lies on
+    // the row below the client area and its end point is not drawn, so
+    // what shows runs from one step in to one step before the end.
+    const auto stroke = [&](bool dark, int d, int k) {
+        const int length = d - k;
+        if (length >= 2) {
+            strokes.append({dark, QLine(r - length + 1, b - 1, r - 1, b - length + 1)});
+        }
+    };
+    for (const int d : {11, 7, 3}) {
+        stroke(false, d, 0);
+        stroke(true, d, 1);
+        stroke(true, d, 2);
+    }
+    return strokes;
+}
+
+int MulDiv(int number, int numerator, int denominator)
+{
+    if (denominator == 0) {
+        return -1;
+    }
+    const long long product = static_cast<long long>(number) * numerator;
+    long long quotient = product / denominator;
+    const long long remainder = product % denominator;
+    if (std::llabs(remainder) * 2 >= std::llabs(static_cast<long long>(denominator))) {
+        quotient += ((product < 0) != (denominator < 0)) ? -1 : 1;
+    }
+    return static_cast<int>(quotient);
+}
+
+QRect DialogRect(QRect units, int baseX, int baseY)
+{
+    const int left = MulDiv(units.x(), baseX, 4);
+    const int top = MulDiv(units.y(), baseY, 8);
+    const int right = MulDiv(units.x() + units.width(), baseX, 4);
+    const int bottom = MulDiv(units.y() + units.height(), baseY, 8);
+    return QRect(left, top, right - left, bottom - top);
+}
+
+}  // namespace kotobane

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QLine>
+#include <QList>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include <optional>
+
+#include "settings/Settings.h"
+
+namespace kotobane {
+
+// The text the speak button reads: the selection, or the whole text when
+// nothing is selected, cut before a "(" that is not the first character
+// (the reading after the phrase is not spoken).
+QString TextToSpeak(const QString& text, int selectionStart, int selectionEnd);
+
+// A stored placement is used only when both corners of its normal
+// rectangle lie on the primary screen (0 <= x < width, 0 <= y < height).
+bool PlacementFitsScreen(const WindowPlacement& placement, QSize screen);
+
+// The popup's alpha: opaque while it is active or the mouse moves over it,
+// translucent once it is neither active nor under the cursor.
+class OpacityRule {
+public:
+    static constexpr int kOpaque = 255;
+    static constexpr int kTranslucent = 80;
+
+    // Each returns the alpha to apply, or nothing when it stays as it is.
+    std::optional<int> OnActivate(bool active);
+    std::optional<int> OnMouseMove();
+    std::optional<int> OnTimer(bool isForeground, bool cursorInside);
+
+    bool Opaque() const { return m_opaque; }
+
+private:
+    bool m_opaque = false;
+};
+
+enum class HitArea { None, Drag, Grip };
+
+// Where a point of the client area moves or resizes the popup: drag area
+// A right of the small buttons, drag area B below the buttons (when the
+// window is taller than them) and the grip in the bottom-right corner.
+// The drag areas win over the grip.
+HitArea HitTest(QPoint point, QRect client, QRect lookUpButton, QRect menuButton);
+QRect DragAreaA(QRect client, QRect menuButton);
+QRect DragAreaB(QRect client, QRect lookUpButton, QRect menuButton);
+QRect GripArea(QRect client);
+
+struct GripStroke {
+    bool dark;  // BorderColor shifted by -70, else BorderColor
+    QLine line; // both end points are painted
+};
+// The three groups of grip strokes for d = 11, 7 and 3, as the pixels a
+// line rule without end point leaves inside the client area.
+QList<GripStroke> GripStrokes(QSize client);
+
+// Dialog units to pixels from the dialog font's base units (average
+// character width and character height): x * baseX / 4, y * baseY / 8,
+// rounded as the classic MulDiv does.
+int MulDiv(int number, int numerator, int denominator);
+QRect DialogRect(QRect units, int baseX, int baseY);
+
+}  // namespace kotobane

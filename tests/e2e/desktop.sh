@@ -1,0 +1,66 @@
+# Sourced by the end-to-end tests: starts a private X desktop (Xvfb on a
+# free display, openbox, a tray host) and stops everything it started, by
+# process id, when the test ends.
+set -u
+
+e2e_pids=()
+e2e_tmp=$(mktemp -d)
+
+e2e_cleanup() {
+  local pid
+  for pid in "${e2e_pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${e2e_pids[@]}"; do wait "$pid" 2>/dev/null; done
+  rm -rf "$e2e_tmp"
+}
+trap e2e_cleanup EXIT
+
+e2e_start_desktop() {
+  local fifo=$e2e_tmp/displayfd
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" 2>"$e2e_tmp/xvfb.log" &
+  e2e_pids+=($!)
+  local number
+  read -r -t 10 number <"$fifo" || { echo "Xvfb did not start" >&2; cat "$e2e_tmp/xvfb.log" >&2; return 1; }
+  export DISPLAY=:$number
+  unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+  openbox --sm-disable >"$e2e_tmp/openbox.log" 2>&1 &
+  e2e_pids+=($!)
+  if [ "${E2E_TRAY:-1}" = 1 ]; then
+    trayer --edge bottom --align right --SetDockType true >"$e2e_tmp/trayer.log" 2>&1 &
+    e2e_pids+=($!)
+  fi
+  # Wait for the window manager to claim the screen.
+  local i
+  for i in $(seq 50); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    sleep 0.1
+  done
+  echo "the window manager did not start" >&2
+  return 1
+}
+
+# Waits until a window whose name matches $1 is mapped; prints its id.
+e2e_wait_window() {
+  local i id
+  for i in $(seq 100); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+    if [ -n "$id" ]; then echo "$id"; return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+e2e_passed=0
+e2e_failed=0
+e2e_check() {  # name, expected, actual
+  if [ "$2" == "$3" ]; then
+    e2e_passed=$((e2e_passed + 1))
+  else
+    e2e_failed=$((e2e_failed + 1))
+    printf 'FAIL %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"
+  fi
+}
+e2e_finish() {
+  echo "$1: $e2e_passed passed, $e2e_failed failed"
+  [ "$e2e_failed" -eq 0 ]
+}

@@ -1,0 +1,137 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "window/ReadingWindowLogic.h"
+
+using namespace kotobane;
+
+namespace {
+
+TEST(TextToSpeak, SelectionOrWholeTextCutBeforeTheReading)
+{
+    const QString text = QStringLiteral("漢字 (かんじ)");
+    EXPECT_EQ(TextToSpeak(text, 0, 0), QStringLiteral("漢字 "));
+    EXPECT_EQ(TextToSpeak(text, 5, 5), QStringLiteral("漢字 "));  // an empty selection is none
+    EXPECT_EQ(TextToSpeak(text, 0, 1), QStringLiteral("漢"));
+    EXPECT_EQ(TextToSpeak(text, 3, 8), QStringLiteral("(かんじ)"));  // a "(" at the start cuts nothing
+    EXPECT_EQ(TextToSpeak(text, 1, 5), QStringLiteral("字 "));
+    EXPECT_EQ(TextToSpeak(QStringLiteral("(a)(b)"), 0, 0), QStringLiteral("(a)(b)"));
+    EXPECT_EQ(TextToSpeak(QStringLiteral("a(b(c"), 0, 0), QStringLiteral("a"));
+    EXPECT_EQ(TextToSpeak(QString(), 0, 0), QString());
+}
+
+TEST(PlacementFitsScreen, BothCornersMustBeOnTheScreen)
+{
+    const QSize screen(1280, 800);
+    const auto placement = [](int l, int t, int r, int b) {
+        WindowPlacement p;
+        p.left = l;
+        p.top = t;
+        p.right = r;
+        p.bottom = b;
+        return p;
+    };
+    EXPECT_TRUE(PlacementFitsScreen(placement(0, 0, 200, 30), screen));
+    EXPECT_TRUE(PlacementFitsScreen(placement(1000, 700, 1279, 799), screen));
+    EXPECT_FALSE(PlacementFitsScreen(placement(1100, 700, 1280, 730), screen));  // right edge exactly at the width
+    EXPECT_FALSE(PlacementFitsScreen(placement(100, 780, 300, 800), screen));
+    EXPECT_FALSE(PlacementFitsScreen(placement(-1, 10, 100, 40), screen));
+    EXPECT_FALSE(PlacementFitsScreen(placement(1500, 10, 1700, 40), screen));  // another screen's position
+}
+
+TEST(OpacityRule, ActivationMouseAndTimer)
+{
+    OpacityRule rule;
+    EXPECT_FALSE(rule.Opaque());
+    EXPECT_EQ(rule.OnActivate(true), 255);
+    EXPECT_EQ(rule.OnMouseMove(), std::nullopt);  // already opaque
+    EXPECT_EQ(rule.OnTimer(true, false), std::nullopt);   // still in front
+    EXPECT_EQ(rule.OnActivate(false), 80);               // another window was clicked
+    EXPECT_EQ(rule.OnTimer(false, false), std::nullopt);  // already translucent
+    EXPECT_EQ(rule.OnMouseMove(), 255);                   // hovering without activating
+    EXPECT_EQ(rule.OnTimer(false, true), std::nullopt);   // the cursor is still over it
+    EXPECT_EQ(rule.OnTimer(false, false), 80);            // it left
+    EXPECT_FALSE(rule.Opaque());
+    EXPECT_EQ(rule.OnActivate(false), 80);  // every deactivation applies the alpha again
+}
+
+// The popup laid out as the template puts it at 7x15 base units.
+struct Popup {
+    QRect client{0, 0, 196, 25};
+    QRect lookUp{121, 0, 22, 25};
+    QRect menu{170, 13, 12, 11};
+};
+
+TEST(HitTest, ShortWindowDragsRightOfTheButtonsAndHasNoAreaBelow)
+{
+    const Popup p;
+    EXPECT_EQ(DragAreaA(p.client, p.menu), QRect(QPoint(184, 0), QPoint(195, 12)));
+    EXPECT_TRUE(DragAreaB(p.client, p.lookUp, p.menu).isEmpty());
+    EXPECT_EQ(HitTest({184, 0}, p.client, p.lookUp, p.menu), HitArea::Drag);
+    EXPECT_EQ(HitTest({183, 0}, p.client, p.lookUp, p.menu), HitArea::None);
+    // A point both in a drag area and in the grip (buttons reaching into
+    // the corner) drags the window.
+    const QRect narrow(0, 0, 100, 60);
+    EXPECT_EQ(HitTest({95, 55}, narrow, QRect(60, 0, 20, 25), QRect(85, 13, 12, 11)), HitArea::Drag);
+    EXPECT_EQ(HitTest({99, 55}, narrow, QRect(60, 0, 20, 25), QRect(85, 13, 12, 11)), HitArea::Grip);
+    EXPECT_EQ(HitTest({190, 13}, p.client, p.lookUp, p.menu), HitArea::None);  // between A and the grip
+    EXPECT_EQ(HitTest({190, 14}, p.client, p.lookUp, p.menu), HitArea::Grip);
+    EXPECT_EQ(HitTest({195, 24}, p.client, p.lookUp, p.menu), HitArea::Grip);
+    EXPECT_EQ(HitTest({196, 24}, p.client, p.lookUp, p.menu), HitArea::None);
+    EXPECT_EQ(HitTest({185, 14}, p.client, p.lookUp, p.menu), HitArea::Grip);
+    EXPECT_EQ(HitTest({184, 14}, p.client, p.lookUp, p.menu), HitArea::None);
+    EXPECT_EQ(HitTest({10, 10}, p.client, p.lookUp, p.menu), HitArea::None);
+
+    // Exactly as tall as the look-up button plus two: still no strip below.
+    Popup q;
+    q.client.setHeight(27);
+    EXPECT_TRUE(DragAreaB(q.client, q.lookUp, q.menu).isEmpty());
+}
+
+TEST(HitTest, TallWindowDragsBelowTheButtons)
+{
+    Popup p;
+    p.client.setHeight(60);
+    EXPECT_EQ(DragAreaB(p.client, p.lookUp, p.menu), QRect(QPoint(121, 27), QPoint(183, 59)));
+    EXPECT_EQ(HitTest({121, 27}, p.client, p.lookUp, p.menu), HitArea::Drag);
+    EXPECT_EQ(HitTest({121, 26}, p.client, p.lookUp, p.menu), HitArea::None);
+    EXPECT_EQ(HitTest({120, 40}, p.client, p.lookUp, p.menu), HitArea::None);
+    EXPECT_EQ(HitTest({183, 59}, p.client, p.lookUp, p.menu), HitArea::Drag);
+    EXPECT_EQ(HitTest({190, 50}, p.client, p.lookUp, p.menu), HitArea::Grip);
+    EXPECT_EQ(HitTest({190, 40}, p.client, p.lookUp, p.menu), HitArea::Drag);  // area A reaches to bottom - 12
+}
+
+TEST(GripStrokes, ThreeGroupsInsideTheCorner)
+{
+    const QList<GripStroke> strokes = GripStrokes(QSize(100, 50));
+    // d = 11: 10 + 9 + 8 pixels; d = 7: 6 + 5 + 4; d = 3: 2 + 1 (the third is empty).
+    ASSERT_EQ(strokes.size(), 8);
+    EXPECT_FALSE(strokes[0].dark);
+    EXPECT_EQ(strokes[0].line, QLine(90, 49, 99, 40));
+    EXPECT_TRUE(strokes[1].dark);
+    EXPECT_EQ(strokes[1].line, QLine(91, 49, 99, 41));
+    EXPECT_EQ(strokes[2].line, QLine(92, 49, 99, 42));
+    EXPECT_EQ(strokes[3].line, QLine(94, 49, 99, 44));
+    EXPECT_FALSE(strokes[6].dark);
+    EXPECT_EQ(strokes[6].line, QLine(98, 49, 99, 48));
+    EXPECT_EQ(strokes[7].line, QLine(99, 49, 99, 49));
+    for (const GripStroke& s : strokes) {
+        EXPECT_LT(s.line.x2(), 100);
+        EXPECT_LT(s.line.y1(), 50);
+        EXPECT_EQ(s.line.x2() - s.line.x1(), s.line.y1() - s.line.y2()) << "a 45 degree stroke";
+    }
+}
+
+TEST(DialogUnits, MulDivRoundsHalfAwayFromZero)
+{
+    EXPECT_EQ(MulDiv(7, 6, 4), 11);  // 10.5
+    EXPECT_EQ(MulDiv(5, 6, 4), 8);   // 7.5
+    EXPECT_EQ(MulDiv(-5, 6, 4), -8);
+    EXPECT_EQ(MulDiv(13, 15, 8), 24);  // 24.375
+    EXPECT_EQ(MulDiv(1, 1, 0), -1);
+    EXPECT_EQ(DialogRect(QRect(69, 0, 13, 13), 7, 15), QRect(121, 0, 23, 24));  // right edge 143.5 rounds up
+    EXPECT_EQ(DialogRect(QRect(97, 7, 7, 6), 7, 15), QRect(170, 13, 12, 11));
+    EXPECT_EQ(DialogRect(QRect(0, 0, 112, 13), 7, 15), QRect(0, 0, 196, 24));
+}
+
+}  // namespace
