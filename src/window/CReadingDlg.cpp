@@ -64,6 +64,10 @@ CReadingDlg::CReadingDlg(ReadingWindowServices services)
     m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_text->setTabChangesFocus(true);
+    // The box is one dialog line high; the default frame and margins would
+    // clip a CJK line at the dialog font's size.
+    m_text->setFrameShape(QFrame::NoFrame);
+    m_text->document()->setDocumentMargin(1);
 
     connect(m_hide, &QPushButton::clicked, this, [this] { ShowPopup(false); });
     connect(m_speak, &QPushButton::clicked, this, &CReadingDlg::Speak);

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The program on a real X desktop: one copy per desktop, the popup shown on
+# request, and the settings written when the program is told to end.
+#   shell-test.sh KOTOBANE [SCREENSHOT.png]
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$here/desktop.sh"
+kotobane=$1
+shot=${2:-}
+
+e2e_start_desktop || exit 1
+profile=$e2e_tmp/profile
+mkdir -p "$profile" "$e2e_tmp/run"
+chmod 700 "$e2e_tmp/run"
+export XDG_RUNTIME_DIR=$e2e_tmp/run XDG_CONFIG_HOME=$e2e_tmp/config XDG_DATA_HOME=$e2e_tmp/data
+
+"$kotobane" --profile-dir "$profile" >"$e2e_tmp/first.log" 2>&1 &
+first=$!
+e2e_pids+=("$first")
+
+# The first copy holds the instance lock once it is up.
+for i in $(seq 100); do
+  ls "$XDG_RUNTIME_DIR"/*.lock >/dev/null 2>&1 && break
+  sleep 0.1
+done
+e2e_check "first copy holds the lock" 1 "$(ls "$XDG_RUNTIME_DIR"/*.lock 2>/dev/null | wc -l)"
+e2e_check "popup starts hidden" "" "$(xdotool search --onlyvisible --pid "$first" 2>/dev/null)"
+
+# A second copy tells the first and ends without a window of its own.
+timeout 20 "$kotobane" --profile-dir "$profile" >"$e2e_tmp/second.log" 2>&1 &
+second=$!
+second_windows=""
+while kill -0 "$second" 2>/dev/null; do
+  second_windows+=$(xdotool search --onlyvisible --pid "$second" 2>/dev/null)
+  sleep 0.05
+done
+wait "$second"
+e2e_check "second copy exit status" 0 $?
+e2e_check "second copy shows no window" "" "$second_windows"
+
+box=$(e2e_wait_window '^kotobane$')
+e2e_check "the running copy shows its message box" 1 "$([ -n "$box" ] && echo 1)"
+if [ -n "$box" ]; then
+  e2e_check "the box belongs to the first copy" "$first" "$(xdotool getwindowpid "$box")"
+  # The same box, closed with Enter.
+  xdotool windowactivate --sync "$box" key Return 2>/dev/null
+  for i in $(seq 50); do
+    xdotool search --onlyvisible --name '^kotobane$' >/dev/null 2>&1 || break
+    sleep 0.1
+  done
+  e2e_check "Enter closes the box" "" "$(xdotool search --onlyvisible --name '^kotobane$' 2>/dev/null)"
+fi
+e2e_check "the second copy saved its settings" 1 "$(grep -c '^keylayout=' "$profile/Kotobane.ini" 2>/dev/null)"
+# The second copy must not take over the first one's placement.
+e2e_check "no placement from the second copy" 0 "$(grep -c '^DlgReading=' "$profile/Kotobane.ini")"
+
+# The popup on request: frameless, on top, no taskbar entry.
+"$kotobane" --profile-dir "$profile" --show '漢字の読み方 (かんじのよみかた)'
+e2e_check "--show reaches the running copy" 0 $?
+popup=$(e2e_wait_window '^IME reading$')
+e2e_check "the popup appears" 1 "$([ -n "$popup" ] && echo 1)"
+if [ -n "$popup" ]; then
+  state=$(xprop -id "$popup" _NET_WM_STATE)
+  e2e_check "skips the taskbar" 1 "$(grep -c _NET_WM_STATE_SKIP_TASKBAR <<<"$state")"
+  e2e_check "stays on top" 1 "$(grep -c _NET_WM_STATE_ABOVE <<<"$state")"
+  e2e_check "no frame" 0 "$(xprop -id "$popup" _NET_FRAME_EXTENTS | grep -c '[1-9]')"
+  sleep 0.5
+  [ -n "$shot" ] && import -window root "$shot"
+  # Hidden again by its hide command (Escape).
+  xdotool windowactivate --sync "$popup" key Escape 2>/dev/null
+  sleep 0.3
+  e2e_check "Escape hides the popup" "" "$(xdotool search --onlyvisible --name '^IME reading$' 2>/dev/null)"
+fi
+
+# SIGTERM ends the program through its exit sequence.
+kill -TERM "$first"
+for i in $(seq 100); do kill -0 "$first" 2>/dev/null || break; sleep 0.1; done
+wait "$first"
+status=$?
+e2e_check "exit status after SIGTERM" 0 $status
+[ $status -eq 0 ] || head -c 6000 "$e2e_tmp/first.log"
+ini=$profile/Kotobane.ini
+keys=$(grep -o '^[A-Za-z]*=' "$ini" | tr -d = | sort | tr '\n' ' ')
+e2e_check "every settings key written" \
+  "AudioFormat AudioOutput AutoDispHis Background BorderColor Clock Days DispHis DispOnStart DlgReading EnableSpeech HistoryFont Rate RoundDialog RoundEdit TextColor TextFont Voice Volume keylayout " \
+  "$keys"
+
+e2e_finish "shell"

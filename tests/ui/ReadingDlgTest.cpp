@@ -1,0 +1,299 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTextCursor>
+
+#include "fakes/FakePlatform.h"
+#include "fakes/FakeSpeech.h"
+#include "settings/FontMapping.h"
+#include "settings/ImeCatalog.h"
+#include "settings/IniProfile.h"
+#include "window/CReadingDlg.h"
+#include "window/DialogUnits.h"
+
+using namespace kotobane;
+using namespace kotobane::test;
+
+namespace {
+
+// A popup over fake services and a settings file in a temporary folder.
+class ReadingDlgTest : public ::testing::Test {
+protected:
+    ReadingDlgTest()
+        : profile(dir.filePath(QStringLiteral("kotobane.ini"))),
+          ime(log),
+          clock(log),
+          ui(log),
+          speech(log)
+    {
+        ime.layouts = {0xE0010411};
+        ime.descriptions[0xE0010411] = QStringLiteral("MeCab IPADIC");
+    }
+
+    void LoadDefaults()
+    {
+        SettingsContext context{profile, ime, ui, catalog, speech, DefaultLogFont(), QDateTime::currentDateTime()};
+        LoadSettings(settings, context);
+    }
+
+    CReadingDlg& Popup()
+    {
+        if (!popup) {
+            LoadDefaults();
+            popup = std::make_unique<CReadingDlg>(ReadingWindowServices{settings, profile, ime, clock, ui, speech});
+            popup->Initialise();
+            QCoreApplication::processEvents();
+        }
+        return *popup;
+    }
+
+    static QRect Screen() { return QGuiApplication::primaryScreen()->geometry(); }
+
+    void StorePlacement(QRect normal)
+    {
+        WindowPlacement p;
+        p.length = kWindowPlacementLength;
+        p.showCmd = 1;
+        p.minX = p.minY = p.maxX = p.maxY = -1;
+        p.left = normal.left();
+        p.top = normal.top();
+        p.right = normal.left() + normal.width();
+        p.bottom = normal.top() + normal.height();
+        WriteWindowPlacement(profile, QStringLiteral("Settings"), QStringLiteral("DlgReading"), p);
+    }
+
+    QTemporaryDir dir;
+    IniProfile profile;
+    Recorder log;
+    FakeIme ime;
+    FakeClock clock;
+    FakeMessageBox ui;
+    FakeSpeech speech;
+    ImeCatalog catalog;
+    Settings settings;
+    std::unique_ptr<CReadingDlg> popup;
+};
+
+TEST_F(ReadingDlgTest, StartsHiddenAndAppearsOnlyThroughShowPopup)
+{
+    CReadingDlg& w = Popup();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(w.Shown());
+
+    // Anything but ShowPopup(true) leaves it hidden.
+    w.show();
+    w.setVisible(true);
+    EXPECT_FALSE(w.isVisible());
+
+    w.ShowPopup(true);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.Shown());
+    EXPECT_TRUE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(w.windowFlags().testFlag(Qt::FramelessWindowHint));
+
+    // Escape, close and the hide button all hide it; nothing ends the program.
+    w.reject();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(w.Shown());
+    w.ShowPopup(true);
+    EXPECT_FALSE(w.close());
+    EXPECT_FALSE(w.isVisible());
+    w.ShowPopup(true);
+    w.Button(IDC_HIDE)->click();
+    EXPECT_FALSE(w.Shown());
+    EXPECT_TRUE(w.Button(IDC_HIDE)->isDefault());
+
+    // Showing twice is one show; hiding a hidden popup is nothing.
+    w.ShowPopup(false);
+    EXPECT_FALSE(w.isVisible());
+    w.ShowText(QStringLiteral("漢字 (かんじ)"));
+    w.ShowPopup(true);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.TextBox()->toPlainText(), QStringLiteral("漢字 (かんじ)"));
+}
+
+TEST_F(ReadingDlgTest, ButtonsHaveTheirTooltipsAndIcons)
+{
+    CReadingDlg& w = Popup();
+    EXPECT_EQ(w.Button(IDC_LOOKUP)->toolTip(), QStringLiteral("Get Selected text"));
+    EXPECT_EQ(w.Button(IDC_SPEAK)->toolTip(), QStringLiteral("Speech the selected text"));
+    EXPECT_EQ(w.Button(IDC_HIDE)->toolTip(), QStringLiteral("Hide the window"));
+    EXPECT_EQ(w.Button(IDC_MENU)->toolTip(), QStringLiteral("Menu"));
+    for (int id : {IDC_LOOKUP, IDC_SPEAK, IDC_HIDE, IDC_MENU}) {
+        EXPECT_FALSE(w.Button(id)->icon().isNull()) << id;
+    }
+    EXPECT_FALSE(w.windowIcon().isNull());
+}
+
+TEST_F(ReadingDlgTest, EnterInTheTextBoxIsALineBreakNotTheDefaultButton)
+{
+    CReadingDlg& w = Popup();
+    w.ShowText(QStringLiteral("東京"));
+    w.TextBox()->moveCursor(QTextCursor::End);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QCoreApplication::sendEvent(w.TextBox(), &enter);
+    EXPECT_EQ(w.TextBox()->toPlainText(), QStringLiteral("東京\n"));
+    EXPECT_TRUE(w.Shown());
+}
+
+TEST_F(ReadingDlgTest, SpeakReadsTheSelectionOrThePhraseBeforeItsReading)
+{
+    CReadingDlg& w = Popup();
+    speech.ready = true;
+    settings.EnableSpeech = true;
+    w.TextBox()->setPlainText(QStringLiteral("漢字の読み方 (かんじのよみかた)"));
+
+    w.Speak();
+    QTextCursor c = w.TextBox()->textCursor();
+    c.setPosition(2);
+    c.setPosition(5, QTextCursor::KeepAnchor);
+    w.TextBox()->setTextCursor(c);
+    w.Speak();
+    EXPECT_EQ(speech.spoken, (QStringList{QStringLiteral("漢字の読み方 "), QStringLiteral("の読み")}));
+
+    // A selection that begins with "(" is read as it stands.
+    c.setPosition(7);
+    c.setPosition(10, QTextCursor::KeepAnchor);
+    w.TextBox()->setTextCursor(c);
+    w.Speak();
+    EXPECT_EQ(speech.spoken.last(), QStringLiteral("(かん"));
+
+    // Without a ready engine or with speech off nothing is said.
+    speech.ready = false;
+    w.Speak();
+    speech.ready = true;
+    settings.EnableSpeech = false;
+    w.Speak();
+    EXPECT_EQ(speech.spoken.size(), 3);
+}
+
+TEST_F(ReadingDlgTest, StoredPlacementIsUsedWhenItLiesOnTheScreen)
+{
+    const QRect stored(40, 30, 260, 60);
+    StorePlacement(stored);
+    CReadingDlg& w = Popup();
+    EXPECT_EQ(w.geometry(), stored);
+
+    // Ending writes the placement back in the same form.
+    w.Destroy();
+    WindowPlacement p;
+    ASSERT_TRUE(ReadWindowPlacement(profile, QStringLiteral("Settings"), QStringLiteral("DlgReading"), p));
+    EXPECT_EQ(p.length, kWindowPlacementLength);
+    EXPECT_EQ(p.showCmd, 1u);
+    EXPECT_EQ(QRect(QPoint(p.left, p.top), QPoint(p.right - 1, p.bottom - 1)), stored);
+}
+
+TEST_F(ReadingDlgTest, PlacementWithACornerOnTheRightEdgeIsRefused)
+{
+    const QRect screen = Screen();
+    // right == screen width: one past the last column, so off the screen.
+    StorePlacement(QRect(screen.width() - 200, 30, 200, 60));
+    CReadingDlg& w = Popup();
+    EXPECT_NE(w.geometry().topLeft(), QPoint(screen.width() - 200, 30));
+    EXPECT_EQ(w.geometry().center(), screen.center());
+    EXPECT_EQ(w.size(), w.minimumSize());
+}
+
+TEST_F(ReadingDlgTest, NoStoredPlacementCentresTheTemplateSize)
+{
+    CReadingDlg& w = Popup();
+    EXPECT_EQ(w.geometry().center(), Screen().center());
+    EXPECT_EQ(w.size(), DialogToPixels(QRect(0, 0, 112, 13)).size());
+}
+
+TEST_F(ReadingDlgTest, DeactivationMakesItTranslucentAndMovingOverAControlOpaque)
+{
+    CReadingDlg& w = Popup();
+    w.ShowPopup(true);
+    QCoreApplication::processEvents();
+
+    // Activation makes it opaque; another window taking over, translucent.
+    QWidget other;
+    const auto activate = [](QWidget* target) {
+        target->activateWindow();
+        QApplication::setActiveWindow(target);
+        QCoreApplication::processEvents();
+    };
+    activate(&w);
+    EXPECT_EQ(w.Alpha(), 255);
+    other.show();
+    activate(&other);
+    ASSERT_FALSE(w.isActiveWindow());
+    EXPECT_EQ(w.Alpha(), 80);
+    EXPECT_NEAR(w.windowOpacity(), 80 / 255.0, 0.01);
+
+    for (QWidget* target : {static_cast<QWidget*>(w.TextBox()->viewport()), static_cast<QWidget*>(w.Button(IDC_SPEAK))}) {
+        activate(&w);
+        activate(&other);
+        EXPECT_EQ(w.Alpha(), 80);
+        QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), target->mapToGlobal(QPointF(2, 2)), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &move);
+        EXPECT_EQ(w.Alpha(), 255);
+        EXPECT_NEAR(w.windowOpacity(), 1.0, 0.01);
+    }
+}
+
+// The text box stretches and the buttons move with the right edge, whichever
+// edge the cursor says is being dragged.
+TEST_F(ReadingDlgTest, ControlsFollowAResizeFromEveryEdge)
+{
+    CReadingDlg& w = Popup();
+    w.ShowPopup(true);
+    QCoreApplication::processEvents();
+
+    struct Drag {
+        const char* edge;
+        int dx, dy;                  // growth
+        bool movesLeft, movesTop;   // the window's origin moves with the drag
+    };
+    const Drag drags[] = {
+        {"right", 40, 0, false, false},
+        {"bottom", 0, 30, false, false},
+        {"left", 24, 0, true, false},
+        {"top", 0, 16, false, true},
+    };
+    for (const Drag& d : drags) {
+        const QRect before = w.geometry();
+        const QRect text = w.TextBox()->geometry();
+        QList<QRect> buttons;
+        for (int id : {IDC_LOOKUP, IDC_SPEAK, IDC_HIDE, IDC_MENU}) {
+            buttons.append(w.Button(id)->geometry());
+        }
+        QRect after = before.adjusted(d.movesLeft ? -d.dx : 0, d.movesTop ? -d.dy : 0, d.movesLeft ? 0 : d.dx,
+                                      d.movesTop ? 0 : d.dy);
+        // Put the cursor on the dragged edge.
+        const QPoint c = after.center();
+        QCursor::setPos(d.movesLeft ? QPoint(after.left(), c.y())
+                        : d.movesTop ? QPoint(c.x(), after.top())
+                        : d.dx ? QPoint(after.right(), c.y())
+                               : QPoint(c.x(), after.bottom()));
+        w.setGeometry(after);
+        QCoreApplication::processEvents();
+
+        EXPECT_EQ(w.TextBox()->geometry(), text.adjusted(0, 0, d.dx, d.dy)) << d.edge;
+        for (int i = 0; i < buttons.size(); ++i) {
+            EXPECT_EQ(w.Button(QList<int>{IDC_LOOKUP, IDC_SPEAK, IDC_HIDE, IDC_MENU}[i])->geometry(),
+                      buttons[i].translated(d.dx, 0))
+                << d.edge << " button " << i;
+        }
+    }
+
+    // A move without a size change repositions nothing.
+    const QRect text = w.TextBox()->geometry();
+    w.move(w.pos() + QPoint(5, 5));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.TextBox()->geometry(), text);
+
+    // It cannot shrink below the template size.
+    EXPECT_EQ(w.minimumSize(), DialogToPixels(QRect(0, 0, 112, 13)).size());
+}
+
+}  // namespace
