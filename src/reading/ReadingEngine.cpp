@@ -61,6 +61,7 @@ bool CReadingEngine::SelectIme(const QString& layoutId, Hwnd window)
     }
 
     m_layoutId = layoutId;
+    m_layoutMatched = false;
     if (m_ime.LoadKeyboardLayoutW(layoutId, KLF_ACTIVATE) == 0) {
         ShowSystemError(m_ui, m_ime.GetLastError());
         return false;
@@ -89,7 +90,7 @@ QString CReadingEngine::GetReading(const QString& phrase)
     }
 
     Hkl layout = m_ime.GetKeyboardLayout();
-    if (LayoutText(layout) != m_layoutId) {
+    if (!IsSelectedLayout(layout)) {
         SelectIme(m_layoutId, m_window);
         m_clock.Sleep(kReselectWaitMs);
         layout = m_ime.GetKeyboardLayout();
@@ -123,11 +124,20 @@ QString CReadingEngine::GetReading(const QString& phrase)
         return QString();
     }
 
-    const QString reading = ReadCandidateList(buffer.get(), size);
-    if (reading.isEmpty()) {
-        return QString();
+    return ReadCandidateList(buffer.get(), size);
+}
+
+bool CReadingEngine::IsSelectedLayout(Hkl layout)
+{
+    if (m_layoutMatched && layout == m_matchedLayout) {
+        return true;
     }
-    return u'(' + reading + u')';
+    if (LayoutText(layout) != m_layoutId) {
+        return false;
+    }
+    m_matchedLayout = layout;
+    m_layoutMatched = true;
+    return true;
 }
 
 QString CReadingEngine::ReadCandidateList(const unsigned char* list, std::size_t size) const
@@ -146,14 +156,23 @@ QString CReadingEngine::ReadCandidateList(const unsigned char* list, std::size_t
     if (offset >= size) {
         return QString();
     }
-    QString reading;
-    for (std::size_t at = offset; at + 1 < size; at += 2) {
-        const char16_t unit = qFromLittleEndian<quint16>(list + at);
-        if (unit == 0) {
-            break;
-        }
-        reading.append(QChar(unit));
+    // The candidate ends at its terminator or, without one, at the block's end.
+    const unsigned char* const first = list + offset;
+    const std::size_t room = (size - offset) / 2;
+    std::size_t length = 0;
+    while (length < room && qFromLittleEndian<quint16>(first + 2 * length) != 0) {
+        ++length;
     }
+    if (length == 0) {
+        return QString();
+    }
+    // Built in one allocation: this runs for every look-up and the
+    // candidate can be a whole paragraph long.
+    QString reading(qsizetype(length) + 2, Qt::Uninitialized);
+    char16_t* const out = reinterpret_cast<char16_t*>(reading.data());
+    out[0] = u'(';
+    qFromLittleEndian<quint16>(first, qsizetype(length), out + 1);
+    out[length + 1] = u')';
     return reading;
 }
 

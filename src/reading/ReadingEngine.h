@@ -29,6 +29,9 @@ public:
     static constexpr int kReselectWaitMs = 200;
 
 private:
+    // Whether layout prints as the selected identifier.
+    bool IsSelectedLayout(Hkl layout);
+    // "(" + the first candidate + ")", or "" when the list holds none.
     QString ReadCandidateList(const unsigned char* list, std::size_t size) const;
 
     ImeService& m_ime;
@@ -38,6 +41,10 @@ private:
     Himc m_context = 0;
     QString m_layoutId;
     Hwnd m_window = 0;
+    // A layout found to print as m_layoutId: every look-up checks the
+    // active layout, and printing it each time costs two allocations.
+    Hkl m_matchedLayout = 0;
+    bool m_layoutMatched = false;
 };
 
 // Reads the last three characters of a layout identifier as a hexadecimal

@@ -39,9 +39,10 @@ e2e_start_desktop() {
     trayer --edge bottom --align right --SetDockType true >"$e2e_tmp/trayer.log" 2>&1 &
     e2e_pids+=($!)
   fi
-  # Wait for the window manager to claim the screen.
+  # Wait for the window manager to claim the screen; a loaded machine can
+  # take seconds.
   local i
-  for i in $(seq 50); do
+  for i in $(seq 300); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
     sleep 0.1
   done

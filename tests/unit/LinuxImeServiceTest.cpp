@@ -133,8 +133,13 @@ TEST(LinuxImeService, CandidateListLayoutAndSizeQuery)
               0u);  // too small: refused
     EXPECT_EQ(ime.ImmGetConversionListW(0xE0010411, context, phrase, buffer.data(), size, GCL_REVERSECONVERSION),
               size);
+    // Every field is written over what the buffer held.
     EXPECT_EQ(qFromLittleEndian<quint32>(buffer.data()), size);
+    EXPECT_EQ(qFromLittleEndian<quint32>(buffer.data() + CandidateListLayout::kStyle), 1u);
     EXPECT_EQ(qFromLittleEndian<quint32>(buffer.data() + CandidateListLayout::kCount), 1u);
+    EXPECT_EQ(qFromLittleEndian<quint32>(buffer.data() + CandidateListLayout::kSelection), 0u);
+    EXPECT_EQ(qFromLittleEndian<quint32>(buffer.data() + CandidateListLayout::kPageStart), 0u);
+    EXPECT_EQ(qFromLittleEndian<quint32>(buffer.data() + CandidateListLayout::kPageSize), 1u);
     EXPECT_EQ(qFromLittleEndian<quint32>(buffer.data() + CandidateListLayout::kOffsets), 28u);
     EXPECT_EQ(qFromLittleEndian<quint16>(buffer.data() + 28), u'じ');
     EXPECT_EQ(qFromLittleEndian<quint16>(buffer.data() + 30), 0u);

@@ -75,6 +75,14 @@ TEST_P(MecabReadingTest, KeepsTheSpellingOfWordsThatAreNotJapanese)
     EXPECT_EQ(Read(u"第3章、10ページ"), u"だい3しょう、10ぺーじ");
 }
 
+TEST_P(MecabReadingTest, KeepsTwoByteCharactersAndReadsKanjiOutsideTheCommonBlock)
+{
+    EXPECT_EQ(Read(u"café と Ωμέγα"), u"café と Ωμέγα");
+    EXPECT_EQ(Read(u"©漢字®"), u"©かんじ®");
+    // 々 is Han, though it sits among the punctuation.
+    EXPECT_EQ(Read(u"人々"), u"ひとびと");
+}
+
 TEST_P(MecabReadingTest, KeepsWhiteSpaceAsItStood)
 {
     EXPECT_EQ(Read(u"東京 特許"), u"とうきょう とっきょ");

@@ -139,6 +139,31 @@ TEST_F(EngineTest, ChangedActiveLayoutIsReselectedWithAWaitAndReadAgain)
     EXPECT_EQ(log.calls[15], "ImmGetConversionListW E0010411 101 読み null 0 2");
 }
 
+TEST_F(EngineTest, ASwitchAfterAReadingIsStillNoticed)
+{
+    Select();
+    ime.candidate = QStringLiteral("じ");
+    EXPECT_EQ(engine.GetReading(QStringLiteral("字")), QStringLiteral("(じ)"));
+    EXPECT_THAT(clock.sleeps, IsEmpty());
+    ime.active = 0x4090409;
+    EXPECT_EQ(engine.GetReading(QStringLiteral("字")), QStringLiteral("(じ)"));
+    EXPECT_THAT(clock.sleeps, ElementsAre(200));
+    // The re-selection made it active again.
+    EXPECT_EQ(engine.GetReading(QStringLiteral("字")), QStringLiteral("(じ)"));
+    EXPECT_THAT(clock.sleeps, ElementsAre(200));
+}
+
+TEST_F(EngineTest, ALayoutThatMatchedTheFormerSelectionNoLongerDoes)
+{
+    Select();
+    ime.candidate = QStringLiteral("じ");
+    EXPECT_EQ(engine.GetReading(QStringLiteral("字")), QStringLiteral("(じ)"));
+    ime.loadResult = 0xE0010411;  // the system keeps the layout read before
+    ASSERT_TRUE(engine.SelectIme(QStringLiteral("E0020411"), kTextBox));
+    EXPECT_EQ(engine.GetReading(QStringLiteral("字")), QStringLiteral("(じ)"));
+    EXPECT_THAT(clock.sleeps, ElementsAre(200));
+}
+
 TEST_F(EngineTest, TheLayoutReadLastIsTheOneConverted)
 {
     Select();

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 #include "platform/ime/InstalledBackends.h"
 #include "platform/ime/KeyboardLocale.h"
@@ -167,8 +166,8 @@ quint32 LinuxImeService::ImmGetConversionListW(Hkl layout, Himc context, const Q
         Fail(ENOBUFS);
         return 0;
     }
+    // Every byte of the list is written below, so it is not cleared first.
     auto* bytes = static_cast<unsigned char*>(buffer);
-    std::memset(bytes, 0, size);
     qToLittleEndian<quint32>(size, bytes + CandidateListLayout::kSize);
     qToLittleEndian<quint32>(1, bytes + CandidateListLayout::kStyle);  // read-only style
     qToLittleEndian<quint32>(1, bytes + CandidateListLayout::kCount);
@@ -178,6 +177,7 @@ quint32 LinuxImeService::ImmGetConversionListW(Hkl layout, Himc context, const Q
     qToLittleEndian<quint32>(offset, bytes + CandidateListLayout::kOffsets);
     qToLittleEndian<quint16>(reinterpret_cast<const quint16*>(reading.utf16()), reading.size(),
                              bytes + offset);
+    qToLittleEndian<quint16>(0, bytes + size - 2);
     return size;
 }
 

@@ -38,10 +38,9 @@ constexpr bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 constexpr bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 constexpr bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-// Decodes one code point of UTF-8 at p (p < end) and advances p. MeCab
-// hands back slices of our own input and dictionary text, both valid, but
-// a malformed byte still yields U+FFFD rather than a read past end.
-char32_t DecodeUtf8(const unsigned char*& p, const unsigned char* end)
+// DecodeUtf8 for what its fast path leaves: a sequence of other than
+// three bytes, or a malformed one.
+char32_t DecodeUtf8Slow(const unsigned char*& p, const unsigned char* end)
 {
     const unsigned char lead = *p++;
     if (lead < 0x80)
@@ -69,6 +68,29 @@ char32_t DecodeUtf8(const unsigned char*& p, const unsigned char* end)
         return 0xFFFD;
     p += extra;
     return c;
+}
+
+// Decodes one code point of UTF-8 at p (p < end) and advances p. MeCab
+// hands back slices of our own input and dictionary text, both valid, but
+// a malformed byte still yields U+FFFD rather than a read past end.
+// Kana and kanji take three bytes; they are decoded here, inline, since
+// this runs for every character of every morpheme.
+inline char32_t DecodeUtf8(const unsigned char*& p, const unsigned char* end)
+{
+    const unsigned char lead = *p;
+    if (lead < 0x80) {
+        ++p;
+        return lead;
+    }
+    if ((lead & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+        const char32_t c = (char32_t(lead & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6)
+                           | char32_t(p[2] & 0x3F);
+        if (c >= 0x800 && !IsSurrogate(c)) {
+            p += 3;
+            return c;
+        }
+    }
+    return DecodeUtf8Slow(p, end);
 }
 
 constexpr bool IsJapaneseScript(QChar::Script script)
@@ -132,14 +154,6 @@ char16_t* ToUtf16(std::string_view text, bool toHiragana, char16_t* out)
         }
     }
     return out;
-}
-
-void AppendUtf16(std::u16string& out, std::string_view text, bool toHiragana)
-{
-    const std::size_t old = out.size();
-    out.resize(old + text.size());
-    char16_t* const begin = out.data() + old;
-    out.resize(old + std::size_t(ToUtf16(text, toHiragana, begin) - begin));
 }
 
 // Field index of a MeCab feature string: comma-separated, where a field
@@ -241,6 +255,7 @@ MecabBackend::MecabBackend(Kind kind, MeCab::Model* model, MeCab::Tagger* tagger
       cache_(new CachedReading[std::size_t(1) << cacheBits]),
       cacheMask_((std::size_t(1) << cacheBits) - 1)
 {
+    Grow(1);  // out_ is never null, not even for an empty reading
 }
 
 MecabBackend::~MecabBackend() = default;
@@ -255,17 +270,52 @@ QString MecabBackend::Description() const
     return QString::fromLatin1(Info(kind_).description);
 }
 
+void MecabBackend::Grow(std::size_t units)
+{
+    // Doubling keeps a long phrase's appends linear; the buffer is only
+    // copied into, so the new room is left unfilled.
+    const std::size_t capacity = std::max({outCapacity_ * 2, outSize_ + units, std::size_t(256)});
+    auto grown = std::make_unique_for_overwrite<char16_t[]>(capacity);
+    if (outSize_ != 0)
+        std::copy_n(out_.get(), outSize_, grown.get());
+    out_ = std::move(grown);
+    outCapacity_ = capacity;
+}
+
+void MecabBackend::AppendUtf16(std::string_view text, bool toHiragana)
+{
+    // No code point takes more UTF-16 units than UTF-8 bytes.
+    char16_t* const at = Room(text.size());
+    outSize_ = std::size_t(ToUtf16(text, toHiragana, at) - out_.get());
+}
+
+void MecabBackend::AppendUnits(const char16_t* units, std::size_t count)
+{
+    std::copy_n(units, count, Room(count));
+    outSize_ += count;
+}
+
+void MecabBackend::AppendCached(const CachedReading& cached)
+{
+    // The whole slot is copied, a fixed size the compiler moves in a few
+    // instructions, and only its reading counted.
+    std::copy_n(cached.units, CachedReading::kCapacity, Room(CachedReading::kCapacity));
+    outSize_ += cached.size;
+}
+
 QString MecabBackend::Reading(const QString& phrase)
 {
-    out_.clear();
+    outSize_ = 0;
     const QStringView view(phrase);
     const char16_t* units = view.utf16();
     const qsizetype n = view.size();
 
     // Encode to UTF-8 by hand: a lone surrogate has no UTF-8 form, so the
     // phrase is cut there, the stretch before it read, and the unit itself
-    // copied to the reading where it stood. Three bytes per unit is enough.
-    utf8_.resize(std::size_t(n) * 3);
+    // copied to the reading where it stood. Three bytes per unit is enough;
+    // the buffer only grows, as resizing it would clear the new room.
+    if (utf8_.size() < std::size_t(n) * 3)
+        utf8_.resize(std::size_t(n) * 3);
     char* const begin = utf8_.data();
     char* w = begin;
     for (qsizetype i = 0; i < n; ++i) {
@@ -288,13 +338,14 @@ QString MecabBackend::Reading(const QString& phrase)
         } else {
             if (!ReadStretch(begin, std::size_t(w - begin)))
                 return {};
-            out_.push_back(char16_t(c));
+            const char16_t unit = char16_t(c);
+            AppendUnits(&unit, 1);
             w = begin;
         }
     }
     if (!ReadStretch(begin, std::size_t(w - begin)))
         return {};
-    return QString::fromUtf16(out_.data(), qsizetype(out_.size()));
+    return QString::fromUtf16(out_.get(), qsizetype(outSize_));
 }
 
 bool MecabBackend::ReadStretch(const char* text, std::size_t len)
@@ -317,31 +368,31 @@ bool MecabBackend::ReadStretch(const char* text, std::size_t len)
         if (surface < cursor || surface > end || node->length > std::size_t(end - surface))
             return false;
         if (surface != cursor)
-            AppendUtf16(out_, {cursor, std::size_t(surface - cursor)}, false);
+            AppendUtf16({cursor, std::size_t(surface - cursor)}, false);
         AppendMorpheme({surface, node->length}, node->feature);
         cursor = surface + node->length;
     }
-    AppendUtf16(out_, {cursor, std::size_t(end - cursor)}, false);
+    AppendUtf16({cursor, std::size_t(end - cursor)}, false);
     return true;
 }
 
 void MecabBackend::AppendMorpheme(std::string_view surface, const char* feature)
 {
     if (!HasJapaneseScript(surface)) {
-        AppendUtf16(out_, surface, false);
+        AppendUtf16(surface, false);
         return;
     }
     if (const CachedReading* cached = CachedReadingOf(feature)) {
         if (cached->found)
-            out_.append(cached->units, cached->size);
+            AppendCached(*cached);
         else
-            AppendUtf16(out_, surface, true);
+            AppendUtf16(surface, true);
         return;
     }
     std::string_view reading = FeatureField(feature, readingField_, unquoted_);
     if (reading.empty() || reading == "*")
         reading = surface;
-    AppendUtf16(out_, reading, true);
+    AppendUtf16(reading, true);
 }
 
 const MecabBackend::CachedReading* MecabBackend::CachedReadingOf(const char* feature)
@@ -369,7 +420,8 @@ const MecabBackend::CachedReading* MecabBackend::CachedReadingOf(const char* fea
     const std::size_t size = std::size_t(ToUtf16(reading, true, units) - units);
     if (size > std::size_t(CachedReading::kCapacity))
         return nullptr;
-    std::copy_n(units, size, slot.units);
+    // The rest is cleared too, as the whole slot is copied out.
+    std::fill(std::copy_n(units, size, slot.units), std::end(slot.units), u'\0');
     slot.size = std::uint8_t(size);
     slot.found = true;
     slot.feature = feature;

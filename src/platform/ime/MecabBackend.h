@@ -60,6 +60,17 @@ private:
     // Reads len bytes of valid UTF-8 at text into out_; false when MeCab fails.
     bool ReadStretch(const char* text, std::size_t len);
     void AppendMorpheme(std::string_view surface, const char* feature);
+    // Room for units more units at the end of out_.
+    char16_t* Room(std::size_t units)
+    {
+        if (outCapacity_ - outSize_ < units)
+            Grow(units);
+        return out_.get() + outSize_;
+    }
+    void Grow(std::size_t units);
+    // Appends UTF-8 text to out_, katakana turned to hiragana if asked.
+    void AppendUtf16(std::string_view text, bool toHiragana);
+    void AppendUnits(const char16_t* units, std::size_t count);
 
     // The hiragana reading of a dictionary entry, kept by the address of its
     // feature string: the same few thousand words make up most of any text,
@@ -74,6 +85,7 @@ private:
     // The slot holding feature's reading, filled on a miss; null when the
     // reading does not fit a slot.
     const CachedReading* CachedReadingOf(const char* feature);
+    void AppendCached(const CachedReading& cached);
 
     Kind kind_;
     int readingField_;
@@ -82,7 +94,10 @@ private:
     std::unique_ptr<MeCab::Lattice, LatticeDeleter> lattice_;
     // Reused between calls so a look-up allocates only its result.
     std::string utf8_;
-    std::u16string out_;
+    // The reading being built: outSize_ units used of outCapacity_.
+    std::unique_ptr<char16_t[]> out_;
+    std::size_t outSize_ = 0;
+    std::size_t outCapacity_ = 0;
     std::string unquoted_;
     std::unique_ptr<CachedReading[]> cache_;
     std::size_t cacheMask_;
