@@ -116,11 +116,8 @@ void CReadingDlg::Initialise()
     m_engine.SelectIme(s.keylayout, IDC_TEXT);
 
     AddAnchor(m_text, IDC_TEXT, Stretch, Stretch, Stretch, Stretch, NoErase, -1.0, -1.0, -1.0, -1.0);
-    for (QPushButton* button : {m_lookUp, m_speak, m_hide, m_menu}) {
-        AddAnchor(button, button == m_lookUp ? IDC_LOOKUP : button == m_speak ? IDC_SPEAK
-                                                          : button == m_hide  ? IDC_HIDE
-                                                                              : IDC_MENU,
-                  Move, Move, Keep, Keep, NoErase, -1.0, -1.0, -1.0, -1.0);
+    for (int id : {IDC_LOOKUP, IDC_SPEAK, IDC_HIDE, IDC_MENU}) {
+        AddAnchor(Button(id), id, Move, Move, Keep, Keep, NoErase, -1.0, -1.0, -1.0, -1.0);
     }
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
     SetResizable(screen.width(), screen.height());
