@@ -1,0 +1,106 @@
+#include "window/GetTextFlow.h"
+
+#include "app/MessageBox.h"
+#include "window/GetText.h"
+
+namespace kotobane {
+
+quint32 RegistrationModifiers(quint8 controlFlags)
+{
+    constexpr quint8 kShift = 1, kAlt = 4;
+    quint32 out = controlFlags & ~(kShift | kAlt);
+    if (controlFlags & kShift) {
+        out |= 4;
+    }
+    if (controlFlags & kAlt) {
+        out |= 1;
+    }
+    return out;
+}
+
+void RegisterHotKeys(HotKeyService& hotKeys, MessageBoxService& ui, const QList<HotKeyEntry>& entries, bool reg)
+{
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const int id = int(i) + 1;
+        if (!reg) {
+            hotKeys.UnregisterHotKey(id);
+            continue;
+        }
+        const HotKeyEntry& e = entries[i];
+        if (!hotKeys.RegisterHotKey(id, RegistrationModifiers(e.modifiers), e.virtualKey)) {
+            ShowSystemError(ui, hotKeys.GetLastError());
+        }
+    }
+}
+
+Hwnd FindTargetWindow(DesktopWindows& desktop, Hwnd popup, Hwnd window)
+{
+    if (window != 0 && window != popup && !desktop.Title(window).isEmpty()) {
+        return window;
+    }
+    constexpr quint32 kHidden = 0, kShowMinimised = 2, kMinimised = 6;
+    // Bounded, so that a stacking order that changes under the walk cannot
+    // keep it going for ever.
+    constexpr int kMaxSteps = 100000;
+    Hwnd w = window;
+    for (int step = 0; w != 0 && step < kMaxSteps; ++step) {
+        w = desktop.NextBelow(w);
+        if (w == 0) {
+            break;
+        }
+        if (w == popup || desktop.Title(w).isEmpty() || !desktop.IsVisible(w) || desktop.HasParent(w)) {
+            continue;
+        }
+        const quint32 state = desktop.ShowState(w);
+        if (state == kHidden || state == kShowMinimised || state == kMinimised) {
+            continue;
+        }
+        return w;
+    }
+    return 0;
+}
+
+GetTextFlow::GetTextFlow(DesktopWindows& desktop, WindowService& windows, TextGrabber& grabber, Clock& clock,
+                         std::function<QString(const QString&)> getReading, HistoryAppender& history,
+                         PopupAccess popup)
+    : m_desktop(desktop),
+      m_windows(windows),
+      m_grabber(grabber),
+      m_clock(clock),
+      m_getReading(std::move(getReading)),
+      m_history(history),
+      m_popup(std::move(popup))
+{
+}
+
+void GetTextFlow::LookUp()
+{
+    const Hwnd target = FindTargetWindow(m_desktop, m_popup.window, m_desktop.GetForegroundWindow());
+    const LookupText text = ComposeLookup(m_grabber.CaptureSelection(target), m_getReading);
+    m_popup.setText(text.Display());
+    m_popup.showPopup(true);
+    m_windows.SetForegroundWindow(m_popup.window);
+    if (!text.reading.isEmpty()) {
+        m_history.AppendHistory(text.phrase, text.BareReading());
+    }
+}
+
+void GetTextFlow::OnHotKey(int id, const QList<HotKeyEntry>& entries)
+{
+    if (id < 1 || id > entries.size() || entries[id - 1].command != kGetTextCommand) {
+        return;
+    }
+    m_clock.Sleep(kHotKeyWaitMs);
+    LookUp();
+}
+
+void GetTextFlow::OnGetReadingCommand()
+{
+    if (m_popup.shown()) {
+        m_popup.showPopup(false);
+        return;
+    }
+    LookUp();
+}
+
+}  // namespace kotobane

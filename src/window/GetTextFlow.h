@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+#include "history/HistoryStore.h"
+#include "platform/DesktopServices.h"
+#include "reading/TextGrabber.h"
+#include "settings/Settings.h"
+
+namespace kotobane {
+
+// The hot-key control's modifier byte (1 Shift, 2 Control, 4 Alt) in the
+// registration's flags (4 Shift, 2 Control, 1 Alt); other bits pass as they are.
+quint32 RegistrationModifiers(quint8 controlFlags);
+
+// Registers every entry under its position + 1, showing one message per
+// entry that fails; or unregisters them all, ignoring failures.
+void RegisterHotKeys(HotKeyService& hotKeys, MessageBoxService& ui, const QList<HotKeyEntry>& entries,
+                     bool reg);
+
+// The window to copy from: the given one when it is another titled window,
+// else the first titled, visible, top-level, not minimised window below it
+// that is not the popup; 0 when there is none.
+Hwnd FindTargetWindow(DesktopWindows& desktop, Hwnd popup, Hwnd window);
+
+// What the look-up needs of the popup.
+struct PopupAccess {
+    Hwnd window = 0;
+    std::function<void(const QString&)> setText;
+    std::function<void(bool)> showPopup;
+    std::function<bool()> shown;
+};
+
+// The get-text command: capture, reading, popup and history.
+class GetTextFlow {
+public:
+    GetTextFlow(DesktopWindows& desktop, WindowService& windows, TextGrabber& grabber, Clock& clock,
+                std::function<QString(const QString&)> getReading, HistoryAppender& history, PopupAccess popup);
+
+    void LookUp();
+    // A hot key with its registration identifier.
+    void OnHotKey(int id, const QList<HotKeyEntry>& entries);
+    // Command 1282 from the tray icon: hides a shown popup, else looks up.
+    void OnGetReadingCommand();
+
+    static constexpr int kHotKeyWaitMs = 300;
+
+private:
+    DesktopWindows& m_desktop;
+    WindowService& m_windows;
+    TextGrabber& m_grabber;
+    Clock& m_clock;
+    std::function<QString(const QString&)> m_getReading;
+    HistoryAppender& m_history;
+    PopupAccess m_popup;
+};
+
+}  // namespace kotobane

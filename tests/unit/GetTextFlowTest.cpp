@@ -1,0 +1,279 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <map>
+
+#include "app/MessageBox.h"
+#include "fakes/FakePlatform.h"
+#include "history/HistoryStore.h"
+#include "window/GetText.h"
+#include "window/GetTextFlow.h"
+
+using namespace kotobane;
+using namespace kotobane::test;
+using ::testing::ElementsAre;
+
+namespace {
+
+struct FakeWindow {
+    QString title;
+    bool visible = true;
+    bool hasParent = false;
+    quint32 showState = 1;
+};
+
+// A stacking order, top first.
+class FakeDesktop final : public DesktopWindows {
+public:
+    explicit FakeDesktop(Recorder& log) : m_log(log) {}
+    std::vector<std::pair<Hwnd, FakeWindow>> stack;
+    Hwnd foreground = 0;
+
+    Hwnd GetForegroundWindow() override
+    {
+        m_log.Add("GetForegroundWindow");
+        return foreground;
+    }
+    Hwnd NextBelow(Hwnd w) override
+    {
+        for (std::size_t i = 0; i + 1 < stack.size(); ++i) {
+            if (stack[i].first == w) {
+                return stack[i + 1].first;
+            }
+        }
+        return 0;
+    }
+    QString Title(Hwnd w) override { return Find(w).title; }
+    bool IsVisible(Hwnd w) override { return Find(w).visible; }
+    bool HasParent(Hwnd w) override { return Find(w).hasParent; }
+    quint32 ShowState(Hwnd w) override { return Find(w).showState; }
+
+private:
+    FakeWindow Find(Hwnd w) const
+    {
+        for (const auto& [id, window] : stack) {
+            if (id == w) {
+                return window;
+            }
+        }
+        return {};
+    }
+    Recorder& m_log;
+};
+
+class FakeHotKeys final : public HotKeyService {
+public:
+    explicit FakeHotKeys(Recorder& log) : m_log(log) {}
+    std::map<int, bool> fails;  // by identifier
+    bool RegisterHotKey(int id, quint32 modifiers, quint8 vk) override
+    {
+        m_log.Add("RegisterHotKey " + std::to_string(id) + " " + std::to_string(modifiers) + " "
+                  + std::to_string(vk));
+        return !fails[id];
+    }
+    void UnregisterHotKey(int id) override { m_log.Add("UnregisterHotKey " + std::to_string(id)); }
+    quint32 GetLastError() override { return EBUSY; }
+
+private:
+    Recorder& m_log;
+};
+
+TEST(RegistrationModifiers, ShiftAndAltSwapPlacesOtherBitsPass)
+{
+    EXPECT_EQ(RegistrationModifiers(2), 2u);     // Control
+    EXPECT_EQ(RegistrationModifiers(1), 4u);     // Shift
+    EXPECT_EQ(RegistrationModifiers(4), 1u);     // Alt
+    EXPECT_EQ(RegistrationModifiers(5), 5u);     // Shift + Alt
+    EXPECT_EQ(RegistrationModifiers(3), 6u);     // Shift + Control
+    EXPECT_EQ(RegistrationModifiers(0x8A), 0x8Au);  // extended key and an unknown bit
+}
+
+TEST(RegisterHotKeys, OneMessagePerFailingEntryAndTheRestStillRegistered)
+{
+    Recorder log;
+    FakeHotKeys keys(log);
+    FakeMessageBox ui(log);
+    const QList<HotKeyEntry> entries{{"Get Text", 2, 123, kGetTextCommand}, {"Other", 3, 65, 9}, {"Third", 4, 66, 9}};
+    keys.fails[1] = true;
+    keys.fails[3] = true;
+    RegisterHotKeys(keys, ui, entries, true);
+    EXPECT_THAT(log.calls, ElementsAre("RegisterHotKey 1 2 123", "MessageBox " + Utf8(SystemErrorText(EBUSY)),
+                                       "RegisterHotKey 2 6 65", "RegisterHotKey 3 1 66",
+                                       "MessageBox " + Utf8(SystemErrorText(EBUSY))));
+    EXPECT_EQ(ui.boxes[0].second, MB_OK | MB_ICONINFORMATION);
+
+    log.Clear();
+    RegisterHotKeys(keys, ui, entries, false);
+    EXPECT_THAT(log.calls, ElementsAre("UnregisterHotKey 1", "UnregisterHotKey 2", "UnregisterHotKey 3"));
+}
+
+TEST(FindTargetWindow, ForegroundUnlessItIsThePopupOrUntitled)
+{
+    Recorder log;
+    FakeDesktop d(log);
+    constexpr Hwnd popup = 7;
+    d.stack = {{popup, {"IME reading"}},
+               {10, {"hidden", false}},
+               {11, {"child", true, true}},
+               {12, {"", true}},
+               {13, {"minimised", true, false, 2}},
+               {14, {"iconic", true, false, 6}},
+               {15, {"zero state", true, false, 0}},
+               {16, {"editor", true, false, 3}},
+               {17, {"below", true}}};
+
+    // Another titled window in front is used without further tests.
+    EXPECT_EQ(FindTargetWindow(d, popup, 10), 10u);
+    EXPECT_EQ(FindTargetWindow(d, popup, 13), 13u);
+    // The popup or an untitled window: the first suitable one below.
+    EXPECT_EQ(FindTargetWindow(d, popup, popup), 16u);
+    EXPECT_EQ(FindTargetWindow(d, popup, 12), 16u);
+    EXPECT_EQ(FindTargetWindow(d, popup, 17), 17u);
+    d.stack.pop_back();
+    d.stack.pop_back();
+    EXPECT_EQ(FindTargetWindow(d, popup, popup), 0u);
+    EXPECT_EQ(FindTargetWindow(d, popup, 0), 0u);
+}
+
+TEST(FindTargetWindow, ACycleInTheStackingOrderEnds)
+{
+    Recorder log;
+    FakeDesktop d(log);
+    d.stack = {{1, {""}}, {2, {"", false}}, {1, {""}}};  // 2 leads back to 1
+    EXPECT_EQ(FindTargetWindow(d, 9, 1), 0u);
+}
+
+class GetTextFlowTest : public ::testing::Test {
+protected:
+    GetTextFlowTest()
+        : desktop(log),
+          windows(log),
+          clipboard(log),
+          keyboard(log),
+          clock(log),
+          ui(log),
+          grabber(clipboard, keyboard, windows, clock, ui),
+          history(dir.filePath(QStringLiteral("Kotobane.txt")), ui,
+                  [] { return QDateTime(QDate(2026, 12, 8), QTime(10, 0, 0)); }),
+          flow(desktop, windows, grabber, clock,
+               [this](const QString& p) {
+                   log.Add("GetReading " + Utf8(p));
+                   asked.append(p);
+                   return readings.value(p);
+               },
+               history,
+               PopupAccess{kPopup, [this](const QString& t) { log.Add("SetText " + Utf8(t)); text = t; },
+                           [this](bool s) { log.Add(s ? "ShowPopup 1" : "ShowPopup 0"); shown = s; },
+                           [this] { return shown; }})
+    {
+        desktop.stack = {{kPopup, {"IME reading"}}, {20, {"FeatherPad"}}};
+        desktop.foreground = 20;
+    }
+
+    QString History() const
+    {
+        QFile f(dir.filePath(QStringLiteral("Kotobane.txt")));
+        if (!f.open(QIODevice::ReadOnly)) {
+            return QStringLiteral("<none>");
+        }
+        const QByteArray b = f.readAll();
+        return QString::fromUtf16(reinterpret_cast<const char16_t*>(b.constData()), b.size() / 2);
+    }
+
+    static constexpr Hwnd kPopup = 7;
+    QTemporaryDir dir;
+    Recorder log;
+    FakeDesktop desktop;
+    FakeWindows windows;
+    FakeClipboard clipboard;
+    FakeKeyboard keyboard;
+    FakeClock clock;
+    FakeMessageBox ui;
+    TextGrabber grabber;
+    HistoryAppender history;
+    QHash<QString, QString> readings{{QStringLiteral("漢字の読み方"), QStringLiteral("(かんじのよみかた)")}};
+    QStringList asked;
+    QString text;
+    bool shown = false;
+    GetTextFlow flow;
+};
+
+TEST_F(GetTextFlowTest, CapturesFromTheForegroundWindowShowsAndRecords)
+{
+    clipboard.unicode = QStringLiteral("\u3000 漢字の読み方\r\n");
+    flow.LookUp();
+    EXPECT_EQ(text, QStringLiteral("漢字の読み方 (かんじのよみかた)"));
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(History(), QStringLiteral("漢字の読み方\tかんじのよみかた\t2026/12/08 10:00:00\r\n"));
+
+    // Capture from the foreground window first, then the text, the popup,
+    // the popup to the front; the reading is asked for in between.
+    std::vector<std::string> order;
+    for (const std::string& c : log.calls) {
+        if (c == "GetForegroundWindow" || c.rfind("SetForegroundWindow", 0) == 0 || c.rfind("GetReading", 0) == 0
+            || c.rfind("SetText", 0) == 0 || c.rfind("ShowPopup", 0) == 0) {
+            order.push_back(c);
+        }
+    }
+    EXPECT_THAT(order, ElementsAre("GetForegroundWindow", "SetForegroundWindow 20", "GetReading 漢字の読み方",
+                                   "SetText 漢字の読み方 (かんじのよみかた)", "ShowPopup 1",
+                                   "SetForegroundWindow 7"));
+}
+
+TEST_F(GetTextFlowTest, WithThePopupInFrontTheWindowBelowIsUsedAndTheSamePhraseIsNotRecordedTwice)
+{
+    clipboard.unicode = QStringLiteral("漢字の読み方");
+    flow.LookUp();
+    desktop.foreground = kPopup;
+    log.Clear();
+    flow.LookUp();
+    EXPECT_THAT(log.calls, ::testing::Contains("SetForegroundWindow 20"));
+    EXPECT_EQ(History().count(u'\n'), 1);
+}
+
+TEST_F(GetTextFlowTest, NoReadingOrTooLongLeavesTheHistoryAlone)
+{
+    clipboard.unicode = QStringLiteral("hello");
+    flow.LookUp();
+    EXPECT_EQ(text, QStringLiteral("hello"));
+    EXPECT_TRUE(shown);
+
+    clipboard.unicode = QString(1001, u'字');
+    flow.LookUp();
+    EXPECT_EQ(text, kTooLongMessage);
+    EXPECT_EQ(asked, QStringList{QStringLiteral("hello")});
+
+    clipboard.unicode = QString(1000, u'字');
+    readings[*clipboard.unicode] = QStringLiteral("(じ)");
+    flow.LookUp();
+    EXPECT_EQ(asked.size(), 2);
+    EXPECT_EQ(History(), QString(1000, u'字') + QStringLiteral("\tじ\t2026/12/08 10:00:00\r\n"));
+}
+
+TEST_F(GetTextFlowTest, HotKeyWaitsThenLooksUpAndTrayCommandToggles)
+{
+    const QList<HotKeyEntry> entries{{"Get Text", 2, 123, kGetTextCommand}, {"Other", 2, 65, 99}};
+    clipboard.unicode = QStringLiteral("漢字の読み方");
+    flow.OnHotKey(0, entries);
+    flow.OnHotKey(2, entries);  // not the get-text command
+    flow.OnHotKey(3, entries);
+    EXPECT_TRUE(clock.sleeps.empty());
+    EXPECT_FALSE(shown);
+
+    flow.OnHotKey(1, entries);
+    ASSERT_FALSE(clock.sleeps.empty());
+    EXPECT_EQ(clock.sleeps.front(), GetTextFlow::kHotKeyWaitMs);
+    EXPECT_TRUE(shown);
+
+    log.Clear();
+    flow.OnGetReadingCommand();
+    EXPECT_FALSE(shown);
+    EXPECT_THAT(log.calls, ElementsAre("ShowPopup 0"));
+    flow.OnGetReadingCommand();
+    EXPECT_TRUE(shown);
+}
+
+}  // namespace
