@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/DesktopServices.h"
+#include "platform/SystemServices.h"
+
+namespace kotobane {
+
+// Top-level windows and activation through the window manager's EWMH
+// properties; without a window manager, the input focus and the root's
+// children. Without an X connection every answer is "none".
+class X11Desktop final : public DesktopWindows, public WindowService {
+public:
+    Hwnd GetForegroundWindow() override;
+    Hwnd NextBelow(Hwnd window) override;
+    QString Title(Hwnd window) override;
+    bool IsVisible(Hwnd window) override;
+    bool HasParent(Hwnd window) override;
+    quint32 ShowState(Hwnd window) override;
+    bool SetForegroundWindow(Hwnd window) override;
+};
+
+}  // namespace kotobane
