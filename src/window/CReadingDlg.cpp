@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QBitmap>
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDialog>
@@ -71,6 +72,8 @@ CReadingDlg::CReadingDlg(ReadingWindowServices services)
 
     connect(m_hide, &QPushButton::clicked, this, [this] { ShowPopup(false); });
     connect(m_speak, &QPushButton::clicked, this, &CReadingDlg::Speak);
+    connect(m_lookUp, &QPushButton::clicked, this, [this] { OnCommand(IDC_LOOKUP); });
+    connect(m_menu, &QPushButton::clicked, this, [this] { OnCommand(ID_MENU_BUTTON); });
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &CReadingDlg::OnTimer);
 }
@@ -141,6 +144,69 @@ void CReadingDlg::Initialise()
     m_shown = true;
     ShowPopup(false);
     m_timer.start();
+    m_tray.Create(Icon(QStringLiteral("128")), QStringLiteral("Get Reading"), [this](int command) {
+        OnCommand(command);
+    });
+}
+
+void CReadingDlg::OnCommand(int command)
+{
+    switch (command) {
+    case IDC_LOOKUP:
+    case ID_GET_TEXT:
+        if (m_lookUpHandler) {
+            m_lookUpHandler();
+        }
+        break;
+    case ID_GET_READING:
+        if (m_shown) {
+            ShowPopup(false);
+        } else if (m_lookUpHandler) {
+            m_lookUpHandler();
+        }
+        break;
+    case ID_TRAY_MENU:
+        ShowMenu(0);
+        break;
+    case ID_MENU_BUTTON:
+        activateWindow();
+        ShowMenu(1);
+        break;
+    case ID_APP_ABOUT:
+        ShowAbout();
+        break;
+    case ID_RUNNING:
+        ShowRunning();
+        break;
+    case ID_APP_EXIT:
+        // The icon goes first; the caller's run then ends and the destroy
+        // and exit sequences follow.
+        m_tray.RemoveIcon();
+        QCoreApplication::quit();
+        break;
+    default:
+        // History and options arrive with their windows.
+        break;
+    }
+}
+
+void CReadingDlg::ShowMenu(int position)
+{
+    QMenu menu(this);
+    for (const MenuEntry& entry : MenuEntries(position)) {
+        if (entry.command == 0) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* action = menu.addAction(Icon(QStringLiteral("menu-%1").arg(entry.image)), entry.text);
+        action->setData(entry.command);
+        if (menu.defaultAction() == nullptr) {
+            menu.setDefaultAction(action);
+        }
+    }
+    if (QAction* chosen = menu.exec(QCursor::pos())) {
+        OnCommand(chosen->data().toInt());
+    }
 }
 
 void CReadingDlg::SetupButton(QPushButton* button, const QString& icon, const QString& tooltip)

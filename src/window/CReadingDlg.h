@@ -9,6 +9,8 @@
 #include "reading/ReadingEngine.h"
 #include "settings/Settings.h"
 #include "speech/SpeechEngine.h"
+#include "window/CTrayIcon.h"
+#include "window/Menus.h"
 #include "window/ReadingWindowLogic.h"
 
 namespace kotobane {
@@ -54,6 +56,15 @@ public:
     void ShowAbout();
     void ShowRunning();
 
+    // A command of the buttons, the menus or the tray icon.
+    void OnCommand(int command);
+    // Pop-up 0 (tray) or 1 (menu button) at the cursor; returns the command
+    // chosen, or 0.
+    void ShowMenu(int position);
+    // The look-up, supplied by the application once its services exist.
+    void SetLookUp(std::function<void()> lookUp) { m_lookUpHandler = std::move(lookUp); }
+    CTrayIcon& Tray() { return m_tray; }
+
     // The current alpha of the window (80 or 255).
     int Alpha() const { return m_alpha; }
     QPlainTextEdit* TextBox() const { return m_text; }
@@ -98,6 +109,8 @@ private:
     int m_alpha = OpacityRule::kOpaque;
     bool m_shown = false;
     QTimer m_timer;
+    CTrayIcon m_tray;
+    std::function<void()> m_lookUpHandler;
 };
 
 }  // namespace kotobane

@@ -23,7 +23,14 @@ for i in $(seq 100); do
   sleep 0.1
 done
 e2e_check "first copy holds the lock" 1 "$(ls "$XDG_RUNTIME_DIR"/*.lock 2>/dev/null | wc -l)"
-e2e_check "popup starts hidden" "" "$(xdotool search --onlyvisible --pid "$first" 2>/dev/null)"
+# The only window at first is the tray icon, embedded in the tray host.
+tray=""
+for i in $(seq 100); do
+  tray=$(xdotool search --onlyvisible --pid "$first" 2>/dev/null | head -n 1)
+  [ -n "$tray" ] && break
+  sleep 0.1
+done
+e2e_check "tray icon shown" 1 "$([ -n "$tray" ] && echo 1)"
 
 # A second copy tells the first and ends without a window of its own.
 timeout 20 "$kotobane" --profile-dir "$profile" >"$e2e_tmp/second.log" 2>&1 &
@@ -37,17 +44,22 @@ wait "$second"
 e2e_check "second copy exit status" 0 $?
 e2e_check "second copy shows no window" "" "$second_windows"
 
-box=$(e2e_wait_window '^kotobane$')
+box=""
+for i in $(seq 100); do
+  box=$(xdotool search --onlyvisible --name '^kotobane$' 2>/dev/null | grep -vx "$tray" | head -n 1)
+  [ -n "$box" ] && break
+  sleep 0.1
+done
 e2e_check "the running copy shows its message box" 1 "$([ -n "$box" ] && echo 1)"
 if [ -n "$box" ]; then
   e2e_check "the box belongs to the first copy" "$first" "$(xdotool getwindowpid "$box")"
   # The same box, closed with Enter.
   xdotool windowactivate --sync "$box" key Return 2>/dev/null
   for i in $(seq 50); do
-    xdotool search --onlyvisible --name '^kotobane$' >/dev/null 2>&1 || break
+    xdotool search --onlyvisible --name '^kotobane$' 2>/dev/null | grep -qvx "$tray" || break
     sleep 0.1
   done
-  e2e_check "Enter closes the box" "" "$(xdotool search --onlyvisible --name '^kotobane$' 2>/dev/null)"
+  e2e_check "Enter closes the box" "" "$(xdotool search --onlyvisible --name '^kotobane$' 2>/dev/null | grep -vx "$tray")"
 fi
 e2e_check "the second copy saved its settings" 1 "$(grep -c '^keylayout=' "$profile/Kotobane.ini" 2>/dev/null)"
 # The second copy must not take over the first one's placement.
@@ -71,17 +83,40 @@ if [ -n "$popup" ]; then
   e2e_check "Escape hides the popup" "" "$(xdotool search --onlyvisible --name '^IME reading$' 2>/dev/null)"
 fi
 
-# SIGTERM ends the program through its exit sequence.
-kill -TERM "$first"
+# Exit from the tray icon's menu ends the program through its exit sequence.
+xdotool mousemove --window "$tray" 10 10 click 3
+sleep 0.5
+menu=$(xdotool search --onlyvisible --pid "$first" 2>/dev/null | grep -vx "$tray" | head -n 1)
+e2e_check "right click opens the menu" 1 "$([ -n "$menu" ] && echo 1)"
+[ -n "$shot" ] && import -window root "${shot%.png}-menu.png"
+# Exit is the last item: Up from the top wraps round to it.
+xdotool key Up Return
 for i in $(seq 100); do kill -0 "$first" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$first" 2>/dev/null && kill -KILL "$first"
 wait "$first"
 status=$?
-e2e_check "exit status after SIGTERM" 0 $status
+e2e_check "exit status after Exit" 0 $status
 [ $status -eq 0 ] || head -c 6000 "$e2e_tmp/first.log"
 ini=$profile/Kotobane.ini
 keys=$(grep -o '^[A-Za-z]*=' "$ini" | tr -d = | sort | tr '\n' ' ')
 e2e_check "every settings key written" \
   "AudioFormat AudioOutput AutoDispHis Background BorderColor Clock Days DispHis DispOnStart DlgReading EnableSpeech HistoryFont Rate RoundDialog RoundEdit TextColor TextFont Voice Volume keylayout " \
   "$keys"
+
+# SIGTERM ends a run the same way.
+rm -f "$ini"
+"$kotobane" --profile-dir "$profile" >"$e2e_tmp/third.log" 2>&1 &
+third=$!
+e2e_pids+=("$third")
+for i in $(seq 100); do
+  [ -n "$(xdotool search --onlyvisible --pid "$third" 2>/dev/null)" ] && break
+  sleep 0.1
+done
+kill -TERM "$third"
+for i in $(seq 100); do kill -0 "$third" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$third" 2>/dev/null && kill -KILL "$third"
+wait "$third"
+e2e_check "exit status after SIGTERM" 0 $?
+e2e_check "settings written after SIGTERM" 1 "$(grep -c '^DlgReading=' "$ini" 2>/dev/null)"
 
 e2e_finish "shell"

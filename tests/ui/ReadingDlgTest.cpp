@@ -5,6 +5,8 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QTimer>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -294,6 +296,66 @@ TEST_F(ReadingDlgTest, ControlsFollowAResizeFromEveryEdge)
 
     // It cannot shrink below the template size.
     EXPECT_EQ(w.minimumSize(), DialogToPixels(QRect(0, 0, 112, 13)).size());
+}
+
+TEST_F(ReadingDlgTest, TrayPressLooksUpOrHidesAndExitRemovesTheIcon)
+{
+    CReadingDlg& w = Popup();
+    int lookUps = 0;
+    w.SetLookUp([&] {
+        ++lookUps;
+        w.ShowText(QStringLiteral("漢字 (かんじ)"));
+    });
+    EXPECT_TRUE(w.Tray().Enabled());
+    EXPECT_EQ(w.Tray().Icon()->toolTip(), QStringLiteral("Get Reading"));
+    EXPECT_FALSE(w.Tray().Icon()->icon().isNull());
+
+    // Commands from the icon run once its own handler has returned.
+    w.Tray().OnActivated(QSystemTrayIcon::Trigger);
+    EXPECT_EQ(lookUps, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(lookUps, 1);
+    EXPECT_TRUE(w.Shown());
+    // The double click that follows a press is not a second press.
+    w.Tray().OnActivated(QSystemTrayIcon::DoubleClick);
+    w.Tray().OnActivated(QSystemTrayIcon::MiddleClick);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w.Shown());
+    w.Tray().OnActivated(QSystemTrayIcon::Trigger);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.Shown());
+    EXPECT_EQ(lookUps, 1);
+
+    // The look-up button and the menu's Get text always look up.
+    w.Button(IDC_LOOKUP)->click();
+    w.OnCommand(ID_GET_TEXT);
+    EXPECT_EQ(lookUps, 3);
+
+    w.OnCommand(ID_APP_EXIT);
+    EXPECT_FALSE(w.Tray().Enabled());
+    EXPECT_FALSE(w.Tray().Icon()->isVisible());
+}
+
+TEST_F(ReadingDlgTest, MenuButtonOpensTheShortMenuWithHistoryAsDefault)
+{
+    CReadingDlg& w = Popup();
+    w.ShowPopup(true);
+    QStringList texts;
+    QString bold;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* a : menu->actions()) {
+            texts.append(a->isSeparator() ? QStringLiteral("-") : a->text());
+            EXPECT_TRUE(a->isSeparator() || !a->icon().isNull()) << a->text().toStdString();
+        }
+        bold = menu->defaultAction() ? menu->defaultAction()->text() : QString();
+        menu->close();
+    });
+    w.Button(IDC_MENU)->click();
+    EXPECT_EQ(texts, (QStringList{"&History", "-", "&Option", "-", "About ...", "-", "&Exit"}));
+    EXPECT_EQ(bold, QStringLiteral("&History"));
+    EXPECT_TRUE(w.Tray().Enabled());  // closing without a choice runs nothing
 }
 
 }  // namespace

@@ -1,0 +1,420 @@
+#include "platform/x11/X11Clipboard.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QtEndian>
+
+#include <poll.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <thread>
+
+// X headers after Qt's: their macros clash with Qt's names.
+#include <xcb/xcb.h>
+#include <xcb/xfixes.h>
+
+namespace kotobane {
+
+namespace {
+
+bool QtUsesX11()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        return false;
+    }
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 != nullptr && x11->connection() != nullptr;
+}
+
+xcb_atom_t Intern(xcb_connection_t* c, const char* name)
+{
+    xcb_intern_atom_reply_t* reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return atom;
+}
+
+// Unicode targets, best first; the MIME name is what some toolkits offer
+// when they do not offer UTF8_STRING.
+const char* const kUnicodeTargets[] = {"UTF8_STRING", "text/plain;charset=utf-8"};
+const char* const kAnsiTargets[] = {"STRING"};
+
+}  // namespace
+
+struct X11Clipboard::Connection {
+    xcb_connection_t* c = nullptr;
+    xcb_window_t window = XCB_WINDOW_NONE;
+    xcb_atom_t clipboard = XCB_ATOM_NONE;
+    xcb_atom_t property = XCB_ATOM_NONE;
+    xcb_atom_t incr = XCB_ATOM_NONE;
+    uint8_t xfixesFirstEvent = 0;
+    bool hasXfixes = false;
+    bool watching = false;
+    bool ownerChanged = false;
+
+    ~Connection()
+    {
+        if (c != nullptr) {
+            if (window != XCB_WINDOW_NONE) {
+                xcb_destroy_window(c, window);
+                xcb_flush(c);
+            }
+            xcb_disconnect(c);
+        }
+    }
+
+    bool Broken() const { return xcb_connection_has_error(c) != 0; }
+
+    // Notes an owner change; true when the event was one.
+    bool NoteOwnerChange(const xcb_generic_event_t* event)
+    {
+        if (!hasXfixes || (event->response_type & 0x7f) != xfixesFirstEvent + XCB_XFIXES_SELECTION_NOTIFY) {
+            return false;
+        }
+        const auto* notify = reinterpret_cast<const xcb_xfixes_selection_notify_event_t*>(event);
+        if (notify->selection == clipboard) {
+            ownerChanged = true;
+        }
+        return true;
+    }
+
+    // The next event before the deadline, or null. The caller frees it.
+    xcb_generic_event_t* Next(Clock::time_point deadline)
+    {
+        for (;;) {
+            if (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+                NoteOwnerChange(event);
+                return event;
+            }
+            if (Broken()) {
+                return nullptr;
+            }
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) {
+                return nullptr;
+            }
+            pollfd fd{xcb_get_file_descriptor(c), POLLIN, 0};
+            if (poll(&fd, 1, int(left)) < 0 && errno != EINTR) {
+                return nullptr;
+            }
+        }
+    }
+
+    // Drops what is queued, so that an answer to an earlier request that
+    // came too late is not taken for the answer to the next one.
+    void Drain()
+    {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+            NoteOwnerChange(event);
+            std::free(event);
+        }
+    }
+
+    // Reads and deletes our property; deleting it is also what lets an
+    // incremental owner send its next chunk.
+    bool TakeProperty(QByteArray& data, xcb_atom_t& type)
+    {
+        xcb_get_property_reply_t* reply = xcb_get_property_reply(
+            c, xcb_get_property(c, 1, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, UINT32_MAX / 4), nullptr);
+        if (reply == nullptr) {
+            return false;
+        }
+        type = reply->type;
+        const int bytes = xcb_get_property_value_length(reply);
+        data = QByteArray(static_cast<const char*>(xcb_get_property_value(reply)), bytes);
+        std::free(reply);
+        xcb_flush(c);
+        return true;
+    }
+};
+
+X11Clipboard::X11Clipboard() = default;
+X11Clipboard::~X11Clipboard() = default;
+
+bool X11Clipboard::EnsureConnection()
+{
+    if (m_x && !m_x->Broken()) {
+        return true;
+    }
+    m_x.reset();
+    if (!QtUsesX11()) {
+        m_lastError = ENOTSUP;
+        return false;
+    }
+    auto x = std::make_unique<Connection>();
+    int screenNumber = 0;
+    x->c = xcb_connect(nullptr, &screenNumber);
+    if (x->Broken()) {
+        m_lastError = ECONNREFUSED;
+        return false;
+    }
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(x->c));
+    for (int i = 0; i < screenNumber && screens.rem > 0; ++i) {
+        xcb_screen_next(&screens);
+    }
+    const xcb_screen_t* screen = screens.data;
+    if (screen == nullptr) {
+        m_lastError = ECONNREFUSED;
+        return false;
+    }
+
+    x->window = xcb_generate_id(x->c);
+    const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(x->c, XCB_COPY_FROM_PARENT, x->window, screen->root, -1, -1, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
+    x->clipboard = Intern(x->c, "CLIPBOARD");
+    x->property = Intern(x->c, "KOTOBANE_SELECTION");
+    x->incr = Intern(x->c, "INCR");
+
+    const xcb_query_extension_reply_t* ext = xcb_get_extension_data(x->c, &xcb_xfixes_id);
+    if (ext != nullptr && ext->present) {
+        // The extension answers nothing before its version is asked.
+        xcb_xfixes_query_version_reply_t* version = xcb_xfixes_query_version_reply(
+            x->c, xcb_xfixes_query_version(x->c, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION), nullptr);
+        if (version != nullptr) {
+            x->hasXfixes = true;
+            x->xfixesFirstEvent = ext->first_event;
+            xcb_xfixes_select_selection_input(x->c, x->window, x->clipboard,
+                                              XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER);
+        }
+        std::free(version);
+    }
+    xcb_flush(x->c);
+    if (x->Broken() || x->clipboard == XCB_ATOM_NONE || x->property == XCB_ATOM_NONE) {
+        m_lastError = ECONNREFUSED;
+        return false;
+    }
+    m_x = std::move(x);
+    return true;
+}
+
+bool X11Clipboard::Open()
+{
+    if (!EnsureConnection()) {
+        return false;
+    }
+    m_x->Drain();
+    m_open = true;
+    m_ownerHung = false;
+    m_lastError = 0;
+    return true;
+}
+
+void X11Clipboard::Close()
+{
+    m_open = false;
+}
+
+std::optional<QByteArray> X11Clipboard::Fetch(const char* const* targets, int count)
+{
+    if (!m_open || !m_x) {
+        m_lastError = EBADF;
+        return std::nullopt;
+    }
+    if (m_ownerHung) {
+        m_lastError = ETIMEDOUT;
+        return std::nullopt;
+    }
+    Connection& x = *m_x;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ReadTimeoutMs);
+
+    xcb_get_selection_owner_reply_t* owner =
+        xcb_get_selection_owner_reply(x.c, xcb_get_selection_owner(x.c, x.clipboard), nullptr);
+    const xcb_window_t ownerWindow = owner ? owner->owner : xcb_window_t(XCB_WINDOW_NONE);
+    std::free(owner);
+    if (ownerWindow == XCB_WINDOW_NONE) {
+        m_lastError = ENODATA;
+        return std::nullopt;
+    }
+
+    for (int i = 0; i < count; ++i) {
+        const xcb_atom_t target = Intern(x.c, targets[i]);
+        x.Drain();
+        xcb_delete_property(x.c, x.window, x.property);
+        xcb_convert_selection(x.c, x.window, x.clipboard, target, x.property, XCB_CURRENT_TIME);
+        xcb_flush(x.c);
+
+        bool refused = false;
+        while (!refused) {
+            xcb_generic_event_t* event = x.Next(deadline);
+            if (event == nullptr) {
+                m_ownerHung = !x.Broken();
+                m_lastError = x.Broken() ? ECONNRESET : ETIMEDOUT;
+                return std::nullopt;
+            }
+            if ((event->response_type & 0x7f) != XCB_SELECTION_NOTIFY) {
+                std::free(event);
+                continue;
+            }
+            const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(event);
+            const bool ours = notify->requestor == x.window && notify->selection == x.clipboard &&
+                              notify->target == target;
+            const bool given = notify->property != XCB_ATOM_NONE;
+            std::free(event);
+            if (!ours) {
+                continue;
+            }
+            if (!given) {
+                refused = true;
+                continue;
+            }
+            QByteArray data;
+            xcb_atom_t type = XCB_ATOM_NONE;
+            if (!x.TakeProperty(data, type)) {
+                m_lastError = EPROTO;
+                return std::nullopt;
+            }
+            if (type != x.incr) {
+                return data;
+            }
+            // Large text comes in chunks: each new value of the property is
+            // one, and an empty one ends it.
+            QByteArray whole;
+            for (;;) {
+                xcb_generic_event_t* next = x.Next(deadline);
+                if (next == nullptr) {
+                    m_ownerHung = !x.Broken();
+                    m_lastError = x.Broken() ? ECONNRESET : ETIMEDOUT;
+                    return std::nullopt;
+                }
+                const bool chunk = (next->response_type & 0x7f) == XCB_PROPERTY_NOTIFY &&
+                                   reinterpret_cast<xcb_property_notify_event_t*>(next)->window == x.window &&
+                                   reinterpret_cast<xcb_property_notify_event_t*>(next)->atom == x.property &&
+                                   reinterpret_cast<xcb_property_notify_event_t*>(next)->state ==
+                                       XCB_PROPERTY_NEW_VALUE;
+                std::free(next);
+                if (!chunk) {
+                    continue;
+                }
+                if (!x.TakeProperty(data, type)) {
+                    m_lastError = EPROTO;
+                    return std::nullopt;
+                }
+                if (data.isEmpty()) {
+                    return whole;
+                }
+                whole += data;
+            }
+        }
+    }
+    m_lastError = ENODATA;
+    return std::nullopt;
+}
+
+std::optional<QString> X11Clipboard::UnicodeText()
+{
+    // Our own text is served by Qt's event loop, which is not running while
+    // we wait here; ask Qt for it directly.
+    if (m_open && QGuiApplication::clipboard()->ownsClipboard()) {
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+        if (data != nullptr && data->hasText()) {
+            return data->text();
+        }
+        m_lastError = ENODATA;
+        return std::nullopt;
+    }
+    const std::optional<QByteArray> bytes = Fetch(kUnicodeTargets, int(std::size(kUnicodeTargets)));
+    if (!bytes) {
+        return std::nullopt;
+    }
+    return QString::fromUtf8(*bytes);
+}
+
+std::optional<QByteArray> X11Clipboard::AnsiText()
+{
+    if (m_open && QGuiApplication::clipboard()->ownsClipboard()) {
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+        if (data != nullptr && data->hasText()) {
+            return data->text().toLatin1();
+        }
+        m_lastError = ENODATA;
+        return std::nullopt;
+    }
+    return Fetch(kAnsiTargets, int(std::size(kAnsiTargets)));
+}
+
+bool X11Clipboard::Empty()
+{
+    if (!m_open) {
+        m_lastError = EBADF;
+        return false;
+    }
+    // Another client's text goes away when we take the selection; only our
+    // own needs dropping.
+    if (QGuiApplication::clipboard()->ownsClipboard()) {
+        QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
+    }
+    return true;
+}
+
+bool X11Clipboard::SetUnicodeText(const QByteArray& block)
+{
+    if (!m_open) {
+        m_lastError = EBADF;
+        return false;
+    }
+    QString text;
+    const qsizetype units = block.size() / 2;
+    text.reserve(units);
+    for (qsizetype i = 0; i < units; ++i) {
+        const char16_t unit = qFromLittleEndian<quint16>(block.constData() + 2 * i);
+        if (unit == 0) {
+            break;
+        }
+        text.append(QChar(unit));
+    }
+    QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+    return true;
+}
+
+quint32 X11Clipboard::GetLastError()
+{
+    return m_lastError;
+}
+
+void X11Clipboard::BeginOwnerWatch()
+{
+    if (!EnsureConnection() || !m_x->hasXfixes) {
+        return;
+    }
+    // A round trip brings in every notification the server sent so far;
+    // those are older than the copy about to happen.
+    std::free(xcb_get_input_focus_reply(m_x->c, xcb_get_input_focus(m_x->c), nullptr));
+    m_x->Drain();
+    m_x->ownerChanged = false;
+    m_x->watching = true;
+}
+
+bool X11Clipboard::WaitForOwnerChange(int minMs, int maxMs)
+{
+    maxMs = std::max(maxMs, 0);
+    minMs = std::clamp(minMs, 0, maxMs);
+    const Clock::time_point start = Clock::now();
+    const Clock::time_point earliest = start + std::chrono::milliseconds(minMs);
+    const Clock::time_point latest = start + std::chrono::milliseconds(maxMs);
+    if (!m_x || m_x->Broken() || !m_x->watching) {
+        std::this_thread::sleep_until(latest);
+        return false;
+    }
+    Connection& x = *m_x;
+    while (!x.ownerChanged) {
+        xcb_generic_event_t* event = x.Next(latest);
+        if (event == nullptr) {
+            break;
+        }
+        std::free(event);
+    }
+    if (!x.ownerChanged) {
+        return false;
+    }
+    std::this_thread::sleep_until(earliest);
+    return true;
+}
+
+}  // namespace kotobane

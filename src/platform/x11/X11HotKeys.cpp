@@ -1,0 +1,197 @@
+#include "platform/x11/X11HotKeys.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMetaObject>
+
+#include <cerrno>
+#include <cstdlib>
+#include <iterator>
+
+#include "platform/x11/VirtualKeys.h"
+
+// X headers after Qt's: their macros clash with Qt's names.
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+namespace kotobane {
+
+namespace {
+
+xcb_connection_t* Connection()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        return nullptr;
+    }
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_window_t Root(xcb_connection_t* c)
+{
+    return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+}
+
+// NumLock sits on Mod2 on every layout we know of; CapsLock is Lock. A grab
+// is made for each combination of the two so the key works whatever their
+// state.
+constexpr quint16 kLockVariants[] = {
+    0,
+    XCB_MOD_MASK_LOCK,
+    XCB_MOD_MASK_2,
+    XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2,
+};
+constexpr quint16 kLockBits = XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2;
+
+// X reports a combination already grabbed by another client as BadAccess.
+constexpr quint8 kBadAccess = 10;
+
+quint16 XModifiers(quint32 modifiers)
+{
+    quint16 mask = 0;
+    if (modifiers & 1) mask |= XCB_MOD_MASK_1;  // Alt
+    if (modifiers & 2) mask |= XCB_MOD_MASK_CONTROL;
+    if (modifiers & 4) mask |= XCB_MOD_MASK_SHIFT;
+    if (modifiers & 8) mask |= XCB_MOD_MASK_4;  // Super
+    return mask;
+}
+
+}  // namespace
+
+X11HotKeys::X11HotKeys(QObject* parent) : QObject(parent) {}
+
+X11HotKeys::~X11HotKeys()
+{
+    while (!grabs_.empty()) {
+        UnregisterHotKey(grabs_.begin()->first);
+    }
+    if (filterInstalled_ && QCoreApplication::instance()) {
+        QCoreApplication::instance()->removeNativeEventFilter(this);
+    }
+}
+
+bool X11HotKeys::RegisterHotKey(int id, quint32 modifiers, quint8 virtualKey)
+{
+    xcb_connection_t* c = Connection();
+    if (c == nullptr) {
+        lastError_ = ENOTSUP;
+        return false;
+    }
+    if (grabs_.count(id) != 0) {
+        lastError_ = EEXIST;
+        return false;
+    }
+    const quint32 keysym = KeysymFromVirtualKey(virtualKey);
+    if (keysym == 0) {
+        lastError_ = EINVAL;
+        return false;
+    }
+
+    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
+    xcb_keycode_t* codes = symbols ? xcb_key_symbols_get_keycode(symbols, keysym) : nullptr;
+    const xcb_keycode_t keycode = codes ? codes[0] : XCB_NO_SYMBOL;
+    std::free(codes);
+    if (symbols) {
+        xcb_key_symbols_free(symbols);
+    }
+    if (keycode == XCB_NO_SYMBOL) {
+        // The keyboard has no key producing this symbol.
+        lastError_ = ENOENT;
+        return false;
+    }
+
+    const Grab grab{keycode, XModifiers(modifiers)};
+    const xcb_window_t root = Root(c);
+    xcb_void_cookie_t cookies[std::size(kLockVariants)];
+    for (size_t i = 0; i < std::size(kLockVariants); ++i) {
+        cookies[i] = xcb_grab_key_checked(c, 1, root, grab.modifiers | kLockVariants[i], keycode,
+                                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    }
+    // Collect every reply so that no error is left for Qt to report.
+    quint8 failure = 0;
+    for (const xcb_void_cookie_t& cookie : cookies) {
+        if (xcb_generic_error_t* error = xcb_request_check(c, cookie)) {
+            if (failure == 0) failure = error->error_code;
+            std::free(error);
+        }
+    }
+    if (failure != 0) {
+        // Another program holds (part of) the combination. Releasing the
+        // variants that did succeed is harmless: ungrabbing a combination
+        // owned by someone else is ignored by the server.
+        Ungrab(grab);
+        xcb_flush(c);
+        lastError_ = failure == kBadAccess ? EBUSY : EIO;
+        return false;
+    }
+
+    if (!filterInstalled_) {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+        filterInstalled_ = true;
+    }
+    grabs_[id] = grab;
+    lastError_ = 0;
+    return true;
+}
+
+void X11HotKeys::Ungrab(const Grab& grab)
+{
+    xcb_connection_t* c = Connection();
+    if (c == nullptr) {
+        return;
+    }
+    const xcb_window_t root = Root(c);
+    for (quint16 variant : kLockVariants) {
+        xcb_ungrab_key(c, grab.keycode, root, grab.modifiers | variant);
+    }
+}
+
+void X11HotKeys::UnregisterHotKey(int id)
+{
+    const auto it = grabs_.find(id);
+    if (it == grabs_.end()) {
+        return;
+    }
+    Ungrab(it->second);
+    grabs_.erase(it);
+    if (xcb_connection_t* c = Connection()) {
+        xcb_flush(c);
+    }
+}
+
+quint32 X11HotKeys::GetLastError()
+{
+    return lastError_;
+}
+
+bool X11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
+{
+    if (eventType != "xcb_generic_event_t" || grabs_.empty()) {
+        return false;
+    }
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & ~0x80) != XCB_KEY_PRESS) {
+        return false;
+    }
+    const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event);
+    const quint16 state = press->state & ~kLockBits & 0xFF;
+    for (const auto& [id, grab] : grabs_) {
+        if (grab.keycode != press->detail || grab.modifiers != state) {
+            continue;
+        }
+        // While the key is held the passive grab is an active keyboard
+        // grab, and the Ctrl+C we synthesize next would come back to us
+        // instead of reaching the target window.
+        if (xcb_connection_t* c = Connection()) {
+            xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+            xcb_flush(c);
+        }
+        // Queued: the handler shows windows and sends keys, which is no
+        // work for inside the event dispatch.
+        QMetaObject::invokeMethod(this, [this, id = id] { Q_EMIT HotKeyPressed(id); }, Qt::QueuedConnection);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace kotobane

@@ -1,0 +1,111 @@
+// Registers Control+F12 the way the program does and reports what happens:
+// "registered" or "failed <code>", then "pressed <id>" for each press.
+// After each press it prints "numlock on" or "numlock off" as the server
+// sees the lock state. With --copy it answers a press with a synthesized
+// Control+C. With --keylog it registers nothing, shows a window titled
+// "hotkey probe" and prints "key ctrl+c" when that chord reaches it.
+// Ends after --presses presses (default 1) or --timeout seconds (default 10).
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QWindow>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/x11/X11HotKeys.h"
+#include "platform/x11/X11Keyboard.h"
+
+// X headers after Qt's: their macros clash with Qt's names.
+#include <xcb/xcb.h>
+
+namespace {
+
+// Whether NumLock (Mod2) is locked, from the pointer's modifier state.
+bool NumLockOn()
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (c == nullptr) return false;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_query_pointer_reply_t* reply = xcb_query_pointer_reply(c, xcb_query_pointer(c, root), nullptr);
+    const bool on = reply && (reply->mask & XCB_MOD_MASK_2);
+    std::free(reply);
+    return on;
+}
+
+class KeyLog : public QWindow {
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_C && (event->modifiers() & Qt::ControlModifier)) {
+            std::printf("key ctrl+c\n");
+            std::fflush(stdout);
+            QCoreApplication::quit();
+        }
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    int presses = 1;
+    int timeout = 10;
+    bool copy = false;
+    bool keylog = false;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--copy")) copy = true;
+        if (args[i] == QLatin1String("--keylog")) keylog = true;
+        if (i + 1 < args.size() && args[i] == QLatin1String("--presses")) presses = args[++i].toInt();
+        if (i + 1 < args.size() && args[i] == QLatin1String("--timeout")) timeout = args[++i].toInt();
+    }
+
+    QTimer::singleShot(timeout * 1000, &app, [&] {
+        std::printf("timeout\n");
+        app.exit(1);
+    });
+
+    if (keylog) {
+        // Another program's window, as the target of a copy is.
+        KeyLog window;
+        window.setTitle(QStringLiteral("hotkey probe"));
+        window.resize(200, 100);
+        window.show();
+        window.requestActivate();
+        return app.exec();
+    }
+
+    kotobane::X11Keyboard keyboard;
+
+    kotobane::X11HotKeys hotKeys;
+    if (!hotKeys.RegisterHotKey(1, 2 /* Control */, 123 /* F12 */)) {
+        std::printf("failed %u\n", hotKeys.GetLastError());
+        return 2;
+    }
+    std::printf("registered\n");
+    std::fflush(stdout);
+
+    int seen = 0;
+    QObject::connect(&hotKeys, &kotobane::X11HotKeys::HotKeyPressed, &app, [&](int id) {
+        std::printf("pressed %d\nnumlock %s\n", id, NumLockOn() ? "on" : "off");
+        std::fflush(stdout);
+        if (copy) {
+            using kotobane::KEYEVENTF_KEYUP;
+            keyboard.KeyEvent(0x11, 0, 0, 0);
+            keyboard.KeyEvent('C', 0, 0, 0);
+            keyboard.KeyEvent('C', 0, KEYEVENTF_KEYUP, 0);
+            keyboard.KeyEvent(0x11, 0, KEYEVENTF_KEYUP, 0);
+            // Let the window read the keys before the probe ends.
+            QTimer::singleShot(500, &app, [&] {
+                if (seen >= presses) app.quit();
+            });
+            ++seen;
+            return;
+        }
+        if (++seen >= presses) app.quit();
+    });
+    return app.exec();
+}
