@@ -9,6 +9,12 @@
 #include "platform/SingleInstance.h"
 #include "platform/UnixSignals.h"
 #include "platform/ime/LinuxImeService.h"
+#include "platform/x11/X11Clipboard.h"
+#include "platform/x11/X11Desktop.h"
+#include "platform/x11/X11HotKeys.h"
+#include "platform/x11/X11Keyboard.h"
+#include "platform/x11/X11Window.h"
+#include "window/GetTextFlow.h"
 #include "settings/FontMapping.h"
 #include "settings/ProfilePaths.h"
 #include "settings/Settings.h"
@@ -67,6 +73,32 @@ int RunDesktop(const QStringList& arguments)
         CReadingDlg popup({settings, profile, *ime, clock, ui, speech});
         popup.Initialise();
 
+        // The look-up: the selection of the window in front, copied through
+        // the clipboard, read and recorded.
+        X11Desktop desktop;
+        X11Keyboard keyboard;
+        X11Clipboard clipboard;
+        TextGrabber grabber(clipboard, keyboard, desktop, clock, ui);
+        grabber.SetOwnerWatch(&clipboard);
+        HistoryAppender history(paths.historyFile, ui);
+        GetTextFlow flow(desktop, desktop, grabber, clock,
+                         [&popup](const QString& phrase) { return popup.Engine().GetReading(phrase); }, history,
+                         PopupAccess{Hwnd(popup.winId()),
+                                     [&popup](const QString& text) { popup.TextBox()->setPlainText(text); },
+                                     [&popup](bool show) { popup.ShowPopup(show); },
+                                     [&popup] { return popup.Shown(); }});
+        popup.SetLookUp([&flow] { flow.LookUp(); });
+
+        X11HotKeys hotKeys;
+        if (HasX11Connection()) {
+            RegisterHotKeys(hotKeys, ui, settings.HotKeys, true);
+        } else {
+            qWarning().noquote() << "kotobane: the global hot key and the capture of selected text need an X11"
+                                    " session; bind \"kotobane --show TEXT\" or the tray icon instead.";
+        }
+        QObject::connect(&hotKeys, &X11HotKeys::HotKeyPressed, &popup,
+                         [&flow, &settings](int id) { flow.OnHotKey(id, settings.HotKeys); });
+
         QObject::connect(&instance, &SingleInstance::MessageReceived, &popup, [&popup](const QString& message) {
             // Leave the socket's handler before a modal box opens.
             QTimer::singleShot(0, &popup, [&popup, message] {
@@ -78,12 +110,15 @@ int RunDesktop(const QStringList& arguments)
             });
         });
         UnixSignals signals;
-        QObject::connect(&signals, &UnixSignals::TerminationRequested, qApp, &QCoreApplication::quit);
+        // exit(), not quit(): quit() first asks every window to close, and the
+        // popup refuses (closing it only hides it), which would cancel the end.
+        QObject::connect(&signals, &UnixSignals::TerminationRequested, qApp, [] { QCoreApplication::exit(0); });
 
         if (showText) {
             popup.ShowText(text);
         }
         status = QApplication::exec();
+        RegisterHotKeys(hotKeys, ui, settings.HotKeys, false);
         popup.Destroy();
     }
     SaveSettings(settings, context);

@@ -59,6 +59,18 @@ public:
 
 inline constexpr quint32 KEYEVENTF_KEYUP = 2;
 
+// Tells when the clipboard gets a new owner, so that a capture need not
+// guess how long the other application takes to copy.
+class ClipboardWatch {
+public:
+    virtual ~ClipboardWatch() = default;
+    // Forgets earlier changes; call before asking for the copy.
+    virtual void BeginOwnerWatch() = 0;
+    // Waits at least minMs and at most maxMs for a change since the call
+    // above; returns whether one came.
+    virtual bool WaitForOwnerChange(int minMs, int maxMs) = 0;
+};
+
 // Synthesized keyboard input, with Windows virtual-key codes.
 class KeyboardService {
 public:

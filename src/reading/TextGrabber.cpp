@@ -34,12 +34,21 @@ QString TextGrabber::CaptureSelection(Hwnd window)
     m_windows.SetForegroundWindow(window);
     m_clock.Sleep(kForegroundWaitMs);
 
+    if (m_watch != nullptr) {
+        m_watch->BeginOwnerWatch();
+    }
     m_keyboard.KeyEvent(VK_CONTROL, kControlScanCode, 0, 0);
     m_keyboard.KeyEvent(VK_C, 0, 0, 0);
     m_clock.Sleep(kKeyWaitMs);
     m_keyboard.KeyEvent(VK_C, 0, KEYEVENTF_KEYUP, 0);
     m_keyboard.KeyEvent(VK_CONTROL, kControlScanCode, KEYEVENTF_KEYUP, 0);
-    m_clock.Sleep(kKeyWaitMs);
+    // A fixed wait can read the clipboard before a slow application has
+    // copied, and the look-up then shows the previous phrase.
+    if (m_watch != nullptr) {
+        m_watch->WaitForOwnerChange(kKeyWaitMs, kOwnerWaitMaxMs);
+    } else {
+        m_clock.Sleep(kKeyWaitMs);
+    }
 
     return NormaliseCapturedText(ReadClipboardText());
 }

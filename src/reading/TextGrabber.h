@@ -14,12 +14,17 @@ public:
     TextGrabber(ClipboardService& clipboard, KeyboardService& keyboard, WindowService& windows,
                 Clock& clock, MessageBoxService& ui);
 
+    // With a watch, the wait after the copy keys lasts until the clipboard
+    // changes owner (at least the usual wait, at most kOwnerWaitMaxMs).
+    void SetOwnerWatch(ClipboardWatch* watch) { m_watch = watch; }
+
     QString CaptureSelection(Hwnd window);
     QString ReadClipboardText();
     bool WriteClipboardText(const QStringList& strings);
 
     static constexpr int kForegroundWaitMs = 50;
     static constexpr int kKeyWaitMs = 10;
+    static constexpr int kOwnerWaitMaxMs = 500;
 
 private:
     ClipboardService& m_clipboard;
@@ -27,6 +32,7 @@ private:
     WindowService& m_windows;
     Clock& m_clock;
     MessageBoxService& m_ui;
+    ClipboardWatch* m_watch = nullptr;
 };
 
 // CR LF, then LF, then TAB each become one space; a lone CR stays.

@@ -182,7 +182,7 @@ void CReadingDlg::OnCommand(int command)
         // The icon goes first; the caller's run then ends and the destroy
         // and exit sequences follow.
         m_tray.RemoveIcon();
-        QCoreApplication::quit();
+        QCoreApplication::exit(0);  // quit() would be refused by the popup's close handling
         break;
     default:
         // History and options arrive with their windows.

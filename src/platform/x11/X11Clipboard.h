@@ -16,7 +16,7 @@ namespace kotobane {
 // same Open()/Close() pair give up at once, so a capture never waits twice.
 // Writing goes through QClipboard, which keeps serving the text while the
 // event loop runs.
-class X11Clipboard : public ClipboardService {
+class X11Clipboard : public ClipboardService, public ClipboardWatch {
 public:
     static constexpr int ReadTimeoutMs = 500;
 
@@ -35,11 +35,11 @@ public:
 
     // Starts listening for a new clipboard owner (XFixes). Call it before
     // the copy is triggered so that an owner quicker than the wait is seen.
-    void BeginOwnerWatch();
+    void BeginOwnerWatch() override;
     // Waits at least minMs and at most maxMs; true when the owner changed
     // (or the owner set the selection again) since BeginOwnerWatch(). Without
     // XFixes it waits maxMs and returns false.
-    bool WaitForOwnerChange(int minMs, int maxMs);
+    bool WaitForOwnerChange(int minMs, int maxMs) override;
 
 private:
     struct Connection;

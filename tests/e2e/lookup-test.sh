@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The look-up as a user makes it: text selected in FeatherPad, Control+F12,
+# the reading recorded in the history file; again with the popup in front.
+#   lookup-test.sh KOTOBANE
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$here/desktop.sh"
+kotobane=$1
+
+e2e_start_desktop || exit 1
+profile=$e2e_tmp/profile
+mkdir -p "$profile" "$e2e_tmp/run"
+chmod 700 "$e2e_tmp/run"
+export XDG_RUNTIME_DIR=$e2e_tmp/run XDG_CONFIG_HOME=$e2e_tmp/config XDG_DATA_HOME=$e2e_tmp/data
+printf '漢字の読み方' >"$e2e_tmp/note.txt"
+featherpad --standalone "$e2e_tmp/note.txt" >"$e2e_tmp/featherpad.log" 2>&1 &
+e2e_pids+=($!)
+editor=$(e2e_wait_window 'note.txt')
+e2e_check "editor window" 1 "$([ -n "$editor" ] && echo 1)"
+
+"$kotobane" --profile-dir "$profile" >"$e2e_tmp/kotobane.log" 2>&1 &
+first=$!
+e2e_pids+=("$first")
+for i in $(seq 100); do
+  [ -n "$(xdotool search --onlyvisible --pid "$first" 2>/dev/null)" ] && break
+  sleep 0.1
+done
+
+history_text() { iconv -f UTF-16LE -t UTF-8 "$profile/Kotobane.txt" 2>/dev/null; }
+
+xdotool windowactivate --sync "$editor" key ctrl+a
+sleep 0.3
+xdotool key ctrl+F12
+popup=$(e2e_wait_window '^IME reading$')
+e2e_check "the popup appears" 1 "$([ -n "$popup" ] && echo 1)"
+for i in $(seq 30); do [ -s "$profile/Kotobane.txt" ] && break; sleep 0.1; done
+line=$(history_text)
+e2e_check "history line" "漢字の読み方	かんじのよみかた" "$(cut -f1,2 <<<"$line")"
+e2e_check "19-character date and CR LF" 1 \
+  "$(grep -cP '\t\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\r$' <<<"$line")"
+e2e_check "no byte-order mark" "e6bca2" "$(head -c 2 "$profile/Kotobane.txt" | iconv -f UTF-16LE -t UTF-8 | od -An -tx1 | tr -d ' \n')"
+
+# With the popup in front the text comes from the editor below; the same
+# phrase is not recorded twice.
+sleep 0.5
+xdotool key ctrl+F12
+sleep 1.5
+e2e_check "one line after the second look-up" 1 "$(history_text | wc -l)"
+e2e_check "the popup stays" 1 "$(xdotool search --onlyvisible --name '^IME reading$' | wc -l)"
+
+kill -TERM "$first"
+for i in $(seq 100); do kill -0 "$first" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$first" 2>/dev/null && kill -KILL "$first"
+wait "$first"
+e2e_check "exit status" 0 $?
+e2e_finish "lookup"
