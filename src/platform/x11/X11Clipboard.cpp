@@ -1,4 +1,5 @@
 #include "platform/x11/X11Clipboard.h"
+#include "platform/x11/X11Window.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -21,24 +22,6 @@
 namespace kotobane {
 
 namespace {
-
-bool QtUsesX11()
-{
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-        return false;
-    }
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 != nullptr && x11->connection() != nullptr;
-}
-
-xcb_atom_t Intern(xcb_connection_t* c, const char* name)
-{
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(reply);
-    return atom;
-}
 
 // Unicode targets, best first; the MIME name is what some toolkits offer
 // when they do not offer UTF8_STRING.
@@ -143,7 +126,7 @@ bool X11Clipboard::EnsureConnection()
         return true;
     }
     m_x.reset();
-    if (!QtUsesX11()) {
+    if (!HasX11Connection()) {
         m_lastError = ENOTSUP;
         return false;
     }
@@ -168,9 +151,9 @@ bool X11Clipboard::EnsureConnection()
     const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_create_window(x->c, XCB_COPY_FROM_PARENT, x->window, screen->root, -1, -1, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
-    x->clipboard = Intern(x->c, "CLIPBOARD");
-    x->property = Intern(x->c, "KOTOBANE_SELECTION");
-    x->incr = Intern(x->c, "INCR");
+    x->clipboard = InternAtom(x->c, "CLIPBOARD");
+    x->property = InternAtom(x->c, "KOTOBANE_SELECTION");
+    x->incr = InternAtom(x->c, "INCR");
 
     const xcb_query_extension_reply_t* ext = xcb_get_extension_data(x->c, &xcb_xfixes_id);
     if (ext != nullptr && ext->present) {
@@ -234,7 +217,7 @@ std::optional<QByteArray> X11Clipboard::Fetch(const char* const* targets, int co
     }
 
     for (int i = 0; i < count; ++i) {
-        const xcb_atom_t target = Intern(x.c, targets[i]);
+        const xcb_atom_t target = InternAtom(x.c, targets[i]);
         x.Drain();
         xcb_delete_property(x.c, x.window, x.property);
         xcb_convert_selection(x.c, x.window, x.clipboard, target, x.property, XCB_CURRENT_TIME);

@@ -1,4 +1,5 @@
 #include "platform/x11/X11Desktop.h"
+#include "platform/x11/X11Window.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -18,27 +19,9 @@ namespace {
 constexpr quint32 kHidden = 0, kNormal = 1, kMaximised = 3, kMinimised = 6;
 constexpr int kMaxTitle = 255;
 
-xcb_connection_t* Connection()
-{
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-        return nullptr;
-    }
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
-
 xcb_window_t Root(xcb_connection_t* c)
 {
     return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-}
-
-xcb_atom_t Atom(xcb_connection_t* c, const char* name)
-{
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(reply);
-    return atom;
 }
 
 struct FreeReply {
@@ -54,7 +37,7 @@ Property GetProperty(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, x
 std::vector<uint32_t> Words(xcb_connection_t* c, xcb_window_t w, const char* property, xcb_atom_t type,
                             uint32_t max = 4096)
 {
-    const Property reply = GetProperty(c, w, Atom(c, property), type, max);
+    const Property reply = GetProperty(c, w, InternAtom(c, property), type, max);
     if (!reply || reply->format != 32 || reply->type != type) {
         return {};
     }
@@ -96,8 +79,8 @@ bool IsCandidate(xcb_connection_t* c, xcb_window_t w)
     if (types.empty()) {
         return true;
     }
-    const xcb_atom_t normal = Atom(c, "_NET_WM_WINDOW_TYPE_NORMAL");
-    const xcb_atom_t dialog = Atom(c, "_NET_WM_WINDOW_TYPE_DIALOG");
+    const xcb_atom_t normal = InternAtom(c, "_NET_WM_WINDOW_TYPE_NORMAL");
+    const xcb_atom_t dialog = InternAtom(c, "_NET_WM_WINDOW_TYPE_DIALOG");
     for (uint32_t t : types) {
         if (t == normal || t == dialog) {
             return true;
@@ -110,7 +93,7 @@ bool IsCandidate(xcb_connection_t* c, xcb_window_t w)
 
 Hwnd X11Desktop::GetForegroundWindow()
 {
-    xcb_connection_t* c = Connection();
+    xcb_connection_t* c = QtXcbConnection();
     if (c == nullptr) {
         return 0;
     }
@@ -129,7 +112,7 @@ Hwnd X11Desktop::GetForegroundWindow()
 
 Hwnd X11Desktop::NextBelow(Hwnd window)
 {
-    xcb_connection_t* c = Connection();
+    xcb_connection_t* c = QtXcbConnection();
     if (c == nullptr || window == 0) {
         return 0;
     }
@@ -153,13 +136,13 @@ Hwnd X11Desktop::NextBelow(Hwnd window)
 
 QString X11Desktop::Title(Hwnd window)
 {
-    xcb_connection_t* c = Connection();
+    xcb_connection_t* c = QtXcbConnection();
     if (c == nullptr || window == 0) {
         return QString();
     }
     QString title;
-    const xcb_atom_t utf8 = Atom(c, "UTF8_STRING");
-    Property name = GetProperty(c, xcb_window_t(window), Atom(c, "_NET_WM_NAME"), utf8, 1024);
+    const xcb_atom_t utf8 = InternAtom(c, "UTF8_STRING");
+    Property name = GetProperty(c, xcb_window_t(window), InternAtom(c, "_NET_WM_NAME"), utf8, 1024);
     if (name && name->type == utf8 && name->format == 8) {
         title = QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(name.get())),
                                   xcb_get_property_value_length(name.get()));
@@ -177,7 +160,7 @@ QString X11Desktop::Title(Hwnd window)
 
 bool X11Desktop::IsVisible(Hwnd window)
 {
-    xcb_connection_t* c = Connection();
+    xcb_connection_t* c = QtXcbConnection();
     if (c == nullptr || window == 0) {
         return false;
     }
@@ -188,7 +171,7 @@ bool X11Desktop::IsVisible(Hwnd window)
 
 bool X11Desktop::HasParent(Hwnd window)
 {
-    xcb_connection_t* c = Connection();
+    xcb_connection_t* c = QtXcbConnection();
     if (c == nullptr || window == 0) {
         return false;
     }
@@ -203,21 +186,21 @@ bool X11Desktop::HasParent(Hwnd window)
 
 quint32 X11Desktop::ShowState(Hwnd window)
 {
-    xcb_connection_t* c = Connection();
+    xcb_connection_t* c = QtXcbConnection();
     if (c == nullptr || window == 0) {
         return kHidden;
     }
     const xcb_window_t w = xcb_window_t(window);
-    const xcb_atom_t wmState = Atom(c, "WM_STATE");
+    const xcb_atom_t wmState = InternAtom(c, "WM_STATE");
     const std::vector<uint32_t> icccm = Words(c, w, "WM_STATE", wmState, 2);
     constexpr uint32_t kIconicState = 3;
     if (!icccm.empty() && icccm[0] == kIconicState) {
         return kMinimised;
     }
     bool maximised = false;
-    const xcb_atom_t hidden = Atom(c, "_NET_WM_STATE_HIDDEN");
-    const xcb_atom_t maxV = Atom(c, "_NET_WM_STATE_MAXIMIZED_VERT");
-    const xcb_atom_t maxH = Atom(c, "_NET_WM_STATE_MAXIMIZED_HORZ");
+    const xcb_atom_t hidden = InternAtom(c, "_NET_WM_STATE_HIDDEN");
+    const xcb_atom_t maxV = InternAtom(c, "_NET_WM_STATE_MAXIMIZED_VERT");
+    const xcb_atom_t maxH = InternAtom(c, "_NET_WM_STATE_MAXIMIZED_HORZ");
     for (uint32_t s : Words(c, w, "_NET_WM_STATE", XCB_ATOM_ATOM, 32)) {
         if (s == hidden) {
             return kMinimised;
@@ -232,7 +215,7 @@ quint32 X11Desktop::ShowState(Hwnd window)
 
 bool X11Desktop::SetForegroundWindow(Hwnd window)
 {
-    xcb_connection_t* c = Connection();
+    xcb_connection_t* c = QtXcbConnection();
     if (c == nullptr || window == 0) {
         return false;
     }
@@ -242,7 +225,7 @@ bool X11Desktop::SetForegroundWindow(Hwnd window)
         event.response_type = XCB_CLIENT_MESSAGE;
         event.format = 32;
         event.window = w;
-        event.type = Atom(c, "_NET_ACTIVE_WINDOW");
+        event.type = InternAtom(c, "_NET_ACTIVE_WINDOW");
         event.data.data32[0] = 2;  // from a pager: honoured without a user time stamp
         event.data.data32[1] = XCB_CURRENT_TIME;
         xcb_send_event(c, 0, Root(c), XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,

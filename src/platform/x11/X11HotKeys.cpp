@@ -1,4 +1,5 @@
 #include "platform/x11/X11HotKeys.h"
+#include "platform/x11/X11Window.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -17,15 +18,6 @@
 namespace kotobane {
 
 namespace {
-
-xcb_connection_t* Connection()
-{
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-        return nullptr;
-    }
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
 
 xcb_window_t Root(xcb_connection_t* c)
 {
@@ -72,7 +64,7 @@ X11HotKeys::~X11HotKeys()
 
 bool X11HotKeys::RegisterHotKey(int id, quint32 modifiers, quint8 virtualKey)
 {
-    xcb_connection_t* c = Connection();
+    xcb_connection_t* c = QtXcbConnection();
     if (c == nullptr) {
         lastError_ = ENOTSUP;
         return false;
@@ -136,7 +128,7 @@ bool X11HotKeys::RegisterHotKey(int id, quint32 modifiers, quint8 virtualKey)
 
 void X11HotKeys::Ungrab(const Grab& grab)
 {
-    xcb_connection_t* c = Connection();
+    xcb_connection_t* c = QtXcbConnection();
     if (c == nullptr) {
         return;
     }
@@ -154,7 +146,7 @@ void X11HotKeys::UnregisterHotKey(int id)
     }
     Ungrab(it->second);
     grabs_.erase(it);
-    if (xcb_connection_t* c = Connection()) {
+    if (xcb_connection_t* c = QtXcbConnection()) {
         xcb_flush(c);
     }
 }
@@ -182,7 +174,7 @@ bool X11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, q
         // While the key is held the passive grab is an active keyboard
         // grab, and the Ctrl+C we synthesize next would come back to us
         // instead of reaching the target window.
-        if (xcb_connection_t* c = Connection()) {
+        if (xcb_connection_t* c = QtXcbConnection()) {
             xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
             xcb_flush(c);
         }

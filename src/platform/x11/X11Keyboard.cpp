@@ -1,4 +1,5 @@
 #include "platform/x11/X11Keyboard.h"
+#include "platform/x11/X11Window.h"
 
 #include <QGuiApplication>
 
@@ -15,20 +16,11 @@ namespace kotobane {
 
 namespace {
 
-xcb_connection_t* Connection()
-{
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-        return nullptr;
-    }
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
-
 }  // namespace
 
 void X11Keyboard::KeyEvent(quint8 virtualKey, quint8, quint32 flags, quintptr)
 {
-    xcb_connection_t* c = Connection();
+    xcb_connection_t* c = QtXcbConnection();
     const quint32 keysym = KeysymFromVirtualKey(virtualKey);
     if (c == nullptr || keysym == 0) {
         return;

@@ -15,7 +15,9 @@ namespace kotobane {
 
 namespace {
 
-xcb_connection_t* Connection()
+}  // namespace
+
+xcb_connection_t* QtXcbConnection()
 {
     if (QGuiApplication::platformName() != QLatin1String("xcb")) {
         return nullptr;
@@ -24,7 +26,7 @@ xcb_connection_t* Connection()
     return x11 ? x11->connection() : nullptr;
 }
 
-xcb_atom_t Atom(xcb_connection_t* c, const char* name)
+std::uint32_t InternAtom(xcb_connection_t* c, const char* name)
 {
     xcb_intern_atom_reply_t* reply =
         xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
@@ -33,22 +35,20 @@ xcb_atom_t Atom(xcb_connection_t* c, const char* name)
     return atom;
 }
 
-}  // namespace
-
 bool HasX11Connection()
 {
-    return Connection() != nullptr;
+    return QtXcbConnection() != nullptr;
 }
 
 void SetSkipTaskbar(QWindow* window)
 {
-    xcb_connection_t* c = Connection();
+    xcb_connection_t* c = QtXcbConnection();
     if (c == nullptr || window == nullptr) {
         return;
     }
     const xcb_window_t id = xcb_window_t(window->winId());
-    const xcb_atom_t state = Atom(c, "_NET_WM_STATE");
-    const xcb_atom_t wanted[] = {Atom(c, "_NET_WM_STATE_SKIP_TASKBAR"), Atom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    const xcb_atom_t state = InternAtom(c, "_NET_WM_STATE");
+    const xcb_atom_t wanted[] = {InternAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"), InternAtom(c, "_NET_WM_STATE_SKIP_PAGER")};
 
     if (window->isVisible()) {
         // A mapped window asks the window manager.

@@ -1,12 +1,20 @@
 #pragma once
 
+#include <cstdint>
+
 class QWindow;
+struct xcb_connection_t;
 
 namespace kotobane {
 
 // Whether this process talks to an X server (not Qt's offscreen or a
 // Wayland platform); every X call checks this first.
 bool HasX11Connection();
+
+// Qt's own connection to the X server, or null off X (offscreen, Wayland).
+xcb_connection_t* QtXcbConnection();
+// The atom of name, or XCB_ATOM_NONE (0).
+std::uint32_t InternAtom(xcb_connection_t* connection, const char* name);
 
 // Keeps a window out of the task bar and pager. Qt does not ask for this
 // for tool windows, and the window manager drops the state on unmap, so it
