@@ -3,8 +3,13 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QLoggingCategory>
+#include <QPlainTextEdit>
+#include <QTextStream>
 #include <QTimer>
 
+#include "app/CommandLine.h"
 #include "platform/ConsoleServices.h"
 #include "platform/SingleInstance.h"
 #include "platform/UnixSignals.h"
@@ -21,6 +26,7 @@
 #include "speech/SpeechEngine.h"
 #include "window/CReadingDlg.h"
 #include "window/GuiMessageBox.h"
+#include "window/Menus.h"
 
 namespace kotobane {
 
@@ -29,7 +35,66 @@ namespace {
 const QString kInstanceName = QStringLiteral("Kotobane_mirel");
 const QString kShowPrefix = QStringLiteral("show ");
 
+// Off unless asked for (QT_LOGGING_RULES="kotobane.timing.info=true"):
+// bench/lookup-latency reads it.
+Q_LOGGING_CATEGORY(lcTiming, "kotobane.timing", QtWarningMsg)
+
+const QString kNoX11Notice = QStringLiteral(
+    "The global hot key and the capture of selected text need an X11 session, and this one has none.\n\n"
+    "Bind the command \"kotobane --get-text\" to a shortcut in your desktop's keyboard settings to look up "
+    "the text you have copied; the tray icon and the menus work as usual.");
+
+// Measures from a hot key to the popup's next paint, for the latency
+// benchmark; costs nothing while its category is off.
+class LookUpTimer final : public QObject {
+public:
+    void Start()
+    {
+        if (lcTiming().isInfoEnabled()) {
+            m_clock.start();
+        }
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && m_clock.isValid()) {
+            qCInfo(lcTiming).noquote() << "hot key to popup painted:"
+                                       << QString::number(double(m_clock.nsecsElapsed()) / 1e6, 'f', 1) << "ms";
+            m_clock.invalidate();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QElapsedTimer m_clock;
+};
+
 }  // namespace
+
+int RunControl(const QStringList& arguments)
+{
+    QTextStream err(stderr);
+    const int command = ControlCommandFor(arguments);
+    int given = 0;
+    for (const QString& argument : arguments.mid(1)) {
+        given += ControlCommandFor({arguments.first(), argument}) != 0 ? 1 : 0;
+    }
+    if (given != 1) {
+        err << "kotobane: give one of --get-text, --history, --options and --exit" << Qt::endl;
+        return 2;
+    }
+    SingleInstance instance(kInstanceName);
+    if (!instance.IsRunning()) {
+        err << "kotobane: Kotobane is not running on this desktop; start it first with kotobane" << Qt::endl;
+        return 1;
+    }
+    if (!instance.Send(QString::number(command))) {
+        err << "kotobane: the running copy did not answer" << Qt::endl;
+        return 1;
+    }
+    return 0;
+}
 
 int RunDesktop(const QStringList& arguments)
 {
@@ -93,19 +158,36 @@ int RunDesktop(const QStringList& arguments)
         if (HasX11Connection()) {
             RegisterHotKeys(hotKeys, ui, settings.HotKeys, true);
         } else {
-            qWarning().noquote() << "kotobane: the global hot key and the capture of selected text need an X11"
-                                    " session; bind \"kotobane --show TEXT\" or the tray icon instead.";
+            // Once per run, after start-up, and without a single X call.
+            qWarning().noquote() << "kotobane:" << QString(kNoX11Notice).replace(QLatin1Char('\n'), QLatin1Char(' '));
+            QTimer::singleShot(0, &popup, [&ui] { ui.MessageBox(kNoX11Notice, MB_OK | MB_ICONINFORMATION); });
         }
-        QObject::connect(&hotKeys, &X11HotKeys::HotKeyPressed, &popup,
-                         [&flow, &settings](int id) { flow.OnHotKey(id, settings.HotKeys); });
+        LookUpTimer lookUpTimer;
+        popup.installEventFilter(&lookUpTimer);
+        popup.TextBox()->viewport()->installEventFilter(&lookUpTimer);
+        QObject::connect(&hotKeys, &X11HotKeys::HotKeyPressed, &popup, [&flow, &settings, &lookUpTimer](int id) {
+            lookUpTimer.Start();
+            flow.OnHotKey(id, settings.HotKeys);
+        });
 
-        QObject::connect(&instance, &SingleInstance::MessageReceived, &popup, [&popup](const QString& message) {
+        QObject::connect(&instance, &SingleInstance::MessageReceived, &popup, [&popup, &flow](const QString& message) {
             // Leave the socket's handler before a modal box opens.
-            QTimer::singleShot(0, &popup, [&popup, message] {
-                if (message == QString::number(kRunningCommand)) {
-                    popup.ShowRunning();
-                } else if (message.startsWith(kShowPrefix)) {
+            QTimer::singleShot(0, &popup, [&popup, &flow, message] {
+                if (message.startsWith(kShowPrefix)) {
                     popup.ShowText(message.mid(kShowPrefix.size()));
+                    return;
+                }
+                bool number = false;
+                const int command = message.toInt(&number);
+                if (!number || !IsRemoteCommand(command)) {
+                    return;  // not ours to carry out
+                }
+                if (command == kRunningCommand) {
+                    popup.ShowRunning();
+                } else if (command == ID_GET_TEXT) {
+                    flow.OnGetTextRequest();
+                } else {
+                    popup.OnCommand(command);
                 }
             });
         });

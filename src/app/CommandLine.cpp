@@ -6,6 +6,7 @@
 #include "reading/TextGrabber.h"
 #include "settings/ImeCatalog.h"
 #include "window/GetText.h"
+#include "window/Menus.h"
 
 namespace kotobane {
 
@@ -17,6 +18,21 @@ const QStringList kConsoleOptions = {
 };
 
 constexpr int kUsageError = 2;
+
+struct ControlOption {
+    const char* name;
+    int command;
+    const char* help;
+};
+
+const ControlOption kControlOptions[] = {
+    {"get-text", ID_GET_TEXT,
+     "Tell the running copy to look up the text selected in the window in front (bind this to a "
+     "desktop shortcut where the global hot key cannot work)."},
+    {"history", ID_HISTORY, "Tell the running copy to open the history."},
+    {"options", ID_OPTION, "Tell the running copy to open its options."},
+    {"exit", ID_APP_EXIT, "Tell the running copy to end."},
+};
 
 void DefineOptions(QCommandLineParser& parser)
 {
@@ -32,6 +48,9 @@ void DefineOptions(QCommandLineParser& parser)
         {QStringLiteral("profile-dir"),
          QStringLiteral("Keep the settings and history files in DIR."), QStringLiteral("DIR")},
     });
+    for (const ControlOption& option : kControlOptions) {
+        parser.addOption({QString::fromLatin1(option.name), QString::fromLatin1(option.help)});
+    }
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("Phrases to read."),
@@ -110,7 +129,35 @@ Mode ModeFor(const QStringList& arguments)
             return Mode::Console;
         }
     }
-    return Mode::Desktop;
+    return ControlCommandFor(arguments) != 0 ? Mode::Control : Mode::Desktop;
+}
+
+int ControlCommandFor(const QStringList& arguments)
+{
+    for (const QString& argument : arguments.mid(1)) {
+        if (argument == QStringLiteral("--")) {
+            break;
+        }
+        for (const ControlOption& option : kControlOptions) {
+            if (argument == QStringLiteral("--") + QString::fromLatin1(option.name)) {
+                return option.command;
+            }
+        }
+    }
+    return 0;
+}
+
+bool IsRemoteCommand(int command)
+{
+    if (command == ID_RUNNING) {
+        return true;
+    }
+    for (const ControlOption& option : kControlOptions) {
+        if (option.command == command) {
+            return true;
+        }
+    }
+    return false;
 }
 
 QStringList InputLines(const QByteArray& data)

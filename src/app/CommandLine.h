@@ -15,6 +15,7 @@ namespace kotobane {
 enum class Mode {
     Desktop,   // no command-line action: the tray program
     Console,   // a command handled without a display
+    Control,   // a command for the running copy (--get-text, --exit ...)
 };
 Mode ModeFor(const QStringList& arguments);
 
@@ -33,6 +34,13 @@ struct ConsoleEnvironment {
 // Runs a console command (--read, --list-imes, --help, --version) and
 // returns the exit status. Never writes the settings or the history.
 int RunConsoleCommand(const QStringList& arguments, ConsoleEnvironment& env);
+
+// The command that a control option (--get-text, --history, --options,
+// --exit) asks of the running copy, or 0 when the arguments hold none.
+int ControlCommandFor(const QStringList& arguments);
+// Whether the running copy carries out command when another process sends
+// it: the control commands and the second copy's 1283, nothing else.
+bool IsRemoteCommand(int command);
 
 // Splits standard input into lines at LF, dropping a CR before it; a last
 // line without LF counts when it is not empty.

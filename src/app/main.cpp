@@ -40,8 +40,14 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("kotobane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KOTOBANE_VERSION));
 
-    if (ModeFor(RawArguments(argc, argv)) == Mode::Console) {
+    const Mode mode = ModeFor(RawArguments(argc, argv));
+    if (mode == Mode::Console) {
         return RunConsole(argc, argv);
+    }
+    if (mode == Mode::Control) {
+        // The running copy is reached through a local socket: no display needed.
+        QCoreApplication app(argc, argv);
+        return RunControl(QCoreApplication::arguments());
     }
     if (!HasDisplay()) {
         QTextStream(stderr) << "kotobane: no display to show the popup on; kotobane --read TEXT prints "

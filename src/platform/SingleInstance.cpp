@@ -48,9 +48,28 @@ SingleInstance::SingleInstance(const QString& name, QObject* parent)
 
 SingleInstance::~SingleInstance() = default;
 
+QString SingleInstance::LockPath() const
+{
+    return QDir(RuntimeDir()).filePath(m_socketName + QStringLiteral(".lock"));
+}
+
+bool SingleInstance::IsRunning() const
+{
+    if (m_lock) {
+        return false;  // we are the running copy
+    }
+    QLockFile lock(LockPath());
+    lock.setStaleLockTime(0);
+    if (lock.tryLock(0)) {
+        lock.unlock();
+        return false;
+    }
+    return true;
+}
+
 bool SingleInstance::BecomePrimary()
 {
-    m_lock = std::make_unique<QLockFile>(QDir(RuntimeDir()).filePath(m_socketName + QStringLiteral(".lock")));
+    m_lock = std::make_unique<QLockFile>(LockPath());
     // A lock left by a copy that crashed is taken over once its process is gone.
     m_lock->setStaleLockTime(0);
     if (!m_lock->tryLock(0)) {

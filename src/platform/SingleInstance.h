@@ -24,6 +24,8 @@ public:
 
     // True when this process is now the running copy.
     bool BecomePrimary();
+    // Whether another process holds the running copy's lock.
+    bool IsRunning() const;
     // Sends one message to the running copy; false when none answers.
     bool Send(const QString& message, int timeoutMs = 3000) const;
 
@@ -34,6 +36,7 @@ Q_SIGNALS:
 
 private:
     void OnConnection();
+    QString LockPath() const;
 
     QString m_socketName;
     std::unique_ptr<QLockFile> m_lock;

@@ -94,6 +94,12 @@ void GetTextFlow::OnHotKey(int id, const QList<HotKeyEntry>& entries)
     LookUp();
 }
 
+void GetTextFlow::OnGetTextRequest()
+{
+    m_clock.Sleep(kHotKeyWaitMs);
+    LookUp();
+}
+
 void GetTextFlow::OnGetReadingCommand()
 {
     if (m_popup.shown()) {

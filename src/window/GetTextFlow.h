@@ -45,6 +45,9 @@ public:
     void OnHotKey(int id, const QList<HotKeyEntry>& entries);
     // Command 1282 from the tray icon: hides a shown popup, else looks up.
     void OnGetReadingCommand();
+    // "kotobane --get-text", typically bound to a desktop shortcut: the keys
+    // of that shortcut may still be down, so it waits like a hot key does.
+    void OnGetTextRequest();
 
     static constexpr int kHotKeyWaitMs = 300;
 

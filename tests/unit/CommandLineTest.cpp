@@ -116,6 +116,7 @@ TEST_F(ConsoleTest, ListHelpAndVersion)
     r = Run({QStringLiteral("--help")});
     EXPECT_EQ(r.status, 0);
     EXPECT_THAT(r.out.toStdString(), ::testing::HasSubstr("--list-imes"));
+    EXPECT_THAT(r.out.toStdString(), ::testing::HasSubstr("--get-text"));
     r = Run({QStringLiteral("--version")});
     EXPECT_EQ(r.out, QStringLiteral("kotobane " KOTOBANE_VERSION "\n"));
 }
@@ -127,11 +128,39 @@ TEST(CommandLine, ModeAndInputLines)
     EXPECT_EQ(ModeFor({QStringLiteral("kotobane"), QStringLiteral("-h")}), Mode::Console);
     EXPECT_EQ(ModeFor({QStringLiteral("--read")}), Mode::Desktop);  // the program's own name
     EXPECT_EQ(ModeFor({QStringLiteral("k"), QStringLiteral("--"), QStringLiteral("--read")}), Mode::Desktop);
+    EXPECT_EQ(ModeFor({QStringLiteral("k"), QStringLiteral("--profile-dir"), QStringLiteral("d"), QStringLiteral("--exit")}),
+              Mode::Control);
+    // --read wins: it never needs the running copy.
+    EXPECT_EQ(ModeFor({QStringLiteral("k"), QStringLiteral("--exit"), QStringLiteral("--read")}), Mode::Console);
+    EXPECT_EQ(ModeFor({QStringLiteral("k"), QStringLiteral("--show"), QStringLiteral("--exit")}), Mode::Control);
 
     EXPECT_THAT(InputLines(QByteArray("a\r\nb\n\nc")), ElementsAre("a", "b", "", "c"));
     EXPECT_THAT(InputLines(QByteArray("a\r\r\n")), ElementsAre("a\r"));
     EXPECT_THAT(InputLines(QByteArray("x\r")), ElementsAre("x\r"));
     EXPECT_TRUE(InputLines(QByteArray()).isEmpty());
+}
+
+TEST(ControlCommandTest, EachOptionSendsItsMenuCommand)
+{
+    const auto command = [](const char* option) {
+        return ControlCommandFor({QStringLiteral("kotobane"), QString::fromLatin1(option)});
+    };
+    EXPECT_EQ(command("--get-text"), 32779);
+    EXPECT_EQ(command("--history"), 32776);
+    EXPECT_EQ(command("--options"), 32773);
+    EXPECT_EQ(command("--exit"), 32772);
+    EXPECT_EQ(command("--exit-now"), 0);
+    EXPECT_EQ(command("-exit"), 0);
+    EXPECT_EQ(ControlCommandFor({QStringLiteral("--exit")}), 0);  // the program's own name
+    EXPECT_EQ(ControlCommandFor({QStringLiteral("k"), QStringLiteral("--"), QStringLiteral("--exit")}), 0);
+
+    // What another process may ask of the running copy: these and no more.
+    for (int id : {1283, 32779, 32776, 32773, 32772}) {
+        EXPECT_TRUE(IsRemoteCommand(id)) << id;
+    }
+    for (int id : {0, -1, 16, 1001, 1003, 1282, 1284, 32777}) {
+        EXPECT_FALSE(IsRemoteCommand(id)) << id;
+    }
 }
 
 }  // namespace

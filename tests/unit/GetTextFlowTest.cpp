@@ -15,6 +15,7 @@
 using namespace kotobane;
 using namespace kotobane::test;
 using ::testing::ElementsAre;
+using ::testing::Contains;
 
 namespace {
 
@@ -273,6 +274,15 @@ TEST_F(GetTextFlowTest, HotKeyWaitsThenLooksUpAndTrayCommandToggles)
     EXPECT_FALSE(shown);
     EXPECT_THAT(log.calls, ElementsAre("ShowPopup 0"));
     flow.OnGetReadingCommand();
+    EXPECT_TRUE(shown);
+
+    // A request from the command line waits for the shortcut's keys too,
+    // before the copy chord, and looks up even with the popup shown.
+    log.Clear();
+    flow.OnGetTextRequest();
+    ASSERT_FALSE(log.calls.empty());
+    EXPECT_EQ(log.calls.front(), "Sleep 300");
+    EXPECT_THAT(log.calls, Contains(testing::StartsWith("KeyEvent")));
     EXPECT_TRUE(shown);
 }
 

@@ -13,7 +13,6 @@
 
 // X headers after Qt's: their macros clash with Qt's names.
 #include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
 
 namespace kotobane {
 
@@ -79,13 +78,7 @@ bool X11HotKeys::RegisterHotKey(int id, quint32 modifiers, quint8 virtualKey)
         return false;
     }
 
-    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
-    xcb_keycode_t* codes = symbols ? xcb_key_symbols_get_keycode(symbols, keysym) : nullptr;
-    const xcb_keycode_t keycode = codes ? codes[0] : XCB_NO_SYMBOL;
-    std::free(codes);
-    if (symbols) {
-        xcb_key_symbols_free(symbols);
-    }
+    const xcb_keycode_t keycode = KeycodeForKeysym(c, keysym);
     if (keycode == XCB_NO_SYMBOL) {
         // The keyboard has no key producing this symbol.
         lastError_ = ENOENT;

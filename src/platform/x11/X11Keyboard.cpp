@@ -3,13 +3,11 @@
 
 #include <QGuiApplication>
 
-#include <cstdlib>
 
 #include "platform/x11/VirtualKeys.h"
 
 // X headers after Qt's: their macros clash with Qt's names.
 #include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
 
 namespace kotobane {
@@ -25,15 +23,7 @@ void X11Keyboard::KeyEvent(quint8 virtualKey, quint8, quint32 flags, quintptr)
     if (c == nullptr || keysym == 0) {
         return;
     }
-    // Looked up each time: the user may switch keyboard layouts while the
-    // program runs, and a copy chord is four events.
-    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
-    xcb_keycode_t* codes = symbols ? xcb_key_symbols_get_keycode(symbols, keysym) : nullptr;
-    const xcb_keycode_t keycode = codes ? codes[0] : XCB_NO_SYMBOL;
-    std::free(codes);
-    if (symbols) {
-        xcb_key_symbols_free(symbols);
-    }
+    const xcb_keycode_t keycode = KeycodeForKeysym(c, keysym);
     if (keycode == XCB_NO_SYMBOL) {
         return;
     }

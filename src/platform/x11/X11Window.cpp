@@ -10,12 +10,9 @@
 
 // X headers after Qt's: their macros clash with Qt's names.
 #include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
 
 namespace kotobane {
-
-namespace {
-
-}  // namespace
 
 xcb_connection_t* QtXcbConnection()
 {
@@ -33,6 +30,18 @@ std::uint32_t InternAtom(xcb_connection_t* c, const char* name)
     const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     std::free(reply);
     return atom;
+}
+
+std::uint8_t KeycodeForKeysym(xcb_connection_t* c, std::uint32_t keysym)
+{
+    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
+    xcb_keycode_t* codes = symbols ? xcb_key_symbols_get_keycode(symbols, keysym) : nullptr;
+    const xcb_keycode_t keycode = codes ? codes[0] : xcb_keycode_t(XCB_NO_SYMBOL);
+    std::free(codes);
+    if (symbols) {
+        xcb_key_symbols_free(symbols);
+    }
+    return keycode;
 }
 
 bool HasX11Connection()

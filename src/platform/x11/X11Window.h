@@ -15,6 +15,10 @@ bool HasX11Connection();
 xcb_connection_t* QtXcbConnection();
 // The atom of name, or XCB_ATOM_NONE (0).
 std::uint32_t InternAtom(xcb_connection_t* connection, const char* name);
+// The first key code that produces keysym on the current keyboard map, or 0
+// when no key does. Looked up each time: the user may switch layouts while
+// the program runs.
+std::uint8_t KeycodeForKeysym(xcb_connection_t* connection, std::uint32_t keysym);
 
 // Keeps a window out of the task bar and pager. Qt does not ask for this
 // for tool windows, and the window manager drops the state on unmap, so it
