@@ -41,8 +41,9 @@ Q_LOGGING_CATEGORY(lcTiming, "kotobane.timing", QtWarningMsg)
 
 const QString kNoX11Notice = QStringLiteral(
     "The global hot key and the capture of selected text need an X11 session, and this one has none.\n\n"
-    "Bind the command \"kotobane --get-text\" to a shortcut in your desktop's keyboard settings to look up "
-    "the text you have copied; the tray icon and the menus work as usual.");
+    "The popup, the tray icon and the menus work as usual, and \"kotobane --get-text\" can be bound to a "
+    "shortcut in your desktop's keyboard settings; with XWayland installed, start Kotobane with DISPLAY set "
+    "so that it can capture text from X11 applications.");
 
 // Measures from a hot key to the popup's next paint, for the latency
 // benchmark; costs nothing while its category is off.

@@ -54,6 +54,11 @@ int main(int argc, char* argv[])
                                "a reading without one\n";
         return 1;
     }
+    // The hot key, the key chord and the clipboard read are X11 services:
+    // under Wayland with XWayland, run as an X client unless told otherwise.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
     QApplication app(argc, argv);
     return RunDesktop(QCoreApplication::arguments());
 }

@@ -41,5 +41,17 @@ mkdir -p "$profile/config/kotobane"
 printf '[Settings]\nkeylayout=4090409\n' >"$profile/config/kotobane/Kotobane.ini"
 check "user settings" "漢字" "$("$kotobane" --read 漢字)"
 
+# Control options need a running copy; with none they say so and fail,
+# with or without a display.
+mkdir -p "$profile/run" && chmod 700 "$profile/run"
+for option in --get-text --history --options --exit; do
+  XDG_RUNTIME_DIR=$profile/run DISPLAY= timeout 10 "$kotobane" "$option" >/dev/null 2>"$profile/err"
+  check "$option without a running copy" 1 $?
+  check "$option message" 1 "$(grep -c 'not running' "$profile/err")"
+done
+XDG_RUNTIME_DIR=$profile/run timeout 10 "$kotobane" --exit --history 2>"$profile/err"
+check "two control options" 2 $?
+check "no lock left behind" "" "$(ls "$profile/run")"
+
 echo "cli: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
