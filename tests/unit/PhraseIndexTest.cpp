@@ -1,0 +1,150 @@
+#include "platform/ime/PhraseIndex.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using namespace kotobane;
+
+namespace {
+
+std::vector<PhraseIndex::Entry> Sample()
+{
+    return {
+        {QStringLiteral("中国"), QStringLiteral("zhong1 guo2"), 100},
+        {QStringLiteral("中"), QStringLiteral("zhong1"), 50},
+        {QStringLiteral("中"), QStringLiteral("zhong4"), 60},  // the heavier reading wins
+        {QStringLiteral("中国人"), QStringLiteral("zhong1 guo2 ren2"), 10},
+        {QStringLiteral("中国人民銀行"), QStringLiteral("long"), 1},
+        {QStringLiteral("国"), QStringLiteral("guo2"), 5},
+        {QStringLiteral("行"), QStringLiteral("xing2"), 7},
+        {QStringLiteral("行"), QStringLiteral("hang2"), 7},  // equal: the first given stays
+        {QStringLiteral(""), QStringLiteral("empty key"), 1},
+        {QString(65, QChar(u'長')), QStringLiteral("too long"), 1},
+        {QStringLiteral("\xFFFF\xFFFF"), QStringLiteral("last unit"), 1},
+        {QStringLiteral("\x0001"), QStringLiteral("first unit"), 1},
+    };
+}
+
+std::vector<std::pair<int, QString>> Prefixes(const PhraseIndex& index, const QString& text)
+{
+    std::vector<PhraseIndex::Match> matches;
+    index.Prefixes(text, matches);
+    std::vector<std::pair<int, QString>> result;
+    for (const PhraseIndex::Match& m : matches) {
+        result.emplace_back(m.length, m.value.toString());
+    }
+    return result;
+}
+
+TEST(PhraseIndexTest, PrefixesLongestAndExactLookUps)
+{
+    const auto index = PhraseIndex::FromImage(PhraseIndex::Build(Sample(), "sig"));
+    ASSERT_TRUE(index);
+    EXPECT_EQ(index->Size(), 8);
+    EXPECT_EQ(index->Signature(), "sig");
+
+    using P = std::pair<int, QString>;
+    EXPECT_THAT(Prefixes(*index, QStringLiteral("中国人民很好")),
+                testing::ElementsAre(P{1, "zhong4"}, P{2, "zhong1 guo2"}, P{3, "zhong1 guo2 ren2"}));
+    EXPECT_THAT(Prefixes(*index, QStringLiteral("中国人民銀行")),
+                testing::ElementsAre(P{1, "zhong4"}, P{2, "zhong1 guo2"}, P{3, "zhong1 guo2 ren2"}, P{6, "long"}));
+    EXPECT_TRUE(Prefixes(*index, QStringLiteral("人中")).empty());
+    EXPECT_TRUE(Prefixes(*index, QString()).empty());
+
+    EXPECT_EQ(index->Longest(QStringLiteral("国中")).length, 1);
+    EXPECT_EQ(index->Longest(QStringLiteral("国中")).value, QStringLiteral("guo2"));
+    EXPECT_EQ(index->Longest(QStringLiteral("日本")).length, 0);
+    EXPECT_EQ(index->Find(QStringLiteral("行"))->value, QStringLiteral("xing2"));
+    EXPECT_EQ(index->Find(QStringLiteral("中国"))->weight, 100);
+    EXPECT_FALSE(index->Find(QStringLiteral("中国人民")));  // only a prefix of a key
+    EXPECT_FALSE(index->Find(QString(65, QChar(u'長'))));
+    EXPECT_EQ(index->Find(QStringLiteral("\xFFFF\xFFFF"))->value, QStringLiteral("last unit"));
+    EXPECT_EQ(index->Find(QStringLiteral("\x0001"))->value, QStringLiteral("first unit"));
+    // A lone surrogate is just a unit like any other.
+    EXPECT_EQ(index->Longest(QString(QChar(0xD800))).length, 0);
+}
+
+TEST(PhraseIndexTest, EmptyIndexAndDamagedImages)
+{
+    const auto empty = PhraseIndex::FromImage(PhraseIndex::Build({}, "e"));
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->Longest(QStringLiteral("中")).length, 0);
+
+    const QByteArray good = PhraseIndex::Build(Sample(), "sig");
+    EXPECT_FALSE(PhraseIndex::FromImage(QByteArray()));
+    EXPECT_FALSE(PhraseIndex::FromImage(good.left(40)));
+    EXPECT_FALSE(PhraseIndex::FromImage(good.left(good.size() - 1)));  // the signature cut short
+    QByteArray badMagic = good;
+    badMagic[0] = 'X';
+    EXPECT_FALSE(PhraseIndex::FromImage(badMagic));
+    // Every single damaged byte in the header, the buckets or the records is
+    // either refused or harmless: no look-up may leave the image.
+    for (qsizetype at = 8; at < good.size() && at < 300000; at += (at < 64 ? 1 : 977)) {
+        QByteArray damaged = good;
+        damaged[at] = char(damaged[at] ^ 0x5A);
+        if (const auto index = PhraseIndex::FromImage(damaged)) {
+            index->Longest(QStringLiteral("中国人民銀行"));
+            index->Find(QStringLiteral("\xFFFF\xFFFF"));
+        }
+    }
+}
+
+TEST(PhraseIndexTest, CacheIsReusedAndRebuiltWhenOutdatedOrDamaged)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sub/sample.idx"));
+    int builds = 0;
+    const auto builder = [&builds]() -> std::optional<std::vector<PhraseIndex::Entry>> {
+        ++builds;
+        return Sample();
+    };
+
+    EXPECT_TRUE(PhraseIndex::Open(path, "v1", builder));
+    EXPECT_EQ(builds, 1);
+    EXPECT_TRUE(QFile::exists(path));
+    const auto mapped = PhraseIndex::Open(path, "v1", builder);
+    ASSERT_TRUE(mapped);
+    EXPECT_EQ(builds, 1);  // read from the cache
+    EXPECT_EQ(mapped->Find(QStringLiteral("中国"))->value, QStringLiteral("zhong1 guo2"));
+
+    EXPECT_TRUE(PhraseIndex::Open(path, "v2", builder));
+    EXPECT_EQ(builds, 2);
+    EXPECT_TRUE(PhraseIndex::Open(path, "v2", builder));
+    EXPECT_EQ(builds, 2);
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    file.resize(100);
+    file.close();
+    EXPECT_TRUE(PhraseIndex::Open(path, "v2", builder));
+    EXPECT_EQ(builds, 3);
+
+    // No data: no index. An unwritable cache still gives one.
+    EXPECT_FALSE(PhraseIndex::Open(path, "v3", [] { return std::optional<std::vector<PhraseIndex::Entry>>(); }));
+    EXPECT_TRUE(PhraseIndex::Open(QStringLiteral("/proc/kotobane/x.idx"), "v1", builder));
+}
+
+TEST(PhraseIndexTest, SourceSignatureFollowsTheFiles)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("data.txt"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("abc");
+    file.close();
+    const QByteArray first = SourceSignature({path}, "b1");
+    EXPECT_FALSE(first.isEmpty());
+    EXPECT_EQ(SourceSignature({path}, "b1"), first);
+    EXPECT_NE(SourceSignature({path}, "b2"), first);
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write("d");
+    file.close();
+    EXPECT_NE(SourceSignature({path}, "b1"), first);
+    EXPECT_TRUE(SourceSignature({path, dir.filePath(QStringLiteral("missing"))}, "b1").isEmpty());
+}
+
+}  // namespace
