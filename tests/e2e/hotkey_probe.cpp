@@ -4,7 +4,12 @@
 // sees the lock state. With --copy it answers a press with a synthesized
 // Control+C. With --keylog it registers nothing, shows a window titled
 // "hotkey probe" and prints "key ctrl+c" when that chord reaches it.
+// With --slow-copy TEXT MS it registers nothing, shows a window titled
+// "slow copier" and answers each Control+C by taking the clipboard with
+// TEXT only MS milliseconds later, as a sluggish editor does; it prints
+// "copied" once the clipboard is its own.
 // Ends after --presses presses (default 1) or --timeout seconds (default 10).
+#include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QTimer>
@@ -12,6 +17,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/x11/X11HotKeys.h"
 #include "platform/x11/X11Keyboard.h"
@@ -46,6 +52,28 @@ protected:
     }
 };
 
+class SlowCopier : public QWindow {
+public:
+    SlowCopier(QString text, int delay) : m_text(std::move(text)), m_delay(delay) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() != Qt::Key_C || !(event->modifiers() & Qt::ControlModifier)) return;
+        std::printf("key ctrl+c\n");
+        std::fflush(stdout);
+        QTimer::singleShot(m_delay, this, [this] {
+            QGuiApplication::clipboard()->setText(m_text);
+            std::printf("copied\n");
+            std::fflush(stdout);
+        });
+    }
+
+private:
+    QString m_text;
+    int m_delay;
+};
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -55,10 +83,17 @@ int main(int argc, char** argv)
     int timeout = 10;
     bool copy = false;
     bool keylog = false;
+    QString slowText;
+    int slowDelay = -1;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--copy")) copy = true;
         if (args[i] == QLatin1String("--keylog")) keylog = true;
+        if (i + 2 < args.size() && args[i] == QLatin1String("--slow-copy")) {
+            slowText = args[i + 1];
+            slowDelay = args[i + 2].toInt();
+            i += 2;
+        }
         if (i + 1 < args.size() && args[i] == QLatin1String("--presses")) presses = args[++i].toInt();
         if (i + 1 < args.size() && args[i] == QLatin1String("--timeout")) timeout = args[++i].toInt();
     }
@@ -72,6 +107,15 @@ int main(int argc, char** argv)
         // Another program's window, as the target of a copy is.
         KeyLog window;
         window.setTitle(QStringLiteral("hotkey probe"));
+        window.resize(200, 100);
+        window.show();
+        window.requestActivate();
+        return app.exec();
+    }
+
+    if (slowDelay >= 0) {
+        SlowCopier window(slowText, slowDelay);
+        window.setTitle(QStringLiteral("slow copier"));
         window.resize(200, 100);
         window.show();
         window.requestActivate();

@@ -177,6 +177,25 @@ bool X11Clipboard::EnsureConnection()
     return true;
 }
 
+bool X11Clipboard::OwnedByUs() const
+{
+    // Asked of the server, not of Qt: while a capture blocks the event loop,
+    // Qt has not yet heard that another client took the clipboard and still
+    // calls it ours. A window is ours when its id lies in the resource range
+    // the server gave Qt's connection.
+    xcb_connection_t* qt = QtXcbConnection();
+    if (qt == nullptr || !m_x) {
+        return false;
+    }
+    xcb_get_selection_owner_reply_t* reply =
+        xcb_get_selection_owner_reply(m_x->c, xcb_get_selection_owner(m_x->c, m_x->clipboard), nullptr);
+    const xcb_window_t owner = reply ? reply->owner : xcb_window_t(XCB_WINDOW_NONE);
+    std::free(reply);
+    const xcb_setup_t* setup = xcb_get_setup(qt);
+    return owner != XCB_WINDOW_NONE
+           && (owner & ~setup->resource_id_mask) == (setup->resource_id_base & ~setup->resource_id_mask);
+}
+
 bool X11Clipboard::Open()
 {
     if (!EnsureConnection()) {
@@ -294,7 +313,7 @@ std::optional<QString> X11Clipboard::UnicodeText()
 {
     // Our own text is served by Qt's event loop, which is not running while
     // we wait here; ask Qt for it directly.
-    if (m_open && QGuiApplication::clipboard()->ownsClipboard()) {
+    if (m_open && OwnedByUs()) {
         const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
         if (data != nullptr && data->hasText()) {
             return data->text();
@@ -311,7 +330,7 @@ std::optional<QString> X11Clipboard::UnicodeText()
 
 std::optional<QByteArray> X11Clipboard::AnsiText()
 {
-    if (m_open && QGuiApplication::clipboard()->ownsClipboard()) {
+    if (m_open && OwnedByUs()) {
         const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
         if (data != nullptr && data->hasText()) {
             return data->text().toLatin1();

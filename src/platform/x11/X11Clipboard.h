@@ -46,6 +46,8 @@ private:
     using Clock = std::chrono::steady_clock;
 
     bool EnsureConnection();
+    // Whether the clipboard's owner right now is one of Qt's windows.
+    bool OwnedByUs() const;
     std::optional<QByteArray> Fetch(const char* const* targets, int count);
 
     std::unique_ptr<Connection> m_x;
