@@ -1,5 +1,6 @@
 #include "platform/ime/InstalledBackends.h"
 
+#include "platform/ime/HanjaBackend.h"
 #include "platform/ime/MecabBackend.h"
 
 namespace kotobane {
@@ -11,6 +12,8 @@ std::vector<std::unique_ptr<ReadingBackend>> CreateInstalledBackends()
         if (std::unique_ptr<MecabBackend> backend = MecabBackend::Open(kind))
             backends.push_back(std::move(backend));
     }
+    if (std::unique_ptr<HanjaBackend> hanja = HanjaBackend::Open())
+        backends.push_back(std::move(hanja));
     return backends;
 }
 
