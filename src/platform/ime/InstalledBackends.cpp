@@ -1,5 +1,6 @@
 #include "platform/ime/InstalledBackends.h"
 
+#include "platform/ime/ChineseBackend.h"
 #include "platform/ime/HanjaBackend.h"
 #include "platform/ime/MecabBackend.h"
 
@@ -10,6 +11,11 @@ std::vector<std::unique_ptr<ReadingBackend>> CreateInstalledBackends()
     std::vector<std::unique_ptr<ReadingBackend>> backends;
     for (const MecabBackend::Kind kind : {MecabBackend::Kind::Ipadic, MecabBackend::Kind::Unidic}) {
         if (std::unique_ptr<MecabBackend> backend = MecabBackend::Open(kind))
+            backends.push_back(std::move(backend));
+    }
+    for (const ChineseBackend::Script script :
+         {ChineseBackend::Script::Simplified, ChineseBackend::Script::Traditional}) {
+        if (std::unique_ptr<ChineseBackend> backend = ChineseBackend::Open(script))
             backends.push_back(std::move(backend));
     }
     if (std::unique_ptr<HanjaBackend> hanja = HanjaBackend::Open())

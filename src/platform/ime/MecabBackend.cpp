@@ -4,7 +4,10 @@
 
 #include <QChar>
 
+#include "platform/ime/JapaneseNumbers.h"
+
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
@@ -21,15 +24,17 @@ struct KindInfo {
     // UniDic this is "kana" (the spelling-based reading, 東京 → トウキョウ),
     // not "pron" (トーキョー).
     int readingField;
+    // How the part of speech of a numeral begins.
+    std::string_view numeralTag;
     Hkl handle;
     const char* description;
 };
 
 const KindInfo& Info(MecabBackend::Kind kind)
 {
-    static constexpr KindInfo kIpadic{"/var/lib/mecab/dic/ipadic-utf8", 7, 0xE0010411u,
+    static constexpr KindInfo kIpadic{"/var/lib/mecab/dic/ipadic-utf8", 7, "名詞,数,", 0xE0010411u,
                                       "MeCab IPADIC"};
-    static constexpr KindInfo kUnidic{"/var/lib/mecab/dic/unidic", 20, 0xE0020411u,
+    static constexpr KindInfo kUnidic{"/var/lib/mecab/dic/unidic", 20, "名詞,数詞,", 0xE0020411u,
                                       "MeCab UniDic"};
     return kind == MecabBackend::Kind::Ipadic ? kIpadic : kUnidic;
 }
@@ -197,6 +202,104 @@ std::string_view FeatureField(const char* feature, int index, std::string& scrat
         scratch.push_back(*p);
     }
     return scratch;
+}
+
+bool IsNumberSeparator(std::string_view surface)
+{
+    return surface == "," || surface == "." || surface == "，" || surface == "．";
+}
+
+bool HasDigits(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= '0' && c <= '9')
+            return true;
+        // Full-width ０..９ are EF BC 90..99.
+        if (c == 0xEF && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xBC
+            && static_cast<unsigned char>(text[i + 2]) >= 0x90
+            && static_cast<unsigned char>(text[i + 2]) <= 0x99)
+            return true;
+    }
+    return false;
+}
+
+// Characters that make digits part of a name, a version or an option
+// rather than a number to say: Qt6, C++20, x86_64, -1, 10px, 50%.
+bool GluesDigits(unsigned char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')
+           || std::strchr("_+-/:#@\\~=%$&*^|<>.", c) != nullptr;
+}
+
+// Full-width Latin letters and digits, EF BC 90..99, A1..BA, EF BD 81..9A.
+bool IsFullWidthAlnum(const unsigned char* p)
+{
+    if (p[0] != 0xEF)
+        return false;
+    return (p[1] == 0xBC && ((p[2] >= 0x90 && p[2] <= 0x99) || (p[2] >= 0xA1 && p[2] <= 0xBA)))
+           || (p[1] == 0xBD && p[2] >= 0x81 && p[2] <= 0x9A);
+}
+
+bool GluedBefore(const char* at, const char* text)
+{
+    const auto p = reinterpret_cast<const unsigned char*>(at);
+    if (at - text >= 1 && p[-1] < 0x80)
+        return p[-1] != 0 && GluesDigits(p[-1]);
+    return at - text >= 3 && IsFullWidthAlnum(p - 3);
+}
+
+bool GluedAfter(const char* at, const char* end)
+{
+    if (at >= end)
+        return false;
+    const auto p = reinterpret_cast<const unsigned char*>(at);
+    if (p[0] < 0x80) {
+        // A full stop ends a sentence; only 3.x or 1.2.3 hold on to it.
+        if (p[0] == '.')
+            return end - at >= 2 && p[1] < 0x80 && std::isalnum(p[1]) != 0;
+        return p[0] != 0 && GluesDigits(p[0]);
+    }
+    return end - at >= 3 && IsFullWidthAlnum(p);
+}
+
+// A kanji numeral and counter that MeCab splits although together they
+// are an ordinary word (十分 じゅうぶん, 一日 いちにち or ついたち).
+bool IsWordOfItsOwn(QStringView number, QStringView counter)
+{
+    return (number == u"十" && counter == u"分") || (number == u"一" && counter == u"日");
+}
+
+// True when a kanji digit token's reading from MeCab is one we would
+// give it too: UniDic reads 三日月 as みっ + か + がつ and 一つ as ひと + つ,
+// and such native readings belong to words, not to numbers.
+bool IsNumeralReading(QStringView surface, QStringView reading)
+{
+    const QString ours = ReadNumber(surface);
+    if (reading == ours)
+        return true;
+    // UniDic spells a numeral as it is said before its counter: 二十 (歳)
+    // にじっ, 一 (回) いっ.
+    if (reading.size() >= 2 && reading.back() == u'っ' && ours.startsWith(reading.chopped(1)))
+        return true;
+    if (surface.size() != 1)
+        return false;
+    switch (surface.front().unicode()) {
+    case u'四': return reading == u"し";
+    case u'七': return reading == u"しち";
+    case u'九': return reading == u"く";
+    case u'〇': case u'零': return reading == u"れい" || reading == u"まる";
+    default: return false;
+    }
+}
+
+bool IsPlaceName(QStringView surface)
+{
+    for (const QChar c : surface) {
+        if (!QStringView(u"十百千万億兆京").contains(c))
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -369,11 +472,100 @@ bool MecabBackend::ReadStretch(const char* text, std::size_t len)
             return false;
         if (surface != cursor)
             AppendUtf16({cursor, std::size_t(surface - cursor)}, false);
+        if (IsNumeral(node)) {
+            node = AppendNumber(node, text, end);
+            cursor = node->surface + node->length;
+            continue;
+        }
         AppendMorpheme({surface, node->length}, node->feature);
         cursor = surface + node->length;
     }
     AppendUtf16({cursor, std::size_t(end - cursor)}, false);
     return true;
+}
+
+bool MecabBackend::IsNumeral(const MeCab::Node* node) const
+{
+    const std::string_view tag = Info(kind_).numeralTag;
+    return node->feature != nullptr && std::strncmp(node->feature, tag.data(), tag.size()) == 0;
+}
+
+const MeCab::Node* MecabBackend::AppendNumber(const MeCab::Node* first, const char* text,
+                                              const char* end)
+{
+    // A number is a run of numeral morphemes with nothing between them
+    // but commas and decimal points: UniDic gives each digit a morpheme of
+    // its own and both split 1,000 and 3.14 at the marks.
+    const auto adjoins = [end](const MeCab::Node* next, const MeCab::Node* node) {
+        const char* at = node->surface + node->length;
+        return next != nullptr && next->stat != MECAB_EOS_NODE && next->surface == at
+               && next->length <= std::size_t(end - at);
+    };
+    const MeCab::Node* last = first;
+    for (;;) {
+        const MeCab::Node* next = last->next;
+        if (!adjoins(next, last))
+            break;
+        if (IsNumeral(next)) {
+            last = next;
+        } else if (IsNumberSeparator({next->surface, next->length}) && adjoins(next->next, next)
+                   && IsNumeral(next->next)) {
+            last = next->next;
+        } else {
+            break;
+        }
+    }
+    const char* const runEnd = last->surface + last->length;
+    const std::string_view run(first->surface, std::size_t(runEnd - first->surface));
+    const QString number = QString::fromUtf8(run.data(), qsizetype(run.size()));
+    const MeCab::Node* counter = adjoins(last->next, last) ? last->next : nullptr;
+    QString counterText;
+    if (counter != nullptr) {
+        counterText = QString::fromUtf8(counter->surface, qsizetype(counter->length));
+        if (!IsCounter(counterText))
+            counter = nullptr;
+    }
+
+    bool say = true;
+    if (HasDigits(run))
+        say = !GluedBefore(first->surface, text) && (counter != nullptr || !GluedAfter(runEnd, end));
+    if (say && HasJapaneseScript(run)) {
+        // A kanji numeral standing alone keeps MeCab's reading, which
+        // knows its word; a run or a numeral with a counter is ours unless
+        // MeCab read a digit as part of a word.
+        if (counter == nullptr ? first == last : IsWordOfItsOwn(number, counterText))
+            say = false;
+        for (const MeCab::Node* node = first; say; node = node->next) {
+            if (!IsNumeral(node) || !HasJapaneseScript({node->surface, node->length})) {
+                if (node == last)
+                    break;
+                continue;
+            }
+            const QString surface = QString::fromUtf8(node->surface, qsizetype(node->length));
+            const std::string_view reading = FeatureField(node->feature, readingField_, unquoted_);
+            if (!IsPlaceName(surface) && !reading.empty() && reading != "*") {
+                QString hiragana(qsizetype(reading.size()), Qt::Uninitialized);
+                auto* units = reinterpret_cast<char16_t*>(hiragana.data());
+                hiragana.truncate(qsizetype(ToUtf16(reading, true, units) - units));
+                say = IsNumeralReading(surface, hiragana);
+            }
+            if (node == last)
+                break;
+        }
+    }
+
+    const QString reading = !say ? QString()
+                            : counter != nullptr ? ReadWithCounter(number, counterText)
+                                                 : ReadNumber(number);
+    if (reading.isNull()) {
+        for (const MeCab::Node* node = first;; node = node->next) {
+            AppendMorpheme({node->surface, node->length}, node->feature);
+            if (node == last)
+                return last;
+        }
+    }
+    AppendUnits(reinterpret_cast<const char16_t*>(reading.utf16()), std::size_t(reading.size()));
+    return counter != nullptr ? counter : last;
 }
 
 void MecabBackend::AppendMorpheme(std::string_view surface, const char* feature)

@@ -9,6 +9,8 @@
 
 #include "platform/ime/ReadingBackend.h"
 
+struct mecab_node_t;
+
 namespace MeCab {
 class Model;
 class Tagger;
@@ -43,9 +45,12 @@ public:
 
     Hkl Handle() const override;
     QString Description() const override;
-    // The morphemes' readings joined, in hiragana. Words without a reading
-    // and words that are not Japanese keep their spelling, white space is
-    // kept as it stood and lone surrogates are kept where they stood.
+    // The morphemes' readings joined, in hiragana. Numbers in digits or
+    // kanji are read out, with the sound changes of a counter after them
+    // (3本 さんぼん); digits stuck to Latin text (Qt6) keep their spelling.
+    // Words without a reading and words that are not Japanese keep their
+    // spelling, white space is kept as it stood and lone surrogates are
+    // kept where they stood.
     // Empty when MeCab fails on the phrase.
     QString Reading(const QString& phrase) override;
 
@@ -60,6 +65,10 @@ private:
     // Reads len bytes of valid UTF-8 at text into out_; false when MeCab fails.
     bool ReadStretch(const char* text, std::size_t len);
     void AppendMorpheme(std::string_view surface, const char* feature);
+    bool IsNumeral(const mecab_node_t* node) const;
+    // Reads the number that begins at the numeral first, with the counter
+    // after it if there is one, and returns the last morpheme it took.
+    const mecab_node_t* AppendNumber(const mecab_node_t* first, const char* text, const char* end);
     // Room for units more units at the end of out_.
     char16_t* Room(std::size_t units)
     {

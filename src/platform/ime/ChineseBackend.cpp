@@ -1,0 +1,544 @@
+#include "platform/ime/ChineseBackend.h"
+
+#include <opencc.h>
+
+#include <QChar>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numeric>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "platform/ime/Pinyin.h"
+
+namespace kotobane {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcChinese, "kotobane.reading", QtWarningMsg)
+
+// Index weights are the log of the data's counts, so that adding them up
+// along a segmentation compares the product of the words' frequencies.
+constexpr double kWeightScale = 1000.0;
+
+// A Han run longer than this is cut and each piece segmented on its own:
+// it keeps the scratch tables small for a huge selection, and running text
+// that long without punctuation does not occur.
+constexpr qsizetype kMaxRun = 4096;
+
+constexpr bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+constexpr bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+bool IsHan(char32_t c)
+{
+    if (c >= 0x4E00 && c <= 0x9FFF)
+        return true;
+    return c >= 0x2E80 && !(c >= 0xD800 && c <= 0xDFFF) && QChar::script(c) == QChar::Script_Han;
+}
+
+bool IsLetterOrDigit(char32_t c)
+{
+    if (c < 0x80)
+        return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
+    return !(c >= 0xD800 && c <= 0xDFFF) && QChar::isLetterOrNumber(c);
+}
+
+// The code point at units[i] (i < n), advancing i past it; a lone surrogate
+// is returned as itself.
+char32_t CodePointAt(const char16_t* units, qsizetype n, qsizetype& i)
+{
+    const char32_t c = units[i++];
+    if (IsHighSurrogate(c) && i < n && IsLowSurrogate(units[i]))
+        return 0x10000 + ((c - 0xD800) << 10) + (char32_t(units[i++]) - 0xDC00);
+    return c;
+}
+
+struct ScriptInfo {
+    Hkl handle;
+    const char* description;
+    const char* cacheName;
+    const char* builderVersion;
+    pinyin::Notation notation;
+};
+
+const ScriptInfo& Info(ChineseBackend::Script script)
+{
+    static constexpr ScriptInfo kSimplified{0xE0010804u, "Pinyin (terra_pinyin)",
+                                            "terra_pinyin-hans.idx", "pinyin-1",
+                                            pinyin::Notation::ToneMarks};
+    static constexpr ScriptInfo kTraditional{0xE0010404u, "Zhuyin (terra_pinyin)",
+                                             "terra_pinyin-hant.idx", "zhuyin-1",
+                                             pinyin::Notation::Zhuyin};
+    return script == ChineseBackend::Script::Simplified ? kSimplified : kTraditional;
+}
+
+// One reading of one phrase as the table gives it, or as the simplified
+// form of a traditional phrase.
+struct Candidate {
+    std::string key;
+    std::string syllables;
+    std::string origin;  // the key as the table spells it
+    double weight = 0;
+    quint32 order = 0;  // line order in the table
+    bool converted = false;
+};
+
+// The number of code points of UTF-8 key when all are Han and it is short
+// enough to index; -1 otherwise (also for malformed UTF-8).
+int HanLength(std::string_view key, QString* decoded = nullptr)
+{
+    const QString text = QString::fromUtf8(key.data(), qsizetype(key.size()));
+    if (text.isEmpty() || text.size() > PhraseIndex::kMaxKeyLength)
+        return -1;
+    int count = 0;
+    const auto* units = reinterpret_cast<const char16_t*>(text.utf16());
+    for (qsizetype i = 0; i < text.size(); ++count) {
+        const char32_t c = CodePointAt(units, text.size(), i);
+        if (c == 0xFFFD || !IsHan(c))
+            return -1;
+    }
+    if (decoded)
+        *decoded = text;
+    return count;
+}
+
+std::vector<std::string_view> Tokens(std::string_view syllables)
+{
+    std::vector<std::string_view> tokens;
+    while (!syllables.empty()) {
+        const std::size_t space = syllables.find(' ');
+        if (space != 0)
+            tokens.push_back(syllables.substr(0, space));
+        if (space == std::string_view::npos)
+            break;
+        syllables.remove_prefix(space + 1);
+    }
+    return tokens;
+}
+
+std::string Joined(const std::vector<std::string_view>& tokens)
+{
+    std::string joined;
+    for (const std::string_view token : tokens) {
+        if (!joined.empty())
+            joined += ' ';
+        joined += token;
+    }
+    return joined;
+}
+
+// Calls line(text) for each line of the file at path; false when it cannot
+// be read.
+template <class Line>
+bool ForEachLine(const QString& path, const Line& line)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray data = file.readAll();
+    std::string_view rest(data.constData(), std::size_t(data.size()));
+    while (!rest.empty()) {
+        const std::size_t eol = rest.find('\n');
+        line(rest.substr(0, eol));
+        if (eol == std::string_view::npos)
+            break;
+        rest.remove_prefix(eol + 1);
+    }
+    return true;
+}
+
+// The phrases the hand-kept dictionary spells with erhua ("哪兒\tna3 r5").
+// The compiled table spells 兒 "r5" in many words where it is a syllable
+// of its own (兒童, 女兒, 嬰兒), having guessed between the character's
+// two readings; only the dictionary's own spellings are trusted.
+std::unordered_set<std::string> ErhuaSpellings(const QString& dictionaryPath)
+{
+    std::unordered_set<std::string> spellings;
+    if (dictionaryPath.isEmpty())
+        return spellings;
+    ForEachLine(dictionaryPath, [&](std::string_view text) {
+        const std::optional<pinyin::TableLine> line = pinyin::ParseTableLine(text);
+        if (!line)
+            return;
+        for (const std::string_view token : Tokens(line->syllables)) {
+            if (token == "r5") {
+                spellings.emplace(std::string(line->phrase) + '\t' + Joined(Tokens(line->syllables)));
+                return;
+            }
+        }
+    });
+    return spellings;
+}
+
+class OpenCC final {
+public:
+    OpenCC() : handle_(opencc_open("t2s.json")) {}
+    ~OpenCC()
+    {
+        if (Ok())
+            opencc_close(handle_);
+    }
+    Q_DISABLE_COPY_MOVE(OpenCC)
+
+    bool Ok() const { return handle_ != reinterpret_cast<opencc_t>(-1); }
+
+    // The simplified forms of texts, in their order; empty when OpenCC fails.
+    std::vector<std::string> Convert(const std::vector<std::string_view>& texts) const
+    {
+        // One call for all: OpenCC's set-up per call costs more than the
+        // conversion of a short phrase. No phrase holds a line feed.
+        std::string joined;
+        for (const std::string_view text : texts) {
+            joined += text;
+            joined += '\n';
+        }
+        char* converted = opencc_convert_utf8(handle_, joined.data(), joined.size());
+        if (converted == nullptr)
+            return {};
+        std::vector<std::string> result;
+        result.reserve(texts.size());
+        std::string_view rest(converted);
+        while (!rest.empty()) {
+            const std::size_t eol = rest.find('\n');
+            result.emplace_back(rest.substr(0, eol));
+            if (eol == std::string_view::npos)
+                break;
+            rest.remove_prefix(eol + 1);
+        }
+        opencc_convert_utf8_free(converted);
+        if (result.size() != texts.size())
+            return {};
+        return result;
+    }
+
+private:
+    opencc_t handle_;
+};
+
+// Calls each(character, syllable) for the characters of a candidate's
+// table key (valid UTF-8, one syllable per character).
+template <class Each>
+void ForEachReading(const Candidate& candidate, const Each& each)
+{
+    const std::string_view key = candidate.origin;
+    std::string_view syllables = candidate.syllables;
+    for (std::size_t i = 0; i < key.size() && !syllables.empty();) {
+        const unsigned char lead = static_cast<unsigned char>(key[i]);
+        const std::size_t size = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const std::size_t space = syllables.find(' ');
+        each(key.substr(i, size), syllables.substr(0, space));
+        syllables = space == std::string_view::npos ? std::string_view() : syllables.substr(space + 1);
+        i += size;
+    }
+}
+
+// What the table says about one reading of one character.
+struct ReadingStats {
+    double weight = 0;  // of the character alone with this reading
+    double usage = 0;   // in phrases: the sum of their log weights
+};
+using ReadingTable = std::unordered_map<std::string, ReadingStats>;
+
+std::string ReadingKey(std::string_view character, std::string_view syllable)
+{
+    std::string key;
+    key.reserve(character.size() + 1 + syllable.size());
+    key.append(character).append(1, '\t').append(syllable);
+    return key;
+}
+
+// How a spelling of a phrase ranks among others of the same weight. The
+// table often shares one weight out evenly between spellings (一會 yi2 hui4
+// and yi4 hui3; 吧 ba1 and ba5), so ask in turn: how common the readings
+// are for the characters alone; how many of them are neutral, as a
+// character's neutral reading is a particle or suffix and very common
+// where the data has no count to tell; how often the readings occur in
+// other phrases.
+struct TieBreak {
+    double characters = 0;
+    int neutral = 0;
+    double usage = 0;
+
+    auto operator<=>(const TieBreak&) const = default;
+};
+
+TieBreak Rank(const Candidate& candidate, const ReadingTable& readings)
+{
+    TieBreak rank;
+    ForEachReading(candidate, [&](std::string_view character, std::string_view syllable) {
+        if (syllable.ends_with('5'))
+            ++rank.neutral;
+        const auto found = readings.find(ReadingKey(character, syllable));
+        if (found != readings.end()) {
+            rank.characters += std::log1p(found->second.weight);
+            rank.usage += found->second.usage;
+        }
+    });
+    return rank;
+}
+
+}  // namespace
+
+ChineseBackend::DataFiles ChineseBackend::InstalledDataFiles()
+{
+    DataFiles files;
+    files.table = QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                         QStringLiteral("rime-data/build/terra_pinyin.table.txt"));
+    files.dictionary = QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                              QStringLiteral("rime-data/terra_pinyin.dict.yaml"));
+    return files;
+}
+
+std::unique_ptr<ChineseBackend> ChineseBackend::Open(Script script)
+{
+    const DataFiles files = InstalledDataFiles();
+    if (files.table.isEmpty())
+        return nullptr;
+    return Open(script, files, IndexCacheDirectory() + u'/' + QLatin1String(Info(script).cacheName));
+}
+
+std::unique_ptr<ChineseBackend> ChineseBackend::Open(Script script, const DataFiles& files,
+                                                     const QString& cachePath)
+{
+    if (!QFileInfo(files.table).isFile())
+        return nullptr;
+    QStringList sources{files.table};
+    if (!files.dictionary.isEmpty())
+        sources << files.dictionary;
+    if (script == Script::Simplified) {
+        // A new OpenCC release may convert differently.
+        for (const char* name : {"opencc/t2s.json", "opencc/TSPhrases.ocd2", "opencc/TSCharacters.ocd2"}) {
+            const QString path = QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                                        QLatin1String(name));
+            if (!path.isEmpty())
+                sources << path;
+        }
+    }
+    const QByteArray signature = SourceSignature(sources, Info(script).builderVersion);
+    std::unique_ptr<PhraseIndex> index = PhraseIndex::Open(cachePath, signature, [&] {
+        QElapsedTimer timer;
+        timer.start();
+        std::optional<std::vector<PhraseIndex::Entry>> entries = ReadEntries(script, files);
+        qCInfo(lcChinese) << "read" << files.table << "in" << timer.elapsed() << "ms";
+        return entries;
+    });
+    if (!index || index->Size() == 0)
+        return nullptr;
+    return std::unique_ptr<ChineseBackend>(new ChineseBackend(script, std::move(index)));
+}
+
+std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Script script,
+                                                                          const DataFiles& files)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const std::unordered_set<std::string> erhua = ErhuaSpellings(files.dictionary);
+    const bool trustErhua = files.dictionary.isEmpty();
+
+    std::vector<Candidate> candidates;
+    ReadingTable readings;
+    quint32 order = 0;
+    const bool read = ForEachLine(files.table, [&](std::string_view text) {
+        const std::optional<pinyin::TableLine> line = pinyin::ParseTableLine(text);
+        if (!line)
+            return;
+        std::vector<std::string_view> syllables = Tokens(line->syllables);
+        // Names such as 卡爾·馬克思 hold a mark without a syllable; they are
+        // left out rather than guessed at.
+        if (HanLength(line->phrase) != int(syllables.size()))
+            return;
+        std::string spelling = Joined(syllables);
+        if (!trustErhua && spelling.find("r5") != std::string::npos
+            && !erhua.contains(std::string(line->phrase) + '\t' + spelling)) {
+            for (std::string_view& syllable : syllables) {
+                if (syllable == "r5")
+                    syllable = "er2";
+            }
+            spelling = Joined(syllables);
+        }
+        Candidate candidate;
+        candidate.key = std::string(line->phrase);
+        candidate.origin = candidate.key;
+        candidate.syllables = std::move(spelling);
+        candidate.weight = line->weight;
+        candidate.order = order++;
+        if (syllables.size() == 1) {
+            double& weight = readings[ReadingKey(candidate.key, candidate.syllables)].weight;
+            weight = std::max(weight, candidate.weight);
+        } else {
+            const double usage = std::log1p(candidate.weight);
+            ForEachReading(candidate, [&](std::string_view character, std::string_view syllable) {
+                readings[ReadingKey(character, syllable)].usage += usage;
+            });
+        }
+        candidates.push_back(std::move(candidate));
+    });
+    if (!read)
+        return std::nullopt;
+    qCDebug(lcChinese) << "parsed" << candidates.size() << "readings in" << timer.elapsed() << "ms";
+
+    if (script == Script::Simplified) {
+        // The table is traditional (with a few simplified characters, often
+        // with a rare reading only: 长 zhang3, 价 jie4); the simplified form
+        // of every key joins the readings of that key, and the weights
+        // decide between them.
+        const OpenCC opencc;
+        if (!opencc.Ok()) {
+            qCWarning(lcChinese) << "OpenCC cannot load t2s.json";
+            return std::nullopt;
+        }
+        std::vector<std::string> simplified;
+        {
+            // Views into candidates, which grows below.
+            std::vector<std::string_view> keys;
+            keys.reserve(candidates.size());
+            for (const Candidate& candidate : candidates)
+                keys.push_back(candidate.key);
+            simplified = opencc.Convert(keys);
+        }
+        if (simplified.size() != candidates.size()) {
+            qCWarning(lcChinese) << "OpenCC cannot convert the phrase table";
+            return std::nullopt;
+        }
+        const std::size_t direct = candidates.size();
+        for (std::size_t i = 0; i < direct; ++i) {
+            if (simplified[i] == candidates[i].key
+                || HanLength(simplified[i]) != HanLength(candidates[i].key))
+                continue;
+            Candidate candidate = candidates[i];
+            candidate.key = simplified[i];
+            candidate.converted = true;
+            candidates.push_back(std::move(candidate));
+        }
+    }
+
+    qCDebug(lcChinese) << "converted in" << timer.elapsed() << "ms";
+
+    // Per key: the highest weight, then the better TieBreak, then the
+    // table's own key over a converted one, then the earlier line.
+    std::vector<quint32> sorted(candidates.size());
+    std::iota(sorted.begin(), sorted.end(), 0u);
+    std::sort(sorted.begin(), sorted.end(), [&](quint32 a, quint32 b) {
+        const Candidate& x = candidates[a];
+        const Candidate& y = candidates[b];
+        if (const int c = x.key.compare(y.key); c != 0)
+            return c < 0;
+        if (x.weight != y.weight)
+            return x.weight > y.weight;
+        if (x.converted != y.converted)
+            return !x.converted;
+        return x.order < y.order;
+    });
+
+    const pinyin::Notation notation = Info(script).notation;
+    std::vector<PhraseIndex::Entry> entries;
+    entries.reserve(sorted.size() / 2);
+    for (std::size_t begin = 0; begin < sorted.size();) {
+        const Candidate& first = candidates[sorted[begin]];
+        std::size_t end = begin + 1;
+        while (end < sorted.size() && candidates[sorted[end]].key == first.key)
+            ++end;
+        std::size_t tied = begin + 1;
+        while (tied < end && candidates[sorted[tied]].weight == first.weight)
+            ++tied;
+        const Candidate* chosen = &first;
+        if (tied - begin > 1) {
+            TieBreak best = Rank(first, readings);
+            for (std::size_t i = begin + 1; i < tied; ++i) {
+                const Candidate& candidate = candidates[sorted[i]];
+                const TieBreak rank = Rank(candidate, readings);
+                if (rank > best) {
+                    best = rank;
+                    chosen = &candidate;
+                }
+            }
+        }
+        // A key whose best reading cannot be written falls to the next one.
+        QString value = pinyin::Spell(chosen->syllables, notation);
+        for (std::size_t i = begin; value.isEmpty() && i < end; ++i)
+            value = pinyin::Spell(candidates[sorted[i]].syllables, notation);
+        if (!value.isEmpty()) {
+            const double weight = std::min(std::log1p(chosen->weight) * kWeightScale, 1e9);
+            entries.push_back({QString::fromStdString(first.key), std::move(value),
+                               qint32(std::lround(weight))});
+        }
+        begin = end;
+    }
+    qCDebug(lcChinese) << "chose" << entries.size() << "readings in" << timer.elapsed() << "ms";
+    return entries;
+}
+
+ChineseBackend::ChineseBackend(Script script, std::unique_ptr<PhraseIndex> index)
+    : script_(script), index_(std::move(index))
+{
+}
+
+ChineseBackend::~ChineseBackend() = default;
+
+Hkl ChineseBackend::Handle() const
+{
+    return Info(script_).handle;
+}
+
+QString ChineseBackend::Description() const
+{
+    return QString::fromLatin1(Info(script_).description);
+}
+
+QString ChineseBackend::Reading(const QString& phrase)
+{
+    out_.clear();
+    last_ = Last::Nothing;
+    const auto* units = reinterpret_cast<const char16_t*>(phrase.utf16());
+    const qsizetype n = phrase.size();
+    for (qsizetype i = 0; i < n;) {
+        const qsizetype start = i;
+        const char32_t c = CodePointAt(units, n, i);
+        if (IsHan(c)) {
+            qsizetype end = i;
+            while (end < n && end - start < kMaxRun) {
+                qsizetype next = end;
+                if (!IsHan(CodePointAt(units, n, next)))
+                    break;
+                end = next;
+            }
+            AppendHan(QStringView(units + start, end - start));
+            i = end;
+            continue;
+        }
+        const Last kind = IsLetterOrDigit(c) ? Last::LetterOrDigit : Last::Other;
+        if (kind == Last::LetterOrDigit && last_ == Last::Syllable)
+            out_ += u' ';
+        out_.append(units + start, std::size_t(i - start));
+        last_ = kind;
+    }
+    return QString::fromUtf16(out_.data(), qsizetype(out_.size()));
+}
+
+void ChineseBackend::AppendHan(QStringView run)
+{
+    const auto prefixes = [this](QStringView text, std::vector<PhraseIndex::Match>& out) {
+        index_->Prefixes(text, out);
+    };
+    for (const HanSegmenter::Word& word : segmenter_.Split(run, prefixes)) {
+        if (last_ == Last::Syllable || last_ == Last::LetterOrDigit)
+            out_ += u' ';
+        if (word.reading.isEmpty())
+            out_.append(reinterpret_cast<const char16_t*>(run.utf16()) + word.start,
+                        std::size_t(word.length));
+        else
+            out_.append(reinterpret_cast<const char16_t*>(word.reading.utf16()),
+                        std::size_t(word.reading.size()));
+        last_ = Last::Syllable;
+    }
+}
+
+}  // namespace kotobane
