@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <cstring>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -91,6 +93,32 @@ TEST(PhraseIndexTest, EmptyIndexAndDamagedImages)
             index->Find(QStringLiteral("\xFFFF\xFFFF"));
         }
     }
+}
+
+TEST(PhraseIndexTest, AKeyCutShortInADamagedImageIsNotReadPast)
+{
+    // Twelve units of text, so that the last key's text ends the image (no
+    // padding, no signature); that key is then made one unit long while it
+    // sits among longer keys. Reading its units beyond that length would
+    // leave the image, which the sanitizer build catches.
+    QByteArray image = PhraseIndex::Build({{QStringLiteral("ab"), QStringLiteral("xyz"), 1},
+                                           {QStringLiteral("abc"), QString(), 1},
+                                           {QStringLiteral("abcd"), QString(), 1}},
+                                          QByteArray());
+    quint64 recordsOffset = 0;
+    std::memcpy(&recordsOffset, image.constData() + 32, sizeof recordsOffset);
+    const qsizetype lastKeyLength = qsizetype(recordsOffset) + 2 * 16 + 8;
+    ASSERT_EQ(image[lastKeyLength], 4);
+    ASSERT_EQ(image.right(8), QByteArray("a\0b\0c\0d\0", 8));
+    image[lastKeyLength] = 1;
+    // In a block of exactly its size, so that a unit past it is caught.
+    const std::unique_ptr<char[]> exact(new char[size_t(image.size())]);
+    std::memcpy(exact.get(), image.constData(), size_t(image.size()));
+    const auto index = PhraseIndex::FromImage(QByteArray::fromRawData(exact.get(), image.size()));
+    ASSERT_TRUE(index);
+    std::vector<PhraseIndex::Match> matches;
+    index->Prefixes(QStringLiteral("abcdef"), matches);
+    EXPECT_LE(matches.size(), 3u);
 }
 
 TEST(PhraseIndexTest, CacheIsReusedAndRebuiltWhenOutdatedOrDamaged)

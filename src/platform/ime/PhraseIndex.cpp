@@ -143,6 +143,9 @@ bool PhraseIndex::Attach(const uchar* data, qint64 size)
     const auto* records = reinterpret_cast<const Record*>(data + h.recordsOffset);
     const auto* pool = reinterpret_cast<const char16_t*>(data + h.poolOffset);
     // Every range and offset is checked once here, so that look-ups need not.
+    // The text itself is not read: that would bring the whole pool into
+    // memory at start, and a damaged order gives wrong readings, never a
+    // read outside the image.
     if (buckets[0] != 0 || buckets[kBuckets] != h.count) {
         return false;
     }
@@ -154,7 +157,7 @@ bool PhraseIndex::Attach(const uchar* data, qint64 size)
             const Record& r = records[i];
             if (r.keyLength == 0 || r.keyLength > kMaxKeyLength || r.keyOffset > h.poolUnits
                 || r.keyLength > h.poolUnits - r.keyOffset || r.valueOffset > h.poolUnits
-                || r.valueLength > h.poolUnits - r.valueOffset || pool[r.keyOffset] != c) {
+                || r.valueLength > h.poolUnits - r.valueOffset) {
                 return false;
             }
         }
@@ -247,7 +250,12 @@ void PhraseIndex::Prefixes(QStringView text, std::vector<Match>& out) const
             break;
         }
         const char16_t unit = units[len];
-        const auto unitAt = [this, len](quint32 i) { return m_pool[m_records[i].keyOffset + len]; };
+        // A key too short to have a unit at len can only be met in a damaged
+        // image; it counts as below every unit instead of being read past.
+        const auto unitAt = [this, len](quint32 i) {
+            const Record& r = m_records[i];
+            return len < r.keyLength ? m_pool[r.keyOffset + len] : char16_t(0);
+        };
         quint32 a = lo, b = hi;
         while (a < b) {  // first record whose unit at len is not below unit
             const quint32 mid = a + (b - a) / 2;
