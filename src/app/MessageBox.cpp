@@ -8,6 +8,9 @@ namespace kotobane {
 
 QString SystemErrorText(quint32 code)
 {
+    if (code == kErrorHotKeyAlreadyRegistered) {
+        return QStringLiteral("Hot key is already registered by another program.");
+    }
     // strerror_r in its GNU form may return a static string instead of
     // filling the buffer; either way the pointer it returns is the text.
     char buffer[256] = {};

@@ -7,7 +7,13 @@
 
 namespace kotobane {
 
-// The system's message text for an error code (errno values here).
+// A key combination that another program has grabbed. errno has no word
+// for it ("Device or resource busy" tells the user nothing), so it gets a
+// code of its own above the errno range.
+inline constexpr quint32 kErrorHotKeyAlreadyRegistered = 1409;
+
+// The system's message text for an error code (errno values here, and the
+// program's own codes above).
 QString SystemErrorText(quint32 code);
 
 // Shows prefix immediately followed by the system text of code, with the

@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "app/MessageBox.h"
 #include "fakes/FakePlatform.h"
 #include "settings/ImeCatalog.h"
@@ -98,6 +100,15 @@ TEST(MessageBoxType, ExclamationIsAddedOnlyToCommonButtonSetsWithoutIcon)
     EXPECT_EQ(EffectiveMessageBoxType(MB_OK | MB_ICONINFORMATION), MB_OK | MB_ICONINFORMATION);
     EXPECT_EQ(ProgramName(QStringLiteral("/usr/bin/kotobane")), QStringLiteral("kotobane"));
     EXPECT_EQ(ProgramName(QStringLiteral("/opt/Kotobane.bin")), QStringLiteral("Kotobane"));
+}
+
+TEST(SystemErrorText, ErrnoTextsAndTheTakenHotKey)
+{
+    EXPECT_EQ(SystemErrorText(ENOENT), QStringLiteral("No such file or directory"));
+    // A taken hot key is told in words a user understands, not as EBUSY.
+    EXPECT_EQ(SystemErrorText(kErrorHotKeyAlreadyRegistered),
+              QStringLiteral("Hot key is already registered by another program."));
+    EXPECT_NE(SystemErrorText(kErrorHotKeyAlreadyRegistered), SystemErrorText(EBUSY));
 }
 
 }  // namespace

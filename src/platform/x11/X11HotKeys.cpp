@@ -1,6 +1,8 @@
 #include "platform/x11/X11HotKeys.h"
 #include "platform/x11/X11Window.h"
 
+#include "app/MessageBox.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMetaObject>
@@ -106,7 +108,7 @@ bool X11HotKeys::RegisterHotKey(int id, quint32 modifiers, quint8 virtualKey)
         // owned by someone else is ignored by the server.
         Ungrab(grab);
         xcb_flush(c);
-        lastError_ = failure == kBadAccess ? EBUSY : EIO;
+        lastError_ = failure == kBadAccess ? kErrorHotKeyAlreadyRegistered : EIO;
         return false;
     }
 
