@@ -50,6 +50,25 @@ e2e_start_desktop() {
   return 1
 }
 
+# Runtime, settings and data folders of the test's own, so that neither the
+# single-instance lock nor any file of the user's is touched.
+e2e_private_dirs() {
+  mkdir -p "$e2e_tmp/run" && chmod 700 "$e2e_tmp/run"
+  export XDG_RUNTIME_DIR=$e2e_tmp/run XDG_CONFIG_HOME=$e2e_tmp/config XDG_DATA_HOME=$e2e_tmp/data
+}
+
+# Waits up to $2 tenths of a second (100 unless given) for process $1 to
+# end, kills it when it has not, and returns its exit status.
+e2e_wait_exit() {
+  local pid=$1 tenths=${2:-100} i
+  for ((i = 0; i < tenths; i++)); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$pid" 2>/dev/null && kill -KILL "$pid"
+  wait "$pid"
+}
+
 # Waits until a window whose name matches $1 is mapped; prints its id.
 e2e_wait_window() {
   local i id

@@ -8,9 +8,8 @@ kotobane=$1
 
 e2e_start_desktop || exit 1
 profile=$e2e_tmp/profile
-mkdir -p "$profile" "$e2e_tmp/run"
-chmod 700 "$e2e_tmp/run"
-export XDG_RUNTIME_DIR=$e2e_tmp/run XDG_CONFIG_HOME=$e2e_tmp/config XDG_DATA_HOME=$e2e_tmp/data
+mkdir -p "$profile"
+e2e_private_dirs
 printf '漢字の読み方' >"$e2e_tmp/note.txt"
 featherpad --standalone "$e2e_tmp/note.txt" >"$e2e_tmp/featherpad.log" 2>&1 &
 e2e_pids+=($!)
@@ -48,8 +47,6 @@ e2e_check "one line after the second look-up" 1 "$(history_text | wc -l)"
 e2e_check "the popup stays" 1 "$(xdotool search --onlyvisible --name '^IME reading$' | wc -l)"
 
 kill -TERM "$first"
-for i in $(seq 100); do kill -0 "$first" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$first" 2>/dev/null && kill -KILL "$first"
-wait "$first"
+e2e_wait_exit "$first"
 e2e_check "exit status" 0 $?
 e2e_finish "lookup"

@@ -15,8 +15,7 @@ read -r -t 10 number <"$fifo" || { echo "Xvfb did not start"; exit 1; }
 export DISPLAY=:$number QT_QPA_PLATFORM=offscreen
 unset WAYLAND_DISPLAY
 profile=$e2e_tmp/profile
-mkdir -p "$e2e_tmp/run" && chmod 700 "$e2e_tmp/run"
-export XDG_RUNTIME_DIR=$e2e_tmp/run XDG_CONFIG_HOME=$e2e_tmp/config XDG_DATA_HOME=$e2e_tmp/data
+e2e_private_dirs
 
 "$kotobane" --profile-dir "$profile" >"$e2e_tmp/kotobane.log" 2>&1 &
 first=$!
@@ -41,9 +40,7 @@ kill -0 "$first" 2>/dev/null
 e2e_check "still running" 0 $?
 timeout 20 "$kotobane" --exit
 e2e_check "--exit" 0 $?
-for i in $(seq 100); do kill -0 "$first" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$first" 2>/dev/null && kill -KILL "$first"
-wait "$first"
+e2e_wait_exit "$first"
 e2e_check "exit status" 0 $?
 e2e_check "told once" 1 "$(grep -c 'need an X11 session' "$e2e_tmp/kotobane.log")"
 e2e_check "settings written" 1 "$(grep -c '^keylayout=' "$profile/Kotobane.ini" 2>/dev/null)"

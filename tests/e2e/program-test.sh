@@ -18,9 +18,8 @@ pause() { sleep "$(awk -v s="$1" -v f="$slow" 'BEGIN { print s * f }')"; }
 
 e2e_start_desktop || exit 1
 profile=$e2e_tmp/profile
-mkdir -p "$profile" "$e2e_tmp/run"
-chmod 700 "$e2e_tmp/run"
-export XDG_RUNTIME_DIR=$e2e_tmp/run XDG_CONFIG_HOME=$e2e_tmp/config XDG_DATA_HOME=$e2e_tmp/data
+mkdir -p "$profile"
+e2e_private_dirs
 
 # Wait until a window matching the xdotool search arguments is visible
 # (at most $slow * 10 s), or until none is (at most $slow * 5 s).
@@ -245,9 +244,7 @@ e2e_check "after a copy from the popup: the popup's text" "読み方 (よみか�
 rm -f "$profile/Kotobane.ini"
 timeout $((10 * slow)) "$kotobane" --profile-dir "$profile" --exit
 e2e_check "--exit exit status" 0 $?
-for i in $(seq $((100 * slow))); do kill -0 "$first" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$first" 2>/dev/null && kill -KILL "$first"
-wait "$first"
+e2e_wait_exit "$first" $((100 * slow))
 status=$?
 e2e_check "the program's exit status after --exit" 0 $status
 [ $status -eq 0 ] || head -c 6000 "$log"
@@ -300,9 +297,7 @@ xdotool key ctrl+F12
 wait_line "$e2e_tmp/holder.log" '^pressed'
 e2e_check "held hot key: the press goes to the holder" 1 "$(grep -c '^pressed' "$e2e_tmp/holder.log")"
 kill -TERM "$second"
-for i in $(seq $((100 * slow))); do kill -0 "$second" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$second" 2>/dev/null && kill -KILL "$second"
-wait "$second"
+e2e_wait_exit "$second" $((100 * slow))
 e2e_check "held hot key: exit status after SIGTERM" 0 $?
 
 e2e_finish "program"

@@ -9,9 +9,8 @@ shot=${2:-}
 
 e2e_start_desktop || exit 1
 profile=$e2e_tmp/profile
-mkdir -p "$profile" "$e2e_tmp/run"
-chmod 700 "$e2e_tmp/run"
-export XDG_RUNTIME_DIR=$e2e_tmp/run XDG_CONFIG_HOME=$e2e_tmp/config XDG_DATA_HOME=$e2e_tmp/data
+mkdir -p "$profile"
+e2e_private_dirs
 
 "$kotobane" --profile-dir "$profile" >"$e2e_tmp/first.log" 2>&1 &
 first=$!
@@ -91,9 +90,7 @@ e2e_check "right click opens the menu" 1 "$([ -n "$menu" ] && echo 1)"
 [ -n "$shot" ] && import -window root "${shot%.png}-menu.png"
 # Exit is the last item: Up from the top wraps round to it.
 xdotool key Up Return
-for i in $(seq 100); do kill -0 "$first" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$first" 2>/dev/null && kill -KILL "$first"
-wait "$first"
+e2e_wait_exit "$first"
 status=$?
 e2e_check "exit status after Exit" 0 $status
 [ $status -eq 0 ] || head -c 6000 "$e2e_tmp/first.log"
@@ -113,9 +110,7 @@ for i in $(seq 100); do
   sleep 0.1
 done
 kill -TERM "$third"
-for i in $(seq 100); do kill -0 "$third" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$third" 2>/dev/null && kill -KILL "$third"
-wait "$third"
+e2e_wait_exit "$third"
 e2e_check "exit status after SIGTERM" 0 $?
 e2e_check "settings written after SIGTERM" 1 "$(grep -c '^DlgReading=' "$ini" 2>/dev/null)"
 

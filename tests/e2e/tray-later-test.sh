@@ -7,8 +7,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 kotobane=$1
 
 E2E_TRAY=0 e2e_start_desktop || exit 1
-mkdir -p "$e2e_tmp/run" && chmod 700 "$e2e_tmp/run"
-export XDG_RUNTIME_DIR=$e2e_tmp/run XDG_CONFIG_HOME=$e2e_tmp/config XDG_DATA_HOME=$e2e_tmp/data
+e2e_private_dirs
 
 "$kotobane" --profile-dir "$e2e_tmp/profile" >"$e2e_tmp/kotobane.log" 2>&1 &
 first=$!
@@ -41,8 +40,6 @@ fi
 
 timeout 20 "$kotobane" --exit
 e2e_check "--exit" 0 $?
-for i in $(seq 100); do kill -0 "$first" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$first" 2>/dev/null && kill -KILL "$first"
-wait "$first"
+e2e_wait_exit "$first"
 e2e_check "exit status" 0 $?
 e2e_finish "tray-later"
