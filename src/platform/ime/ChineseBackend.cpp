@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "platform/ime/CodePoints.h"
 #include "platform/ime/Pinyin.h"
 
 namespace kotobane {
@@ -34,31 +35,11 @@ constexpr double kWeightScale = 1000.0;
 // that long without punctuation does not occur.
 constexpr qsizetype kMaxRun = 4096;
 
-constexpr bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-constexpr bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
-bool IsHan(char32_t c)
-{
-    if (c >= 0x4E00 && c <= 0x9FFF)
-        return true;
-    return c >= 0x2E80 && !(c >= 0xD800 && c <= 0xDFFF) && QChar::script(c) == QChar::Script_Han;
-}
-
 bool IsLetterOrDigit(char32_t c)
 {
     if (c < 0x80)
         return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
-    return !(c >= 0xD800 && c <= 0xDFFF) && QChar::isLetterOrNumber(c);
-}
-
-// The code point at units[i] (i < n), advancing i past it; a lone surrogate
-// is returned as itself.
-char32_t CodePointAt(const char16_t* units, qsizetype n, qsizetype& i)
-{
-    const char32_t c = units[i++];
-    if (IsHighSurrogate(c) && i < n && IsLowSurrogate(units[i]))
-        return 0x10000 + ((c - 0xD800) << 10) + (char32_t(units[i++]) - 0xDC00);
-    return c;
+    return !QChar::isSurrogate(c) && QChar::isLetterOrNumber(c);
 }
 
 struct ScriptInfo {
@@ -101,9 +82,10 @@ int HanLength(std::string_view key, QString* decoded = nullptr)
     int count = 0;
     const auto* units = reinterpret_cast<const char16_t*>(text.utf16());
     for (qsizetype i = 0; i < text.size(); ++count) {
-        const char32_t c = CodePointAt(units, text.size(), i);
-        if (c == 0xFFFD || !IsHan(c))
+        const CodePoint c = CodePointAt(units, text.size(), i);
+        if (c.value == 0xFFFD || !IsHan(c.value))
             return -1;
+        i += c.length;
     }
     if (decoded)
         *decoded = text;
@@ -501,14 +483,16 @@ QString ChineseBackend::Reading(const QString& phrase)
     const qsizetype n = phrase.size();
     for (qsizetype i = 0; i < n;) {
         const qsizetype start = i;
-        const char32_t c = CodePointAt(units, n, i);
+        const CodePoint point = CodePointAt(units, n, i);
+        const char32_t c = point.value;
+        i += point.length;
         if (IsHan(c)) {
             qsizetype end = i;
             while (end < n && end - start < kMaxRun) {
-                qsizetype next = end;
-                if (!IsHan(CodePointAt(units, n, next)))
+                const CodePoint next = CodePointAt(units, n, end);
+                if (!IsHan(next.value))
                     break;
-                end = next;
+                end += next.length;
             }
             AppendHan(QStringView(units + start, end - start));
             i = end;

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <optional>
 
+#include "platform/ime/CodePoints.h"
+
 namespace kotobane {
 
 namespace {
@@ -53,36 +55,11 @@ constexpr bool IsIotized(int medial)
            || medial == 20;
 }
 
-constexpr bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-constexpr bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
-bool IsHan(char32_t c)
-{
-    // The unified and compatibility ideographs answer without a table look-up.
-    if ((c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0xF900 && c <= 0xFAFF)
-        || (c >= 0x20000 && c <= 0x3FFFF))
-        return true;
-    return c >= 0x2E80 && c < 0xAC00 && QChar::script(c) == QChar::Script_Han;
-}
-
 bool IsHangul(char32_t c)
 {
     if (hangul::IsSyllable(c))
         return true;
     return c >= 0x1100 && QChar::script(c) == QChar::Script_Hangul;
-}
-
-// The code point at text[i] (i < n), its length in units in len; a lone
-// surrogate stands for itself.
-char32_t CodePointAt(const char16_t* text, qsizetype n, qsizetype i, int& len)
-{
-    const char32_t c = text[i];
-    if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(text[i + 1])) {
-        len = 2;
-        return 0x10000 + ((c - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00);
-    }
-    len = 1;
-    return c;
 }
 
 // Calls f(hanja, syllable) for each hanja of key and the code point of
@@ -95,14 +72,12 @@ bool ForEachHanja(QStringView key, QStringView reading, F f)
     qsizetype i = 0;
     qsizetype j = 0;
     while (i < key.size() && j < reading.size()) {
-        int keyLength;
-        int readingLength;
-        const char32_t hanja = CodePointAt(k, key.size(), i, keyLength);
-        const char32_t syllable = CodePointAt(r, reading.size(), j, readingLength);
-        if (!f(hanja, syllable))
+        const CodePoint hanja = CodePointAt(k, key.size(), i);
+        const CodePoint syllable = CodePointAt(r, reading.size(), j);
+        if (!f(hanja.value, syllable.value))
             return false;
-        i += keyLength;
-        j += readingLength;
+        i += hanja.length;
+        j += syllable.length;
     }
     return i == key.size() && j == reading.size();
 }
@@ -115,8 +90,7 @@ bool Spells(QStringView key, QStringView reading)
 {
     if (key.isEmpty() || key.size() > PhraseIndex::kMaxKeyLength)
         return false;
-    int first;
-    if (!IsHan(CodePointAt(reinterpret_cast<const char16_t*>(key.utf16()), key.size(), 0, first)))
+    if (!IsHan(CodePointAt(reinterpret_cast<const char16_t*>(key.utf16()), key.size(), 0).value))
         return false;
     return ForEachHanja(key, reading, [](char32_t k, char32_t r) {
         return IsHan(k) ? hangul::IsSyllable(r) : r == k;
@@ -166,9 +140,8 @@ int Count(const Tally& tally, char32_t hanja, char16_t syllable)
 // then the one with most glosses, then the first.
 QString ChooseSingle(const Group& group, const Tally& tally)
 {
-    int length;
-    const char32_t hanja = CodePointAt(reinterpret_cast<const char16_t*>(group.key.utf16()),
-                                       group.key.size(), 0, length);
+    const auto* key = reinterpret_cast<const char16_t*>(group.key.utf16());
+    const char32_t hanja = CodePointAt(key, group.key.size(), 0).value;
     QString best;
     long bestScore = -1;
     int bestMeanings = -1;
@@ -447,8 +420,7 @@ QString HanjaBackend::Reading(const QString& phrase)
     };
 
     for (qsizetype i = 0; i < n;) {
-        int len;
-        const char32_t c = CodePointAt(text, n, i, len);
+        const auto [c, len] = CodePointAt(text, n, i);
         if (!IsHan(c)) {
             out_.insert(out_.end(), text + i, text + i + len);
             inWord = IsHangul(c);

@@ -39,10 +39,6 @@ const KindInfo& Info(MecabBackend::Kind kind)
     return kind == MecabBackend::Kind::Ipadic ? kIpadic : kUnidic;
 }
 
-constexpr bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
-constexpr bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-constexpr bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
 // DecodeUtf8 for what its fast path leaves: a sequence of other than
 // three bytes, or a malformed one.
 char32_t DecodeUtf8Slow(const unsigned char*& p, const unsigned char* end)
@@ -69,7 +65,7 @@ char32_t DecodeUtf8Slow(const unsigned char*& p, const unsigned char* end)
             return 0xFFFD;
         c = (c << 6) | (p[i] & 0x3F);
     }
-    if (c < min || c > 0x10FFFF || IsSurrogate(c))
+    if (c < min || c > 0x10FFFF || QChar::isSurrogate(c))
         return 0xFFFD;
     p += extra;
     return c;
@@ -90,7 +86,7 @@ inline char32_t DecodeUtf8(const unsigned char*& p, const unsigned char* end)
     if ((lead & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
         const char32_t c = (char32_t(lead & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6)
                            | char32_t(p[2] & 0x3F);
-        if (c >= 0x800 && !IsSurrogate(c)) {
+        if (c >= 0x800 && !QChar::isSurrogate(c)) {
             p += 3;
             return c;
         }
@@ -428,12 +424,12 @@ QString MecabBackend::Reading(const QString& phrase)
         } else if (c < 0x800) {
             *w++ = char(0xC0 | (c >> 6));
             *w++ = char(0x80 | (c & 0x3F));
-        } else if (!IsSurrogate(c)) {
+        } else if (!QChar::isSurrogate(c)) {
             *w++ = char(0xE0 | (c >> 12));
             *w++ = char(0x80 | ((c >> 6) & 0x3F));
             *w++ = char(0x80 | (c & 0x3F));
-        } else if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(units[i + 1])) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (char32_t(units[++i]) - 0xDC00);
+        } else if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(units[i + 1])) {
+            c = QChar::surrogateToUcs4(char16_t(c), units[++i]);
             *w++ = char(0xF0 | (c >> 18));
             *w++ = char(0x80 | ((c >> 12) & 0x3F));
             *w++ = char(0x80 | ((c >> 6) & 0x3F));
