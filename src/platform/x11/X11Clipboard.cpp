@@ -309,17 +309,22 @@ std::optional<QByteArray> X11Clipboard::Fetch(const char* const* targets, int co
     return std::nullopt;
 }
 
-std::optional<QString> X11Clipboard::UnicodeText()
+std::optional<QString> X11Clipboard::OwnText()
 {
     // Our own text is served by Qt's event loop, which is not running while
     // we wait here; ask Qt for it directly.
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+    if (data != nullptr && data->hasText()) {
+        return data->text();
+    }
+    m_lastError = ENODATA;
+    return std::nullopt;
+}
+
+std::optional<QString> X11Clipboard::UnicodeText()
+{
     if (m_open && OwnedByUs()) {
-        const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
-        if (data != nullptr && data->hasText()) {
-            return data->text();
-        }
-        m_lastError = ENODATA;
-        return std::nullopt;
+        return OwnText();
     }
     const std::optional<QByteArray> bytes = Fetch(kUnicodeTargets, int(std::size(kUnicodeTargets)));
     if (!bytes) {
@@ -331,12 +336,8 @@ std::optional<QString> X11Clipboard::UnicodeText()
 std::optional<QByteArray> X11Clipboard::AnsiText()
 {
     if (m_open && OwnedByUs()) {
-        const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
-        if (data != nullptr && data->hasText()) {
-            return data->text().toLatin1();
-        }
-        m_lastError = ENODATA;
-        return std::nullopt;
+        const std::optional<QString> text = OwnText();
+        return text ? std::optional<QByteArray>(text->toLatin1()) : std::nullopt;
     }
     return Fetch(kAnsiTargets, int(std::size(kAnsiTargets)));
 }

@@ -48,6 +48,8 @@ private:
     bool EnsureConnection();
     // Whether the clipboard's owner right now is one of Qt's windows.
     bool OwnedByUs() const;
+    // The text of our own clipboard content, as Qt holds it.
+    std::optional<QString> OwnText();
     std::optional<QByteArray> Fetch(const char* const* targets, int count);
 
     std::unique_ptr<Connection> m_x;
