@@ -76,12 +76,8 @@ private:
 int RunControl(const QStringList& arguments)
 {
     QTextStream err(stderr);
-    const int command = ControlCommandFor(arguments);
-    int given = 0;
-    for (const QString& argument : arguments.mid(1)) {
-        given += ControlCommandFor({arguments.first(), argument}) != 0 ? 1 : 0;
-    }
-    if (given != 1) {
+    const QList<int> commands = ControlCommandsFor(arguments);
+    if (commands.size() != 1) {
         err << "kotobane: give one of --get-text, --history, --options and --exit" << Qt::endl;
         return 2;
     }
@@ -90,7 +86,7 @@ int RunControl(const QStringList& arguments)
         err << "kotobane: Kotobane is not running on this desktop; start it first with kotobane" << Qt::endl;
         return 1;
     }
-    if (!instance.Send(QString::number(command))) {
+    if (!instance.Send(QString::number(commands.first()))) {
         err << "kotobane: the running copy did not answer" << Qt::endl;
         return 1;
     }

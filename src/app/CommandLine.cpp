@@ -129,22 +129,23 @@ Mode ModeFor(const QStringList& arguments)
             return Mode::Console;
         }
     }
-    return ControlCommandFor(arguments) != 0 ? Mode::Control : Mode::Desktop;
+    return ControlCommandsFor(arguments).isEmpty() ? Mode::Desktop : Mode::Control;
 }
 
-int ControlCommandFor(const QStringList& arguments)
+QList<int> ControlCommandsFor(const QStringList& arguments)
 {
+    QList<int> commands;
     for (const QString& argument : arguments.mid(1)) {
         if (argument == QStringLiteral("--")) {
             break;
         }
         for (const ControlOption& option : kControlOptions) {
             if (argument == QStringLiteral("--") + QString::fromLatin1(option.name)) {
-                return option.command;
+                commands.append(option.command);
             }
         }
     }
-    return 0;
+    return commands;
 }
 
 bool IsRemoteCommand(int command)

@@ -35,9 +35,9 @@ struct ConsoleEnvironment {
 // returns the exit status. Never writes the settings or the history.
 int RunConsoleCommand(const QStringList& arguments, ConsoleEnvironment& env);
 
-// The command that a control option (--get-text, --history, --options,
-// --exit) asks of the running copy, or 0 when the arguments hold none.
-int ControlCommandFor(const QStringList& arguments);
+// The commands that the control options (--get-text, --history, --options,
+// --exit) among the arguments ask of the running copy, in their order.
+QList<int> ControlCommandsFor(const QStringList& arguments);
 // Whether the running copy carries out command when another process sends
 // it: the control commands and the second copy's 1283, nothing else.
 bool IsRemoteCommand(int command);

@@ -143,7 +143,8 @@ TEST(CommandLine, ModeAndInputLines)
 TEST(ControlCommandTest, EachOptionSendsItsMenuCommand)
 {
     const auto command = [](const char* option) {
-        return ControlCommandFor({QStringLiteral("kotobane"), QString::fromLatin1(option)});
+        const QList<int> commands = ControlCommandsFor({QStringLiteral("kotobane"), QString::fromLatin1(option)});
+        return commands.isEmpty() ? 0 : commands.first();
     };
     EXPECT_EQ(command("--get-text"), 32779);
     EXPECT_EQ(command("--history"), 32776);
@@ -151,8 +152,14 @@ TEST(ControlCommandTest, EachOptionSendsItsMenuCommand)
     EXPECT_EQ(command("--exit"), 32772);
     EXPECT_EQ(command("--exit-now"), 0);
     EXPECT_EQ(command("-exit"), 0);
-    EXPECT_EQ(ControlCommandFor({QStringLiteral("--exit")}), 0);  // the program's own name
-    EXPECT_EQ(ControlCommandFor({QStringLiteral("k"), QStringLiteral("--"), QStringLiteral("--exit")}), 0);
+    EXPECT_TRUE(ControlCommandsFor({QStringLiteral("--exit")}).isEmpty());  // the program's own name
+    EXPECT_TRUE(ControlCommandsFor({QStringLiteral("k"), QStringLiteral("--"), QStringLiteral("--exit")}).isEmpty());
+    EXPECT_EQ(ControlCommandsFor({QStringLiteral("k"), QStringLiteral("--exit"), QStringLiteral("--history")}),
+              QList<int>({32772, 32776}));
+    // What follows "--" is text, not an option.
+    EXPECT_EQ(ControlCommandsFor({QStringLiteral("k"), QStringLiteral("--exit"), QStringLiteral("--"),
+                                  QStringLiteral("--history")}),
+              QList<int>({32772}));
 
     // What another process may ask of the running copy: these and no more.
     for (int id : {1283, 32779, 32776, 32773, 32772}) {
