@@ -153,22 +153,20 @@ bool PhraseIndex::Attach(const uchar* data, qint64 size)
         if (buckets[c] > buckets[c + 1]) {
             return false;
         }
-        for (quint32 i = buckets[c]; i < buckets[c + 1]; ++i) {
-            const Record& r = records[i];
-            if (r.keyLength == 0 || r.keyLength > kMaxKeyLength || r.keyOffset > h.poolUnits
-                || r.keyLength > h.poolUnits - r.keyOffset || r.valueOffset > h.poolUnits
-                || r.valueLength > h.poolUnits - r.valueOffset) {
-                return false;
-            }
+    }
+    for (quint32 i = 0; i < h.count; ++i) {
+        const Record& r = records[i];
+        if (r.keyLength == 0 || r.keyLength > kMaxKeyLength || r.keyOffset > h.poolUnits
+            || r.keyLength > h.poolUnits - r.keyOffset || r.valueOffset > h.poolUnits
+            || r.valueLength > h.poolUnits - r.valueOffset) {
+            return false;
         }
     }
     m_data = data;
-    m_size = size;
     m_buckets = buckets;
     m_records = records;
     m_pool = pool;
     m_count = h.count;
-    m_poolUnits = h.poolUnits;
     return true;
 }
 
@@ -291,10 +289,9 @@ std::optional<PhraseIndex::Match> PhraseIndex::Find(QStringView key) const
     if (key.isEmpty()) {
         return std::nullopt;
     }
-    thread_local std::vector<Match> matches;
-    Prefixes(key, matches);
-    if (!matches.empty() && matches.back().length == key.size()) {
-        return matches.back();
+    const Match longest = Longest(key);
+    if (longest.length == key.size()) {
+        return longest;
     }
     return std::nullopt;
 }

@@ -70,12 +70,10 @@ private:
     QByteArray m_image;             // when built or read into memory
     std::unique_ptr<QFile> m_file;  // when mapped
     const uchar* m_data = nullptr;
-    qint64 m_size = 0;
     const quint32* m_buckets = nullptr;  // 65537 record indices by first unit
     const Record* m_records = nullptr;
     const char16_t* m_pool = nullptr;
     quint32 m_count = 0;
-    quint32 m_poolUnits = 0;
 };
 
 // A signature of source files for PhraseIndex::Open: each path's size and
