@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/ime/ChineseBackend.h"
-#include "platform/ime/HanjaBackend.h"
-#include "platform/ime/InstalledBackends.h"
-#include "platform/ime/MecabBackend.h"
+#include "backends/ChineseBackend.h"
+#include "backends/HanjaBackend.h"
+#include "backends/InstalledBackends.h"
+#include "backends/MecabBackend.h"
 
 namespace kotobane {
 namespace {

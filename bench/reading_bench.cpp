@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "platform/SystemServices.h"
-#include "platform/ime/LinuxImeService.h"
-#include "platform/ime/MecabBackend.h"
+#include "backends/LinuxImeService.h"
+#include "backends/MecabBackend.h"
 #include "reading/ReadingEngine.h"
 
 namespace kotobane {

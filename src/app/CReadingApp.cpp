@@ -10,22 +10,18 @@
 #include <QTimer>
 
 #include "app/CommandLine.h"
-#include "platform/ConsoleServices.h"
-#include "platform/SingleInstance.h"
-#include "platform/UnixSignals.h"
-#include "platform/ime/LinuxImeService.h"
-#include "platform/x11/X11Clipboard.h"
-#include "platform/x11/X11Desktop.h"
-#include "platform/x11/X11HotKeys.h"
-#include "platform/x11/X11Keyboard.h"
-#include "platform/x11/X11Window.h"
-#include "window/GetTextFlow.h"
+#include "app/GuiMessageBox.h"
+#include "backends/LinuxImeService.h"
+#include "platform/desktop/DesktopChoice.h"
+#include "platform/system/ConsoleServices.h"
+#include "platform/system/SingleInstance.h"
+#include "platform/system/UnixSignals.h"
 #include "settings/FontMapping.h"
 #include "settings/ProfilePaths.h"
 #include "settings/Settings.h"
 #include "speech/SpeechEngine.h"
 #include "window/CReadingDlg.h"
-#include "window/GuiMessageBox.h"
+#include "window/GetTextFlow.h"
 #include "window/Menus.h"
 
 namespace kotobane {
@@ -38,12 +34,6 @@ const QString kShowPrefix = QStringLiteral("show ");
 // Off unless asked for (QT_LOGGING_RULES="kotobane.timing.info=true"):
 // bench/lookup-latency reads it.
 Q_LOGGING_CATEGORY(lcTiming, "kotobane.timing", QtWarningMsg)
-
-const QString kNoX11Notice = QStringLiteral(
-    "The global hot key and the capture of selected text need an X11 session, and this one has none.\n\n"
-    "The popup, the tray icon and the menus work as usual, and \"kotobane --get-text\" can be bound to a "
-    "shortcut in your desktop's keyboard settings; with XWayland installed, start Kotobane with DISPLAY set "
-    "so that it can capture text from X11 applications.");
 
 // Measures from a hot key to the popup's next paint, for the latency
 // benchmark; costs nothing while its category is off.
@@ -121,48 +111,40 @@ int RunDesktop(const QStringList& arguments)
 
     SingleInstance instance(kInstanceName);
     if (!instance.BecomePrimary()) {
-        if (showText) {
-            // A request for the running copy, not a start of our own.
-            return instance.Send(kShowPrefix + text) ? 0 : 1;
-        }
-        instance.Send(QString::number(kRunningCommand));
+        // --show is a request for the running copy, not a start of our own;
+        // like every copy, this one still ends through the exit sequence.
+        const bool sent = instance.Send(showText ? kShowPrefix + text : QString::number(ID_RUNNING));
         SaveSettings(settings, context);
-        return 0;
+        return showText && !sent ? 1 : 0;
     }
 
+    const std::unique_ptr<DesktopPlatform> desktop = ChooseDesktopPlatform();
     int status = 0;
     {
-        CReadingDlg popup({settings, profile, *ime, clock, ui, speech});
+        CReadingDlg popup({settings, profile, *ime, clock, ui, speech, *desktop});
         popup.Initialise();
 
         // The look-up: the selection of the window in front, copied through
         // the clipboard, read and recorded.
-        X11Desktop desktop;
-        X11Keyboard keyboard;
-        X11Clipboard clipboard;
-        TextGrabber grabber(clipboard, keyboard, desktop, clock, ui);
-        grabber.SetOwnerWatch(&clipboard);
+        TextGrabber grabber(desktop->Clipboard(), desktop->Keyboard(), desktop->Activation(), clock, ui);
+        grabber.SetOwnerWatch(desktop->OwnerWatch());
         HistoryAppender history(paths.historyFile, ui);
-        GetTextFlow flow(desktop, desktop, grabber, clock,
+        GetTextFlow flow(desktop->Windows(), desktop->Activation(), grabber, clock,
                          [&popup](const QString& phrase) { return popup.Engine().GetReading(phrase); }, history,
                          PopupAccess{Hwnd(popup.winId()),
                                      [&popup](const QString& text) { popup.TextBox()->setPlainText(text); },
-                                     [&popup](bool show) { popup.ShowPopup(show); },
-                                     [&popup] { return popup.Shown(); }});
+                                     [&popup](bool show) { popup.ShowPopup(show); }});
         popup.SetLookUp([&flow] { flow.LookUp(); });
 
-        X11HotKeys hotKeys;
-        if (HasX11Connection()) {
-            RegisterHotKeys(hotKeys, ui, settings.HotKeys, true);
-        } else {
-            // Once per run, after start-up, and without a single X call.
-            qWarning().noquote() << "kotobane:" << QString(kNoX11Notice).replace(QLatin1Char('\n'), QLatin1Char(' '));
-            QTimer::singleShot(0, &popup, [&ui] { ui.MessageBox(kNoX11Notice, MB_OK | MB_ICONINFORMATION); });
+        if (const QString limitation = desktop->Limitation(); !limitation.isEmpty()) {
+            // Once per run, after start-up.
+            qWarning().noquote() << "kotobane:" << QString(limitation).replace(QLatin1Char('\n'), QLatin1Char(' '));
+            QTimer::singleShot(0, &popup, [&ui, limitation] { ui.MessageBox(limitation, MB_OK | MB_ICONINFORMATION); });
         }
         LookUpTimer lookUpTimer;
         popup.installEventFilter(&lookUpTimer);
         popup.TextBox()->viewport()->installEventFilter(&lookUpTimer);
-        QObject::connect(&hotKeys, &X11HotKeys::HotKeyPressed, &popup, [&flow, &settings, &lookUpTimer](int id) {
+        desktop->HotKeys().SetPressHandler([&flow, &settings, &lookUpTimer](int id) {
             lookUpTimer.Start();
             flow.OnHotKey(id, settings.HotKeys);
         });
@@ -179,7 +161,7 @@ int RunDesktop(const QStringList& arguments)
                 if (!number || !IsRemoteCommand(command)) {
                     return;  // not ours to carry out
                 }
-                if (command == kRunningCommand) {
+                if (command == ID_RUNNING) {
                     popup.ShowRunning();
                 } else if (command == ID_GET_TEXT) {
                     flow.OnGetTextRequest();
@@ -197,7 +179,7 @@ int RunDesktop(const QStringList& arguments)
             popup.ShowText(text);
         }
         status = QApplication::exec();
-        RegisterHotKeys(hotKeys, ui, settings.HotKeys, false);
+        desktop->HotKeys().SetPressHandler(nullptr);
         popup.Destroy();
     }
     SaveSettings(settings, context);

@@ -12,7 +12,4 @@ int RunDesktop(const QStringList& arguments);
 // running copy; 1 with a message on standard error when none runs.
 int RunControl(const QStringList& arguments);
 
-// Messages of the single-instance channel.
-inline constexpr int kRunningCommand = 1283;
-
 }  // namespace kotobane

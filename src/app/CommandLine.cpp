@@ -4,7 +4,7 @@
 
 #include "reading/ReadingEngine.h"
 #include "reading/TextGrabber.h"
-#include "settings/ImeCatalog.h"
+#include "reading/ImeCatalog.h"
 #include "window/GetText.h"
 #include "window/Menus.h"
 

@@ -7,8 +7,8 @@
 
 #include "app/CReadingApp.h"
 #include "app/CommandLine.h"
-#include "platform/ConsoleServices.h"
-#include "platform/ime/LinuxImeService.h"
+#include "platform/system/ConsoleServices.h"
+#include "backends/LinuxImeService.h"
 #include "settings/IniProfile.h"
 #include "settings/ProfilePaths.h"
 

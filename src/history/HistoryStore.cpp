@@ -8,7 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "app/MessageBox.h"
+#include "core/SystemError.h"
 
 namespace kotobane {
 

@@ -3,7 +3,10 @@
 #include <QString>
 #include <QtGlobal>
 
-#include "platform/ImeService.h"
+#include <functional>
+
+#include "core/WindowId.h"
+#include "platform/SystemServices.h"
 
 namespace kotobane {
 
@@ -30,6 +33,29 @@ public:
     virtual bool RegisterHotKey(int id, quint32 modifiers, quint8 virtualKey) = 0;
     virtual void UnregisterHotKey(int id) = 0;
     virtual quint32 GetLastError() = 0;
+    // Called on the user-interface thread, outside the event dispatch, with
+    // the identifier of a registered combination that was pressed.
+    virtual void SetPressHandler(std::function<void(int id)> handler) = 0;
+};
+
+// The desktop services of one session, chosen once at start: what the
+// look-up, the hot keys and the popup need of the windowing system.
+class DesktopPlatform {
+public:
+    virtual ~DesktopPlatform() = default;
+    virtual DesktopWindows& Windows() = 0;
+    virtual WindowService& Activation() = 0;
+    virtual KeyboardService& Keyboard() = 0;
+    virtual ClipboardService& Clipboard() = 0;
+    // Null where the session cannot tell when the clipboard changes owner.
+    virtual ClipboardWatch* OwnerWatch() = 0;
+    virtual HotKeyService& HotKeys() = 0;
+    // Keeps one of our top-level windows out of the task bar and pager;
+    // mapped tells whether it is shown right now.
+    virtual void KeepOffTaskbar(Hwnd window, bool mapped) = 0;
+    // What the user should be told once because this session cannot look
+    // up the selection, or "" where it can.
+    virtual QString Limitation() const = 0;
 };
 
 }  // namespace kotobane

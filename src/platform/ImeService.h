@@ -5,14 +5,14 @@
 
 #include <cstddef>
 
+#include "core/WindowId.h"
+
 namespace kotobane {
 
 // A keyboard-layout handle: the low 16 bits are the language identifier.
 using Hkl = quint32;
 // An input context; 0 is "no context".
 using Himc = quintptr;
-// An opaque window handle; 0 is "no window".
-using Hwnd = quintptr;
 
 inline constexpr quint32 KLF_ACTIVATE = 1;
 inline constexpr quint32 GCL_REVERSECONVERSION = 2;

@@ -6,8 +6,8 @@
 #include <memory>
 #include <new>
 
-#include "app/MessageBox.h"
-#include "settings/HexDigits.h"
+#include "core/SystemError.h"
+#include "core/HexDigits.h"
 
 namespace kotobane {
 

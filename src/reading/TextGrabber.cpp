@@ -2,7 +2,7 @@
 
 #include <QtEndian>
 
-#include "app/MessageBox.h"
+#include "core/SystemError.h"
 
 namespace kotobane {
 

@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <ctime>
 
-#include "settings/HexDigits.h"
+#include "core/Commands.h"
+#include "core/HexDigits.h"
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechSettings.h"
 
@@ -209,7 +210,7 @@ void LoadSettings(Settings& s, SettingsContext& c)
     const QString hotKeys = HotKeySection(kGetText);
     s.HotKeys.append({kGetText, quint8(ini.GetInt(hotKeys, QStringLiteral("Modifier_Key"), kDefaultModifiers)),
                       quint8(ini.GetInt(hotKeys, QStringLiteral("Virtual_Key"), kDefaultVirtualKey)),
-                      kGetTextCommand});
+                      ID_GET_READING});
 
     s.RoundEdit = ini.GetInt(kSettings, QStringLiteral("RoundEdit"), 7);
     if (s.RoundEdit < 0) {
@@ -241,14 +242,14 @@ void LoadSettings(Settings& s, SettingsContext& c)
 
     s.HistoryDue = s.AutoDispHis && DaysBetween(s.DispHis, c.now) >= s.Days;
 
-    s.EnableSpeech = ini.GetInt(kSpeech, QStringLiteral("EnableSpeech"), 1) != 0;
-    s.Voice = ini.GetString(kSpeech, QStringLiteral("Voice"), QString());
-    s.Volume = ini.GetInt(kSpeech, QStringLiteral("Volume"), 0);
-    s.Rate = ini.GetInt(kSpeech, QStringLiteral("Rate"), -1);
-    s.AudioFormat = ini.GetInt(kSpeech, QStringLiteral("AudioFormat"), 18);
-    s.AudioOutput = ini.GetString(kSpeech, QStringLiteral("AudioOutput"), QString());
+    s.Speech.EnableSpeech = ini.GetInt(kSpeech, QStringLiteral("EnableSpeech"), 1) != 0;
+    s.Speech.Voice = ini.GetString(kSpeech, QStringLiteral("Voice"), QString());
+    s.Speech.Volume = ini.GetInt(kSpeech, QStringLiteral("Volume"), 0);
+    s.Speech.Rate = ini.GetInt(kSpeech, QStringLiteral("Rate"), -1);
+    s.Speech.AudioFormat = ini.GetInt(kSpeech, QStringLiteral("AudioFormat"), 18);
+    s.Speech.AudioOutput = ini.GetString(kSpeech, QStringLiteral("AudioOutput"), QString());
 
-    ApplyStoredSpeechSettings(s, c.speech);
+    ApplyStoredSpeechSettings(s.Speech, s.keylayout, c.speech);
 }
 
 void SaveSettings(Settings& s, SettingsContext& c)
@@ -279,12 +280,12 @@ void SaveSettings(Settings& s, SettingsContext& c)
 
     c.speech.Release();
 
-    WriteInt(ini, kSpeech, QStringLiteral("EnableSpeech"), s.EnableSpeech ? 1 : 0);
-    ini.WriteString(kSpeech, QStringLiteral("Voice"), s.Voice);
-    WriteInt(ini, kSpeech, QStringLiteral("Volume"), s.Volume);
-    WriteInt(ini, kSpeech, QStringLiteral("Rate"), s.Rate);
-    WriteInt(ini, kSpeech, QStringLiteral("AudioFormat"), s.AudioFormat);
-    ini.WriteString(kSpeech, QStringLiteral("AudioOutput"), s.AudioOutput);
+    WriteInt(ini, kSpeech, QStringLiteral("EnableSpeech"), s.Speech.EnableSpeech ? 1 : 0);
+    ini.WriteString(kSpeech, QStringLiteral("Voice"), s.Speech.Voice);
+    WriteInt(ini, kSpeech, QStringLiteral("Volume"), s.Speech.Volume);
+    WriteInt(ini, kSpeech, QStringLiteral("Rate"), s.Speech.Rate);
+    WriteInt(ini, kSpeech, QStringLiteral("AudioFormat"), s.Speech.AudioFormat);
+    ini.WriteString(kSpeech, QStringLiteral("AudioOutput"), s.Speech.AudioOutput);
 }
 
 }  // namespace kotobane

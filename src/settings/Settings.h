@@ -9,9 +9,10 @@
 
 #include "platform/ImeService.h"
 #include "platform/SystemServices.h"
-#include "settings/ImeCatalog.h"
+#include "reading/ImeCatalog.h"
 #include "settings/IniProfile.h"
 #include "settings/LogFont.h"
+#include "speech/SpeechSettings.h"
 
 namespace kotobane {
 
@@ -27,8 +28,6 @@ struct HotKeyEntry {
     quint32 command = 0;
     bool operator==(const HotKeyEntry&) const = default;
 };
-
-inline constexpr quint32 kGetTextCommand = 1282;
 
 // The one configuration record. Field names are the settings file's keys.
 struct Settings {
@@ -47,12 +46,7 @@ struct Settings {
     QDateTime Clock;
     bool AutoDispHis = true;
     bool HistoryDue = false;  // computed at load, never stored
-    bool EnableSpeech = true;
-    QString Voice;
-    qint32 Volume = 0;
-    qint32 Rate = -1;
-    qint32 AudioFormat = 18;
-    QString AudioOutput;
+    SpeechSettings Speech;  // the "Speech" section
 };
 
 // What loading and saving reach besides the file.

@@ -1,12 +1,11 @@
 #include "speech/SpeechSettings.h"
 
-#include "settings/HexDigits.h"
-#include "settings/Settings.h"
+#include "core/HexDigits.h"
 #include "speech/SpeechEngine.h"
 
 namespace kotobane {
 
-void ApplyStoredSpeechSettings(Settings& s, SpeechEngine& speech)
+void ApplyStoredSpeechSettings(SpeechSettings& s, const QString& keylayout, SpeechEngine& speech)
 {
     if (!s.EnableSpeech) {
         return;
@@ -23,7 +22,7 @@ void ApplyStoredSpeechSettings(Settings& s, SpeechEngine& speech)
         speech.SelectOutputByDescription(s.AudioOutput);
         return;
     }
-    speech.SelectVoiceByLanguage(LeadingHex(s.keylayout));
+    speech.SelectVoiceByLanguage(LeadingHex(keylayout));
     s.Voice = speech.CurrentVoiceDescription();
     s.Volume = speech.GetVolume();
     s.Rate = speech.GetRate();

@@ -14,10 +14,10 @@
 #include <QScreen>
 #include <QWindow>
 
-#include "platform/x11/X11Window.h"
 #include "settings/FontMapping.h"
 #include "window/Colours.h"
 #include "window/DialogUnits.h"
+#include "window/GetTextFlow.h"
 
 namespace kotobane {
 
@@ -113,7 +113,7 @@ void CReadingDlg::Initialise()
     SetupButton(m_speak, QStringLiteral("149"), QStringLiteral("Speech the selected text"));
     SetupButton(m_hide, QStringLiteral("138"), QStringLiteral("Hide the window"));
     SetupButton(m_menu, QStringLiteral("140"), QStringLiteral("Menu"));
-    m_speak->setEnabled(s.EnableSpeech);
+    m_speak->setEnabled(s.Speech.EnableSpeech);
     setFont(m_font);
 
     m_engine.SelectIme(s.keylayout, IDC_TEXT);
@@ -141,6 +141,7 @@ void CReadingDlg::Initialise()
     m_text->viewport()->installEventFilter(this);
     installEventFilter(this);
 
+    RegisterHotKeys(m_services.desktop.HotKeys(), m_services.ui, s.HotKeys, true);
     m_shown = true;
     ShowPopup(false);
     m_timer.start();
@@ -248,6 +249,7 @@ void CReadingDlg::RestorePlacement()
 
 void CReadingDlg::Destroy()
 {
+    RegisterHotKeys(m_services.desktop.HotKeys(), m_services.ui, m_services.settings.HotKeys, false);
     m_timer.stop();
     if (isMinimized()) {
         return;
@@ -283,8 +285,7 @@ void CReadingDlg::ShowPopup(bool show)
     }
     m_shown = show;
     if (show) {
-        winId();
-        SetSkipTaskbar(windowHandle());
+        m_services.desktop.KeepOffTaskbar(Hwnd(winId()), isVisible());
         setVisible(true);
         raise();
     } else {
@@ -302,7 +303,7 @@ void CReadingDlg::ShowText(const QString& text)
 void CReadingDlg::Speak()
 {
     const Settings& s = m_services.settings;
-    if (!s.EnableSpeech || !m_services.speech.IsReady()) {
+    if (!s.Speech.EnableSpeech || !m_services.speech.IsReady()) {
         return;
     }
     const QTextCursor cursor = m_text->textCursor();
@@ -317,7 +318,7 @@ void CReadingDlg::ShowAbout()
     auto* icon = new QLabel(&about);
     icon->setPixmap(Icon(QStringLiteral("128")).pixmap(32, 32));
     icon->setGeometry(QRect(DialogToPixels(QRect(11, 17, 0, 0)).topLeft(), QSize(32, 32)));
-    auto* version = new QLabel(QStringLiteral("Kotobane Version 1.1.6"), &about);
+    auto* version = new QLabel(QStringLiteral("Kotobane Version " KOTOBANE_VERSION), &about);
     version->setGeometry(DialogToPixels(QRect(40, 10, 119, 8)));
     auto* ok = new QPushButton(QStringLiteral("OK"), &about);
     ok->setGeometry(DialogToPixels(QRect(178, 7, 50, 14)));

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "history/CResizeDlg.h"
+#include "platform/DesktopServices.h"
 #include "reading/ReadingEngine.h"
 #include "settings/Settings.h"
 #include "speech/SpeechEngine.h"
@@ -32,6 +33,7 @@ struct ReadingWindowServices {
     Clock& clock;
     MessageBoxService& ui;
     SpeechEngine& speech;
+    DesktopPlatform& desktop;
 };
 
 // The always-on-top popup that shows a phrase and its reading. It starts
@@ -58,8 +60,8 @@ public:
 
     // A command of the buttons, the menus or the tray icon.
     void OnCommand(int command);
-    // Pop-up 0 (tray) or 1 (menu button) at the cursor; returns the command
-    // chosen, or 0.
+    // Pop-up 0 (tray) or 1 (menu button) at the cursor; carries out the
+    // command chosen.
     void ShowMenu(int position);
     // The look-up, supplied by the application once its services exist.
     void SetLookUp(std::function<void()> lookUp) { m_lookUpHandler = std::move(lookUp); }

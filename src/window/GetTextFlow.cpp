@@ -1,6 +1,7 @@
 #include "window/GetTextFlow.h"
 
-#include "app/MessageBox.h"
+#include "core/Commands.h"
+#include "core/SystemError.h"
 #include "window/GetText.h"
 
 namespace kotobane {
@@ -87,7 +88,7 @@ void GetTextFlow::LookUp()
 
 void GetTextFlow::OnHotKey(int id, const QList<HotKeyEntry>& entries)
 {
-    if (id < 1 || id > entries.size() || entries[id - 1].command != kGetTextCommand) {
+    if (id < 1 || id > entries.size() || entries[id - 1].command != ID_GET_READING) {
         return;
     }
     m_clock.Sleep(kHotKeyWaitMs);
@@ -97,15 +98,6 @@ void GetTextFlow::OnHotKey(int id, const QList<HotKeyEntry>& entries)
 void GetTextFlow::OnGetTextRequest()
 {
     m_clock.Sleep(kHotKeyWaitMs);
-    LookUp();
-}
-
-void GetTextFlow::OnGetReadingCommand()
-{
-    if (m_popup.shown()) {
-        m_popup.showPopup(false);
-        return;
-    }
     LookUp();
 }
 

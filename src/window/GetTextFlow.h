@@ -31,7 +31,6 @@ struct PopupAccess {
     Hwnd window = 0;
     std::function<void(const QString&)> setText;
     std::function<void(bool)> showPopup;
-    std::function<bool()> shown;
 };
 
 // The get-text command: capture, reading, popup and history.
@@ -43,8 +42,6 @@ public:
     void LookUp();
     // A hot key with its registration identifier.
     void OnHotKey(int id, const QList<HotKeyEntry>& entries);
-    // Command 1282 from the tray icon: hides a shown popup, else looks up.
-    void OnGetReadingCommand();
     // "kotobane --get-text", typically bound to a desktop shortcut: the keys
     // of that shortcut may still be down, so it waits like a hot key does.
     void OnGetTextRequest();

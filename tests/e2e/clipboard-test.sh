@@ -11,7 +11,6 @@ e2e_start_desktop || exit 1
 
 # errno values on Linux.
 ENODATA=61
-ENOTSUP=95
 ETIMEDOUT=110
 
 # Waits until file $1 has a line starting with $2; prints that line.
@@ -48,8 +47,9 @@ last_of() { printf '%s\n' "$1" | tail -n 1; }
 below() { [ "$1" -lt "$2" ] && echo yes || echo "no ($1 ms, bound $2)"; }
 atleast() { [ "$1" -ge "$2" ] && echo yes || echo "no ($1 ms, wanted >= $2)"; }
 
-# Without Qt on X there is no clipboard to open.
-e2e_check "not on xcb" "open-failed:$ENOTSUP" "$(QT_QPA_PLATFORM=offscreen "$probe" read 2>/dev/null)"
+# Without Qt on X the platform choice falls to the set that does nothing.
+QT_QPA_PLATFORM=offscreen "$probe" read >/dev/null 2>&1
+e2e_check "not on xcb: no X11 services" 3 $?
 
 # Nothing owns the clipboard on a fresh display.
 out=$("$probe" read)

@@ -1,4 +1,5 @@
-// Drives X11Clipboard for clipboard-test.sh. Modes:
+// Drives the X11 session's clipboard service for clipboard-test.sh; the
+// hostile owners below talk raw X, as another program would. Modes:
 //   read                 prints "ok:TEXT" or "none:ERRNO", then the read time in ms
 //   read-ansi            Unicode then 8-bit text, as a capture reads them:
 //                        "unicode:..." , "ansi:HEX" or "ansi:none:ERRNO", ms
@@ -10,7 +11,7 @@
 //                        STRING target, with these bytes
 //   watch MIN MAX CMD... starts CMD after BeginOwnerWatch(), then prints
 //                        "changed:0|1", "waited:MS" and "text:..." (or "text-none:ERRNO")
-#include "platform/x11/X11Clipboard.h"
+#include "platform/desktop/DesktopChoice.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -26,7 +27,7 @@
 
 #include <xcb/xcb.h>
 
-using kotobane::X11Clipboard;
+using kotobane::ClipboardService;
 
 namespace {
 
@@ -46,7 +47,7 @@ QByteArray Block(const QString& text)
     return block;
 }
 
-QString Unicode(X11Clipboard& clipboard)
+QString Unicode(ClipboardService& clipboard)
 {
     if (const std::optional<QString> text = clipboard.UnicodeText()) {
         return QStringLiteral("ok:") + *text;
@@ -139,7 +140,13 @@ int main(int argc, char** argv)
     }
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
-    X11Clipboard clipboard;
+    const std::unique_ptr<kotobane::DesktopPlatform> platform = kotobane::ChooseDesktopPlatform();
+    if (platform->OwnerWatch() == nullptr) {
+        std::fprintf(stderr, "clipboard_probe: not an X11 session\n");
+        return 3;
+    }
+    ClipboardService& clipboard = platform->Clipboard();
+    kotobane::ClipboardWatch& watch = *platform->OwnerWatch();
     QElapsedTimer timer;
 
     if (mode == "read") {
@@ -184,12 +191,12 @@ int main(int argc, char** argv)
         return app.exec();
     }
     if (mode == "watch" && args.size() >= 5) {
-        clipboard.BeginOwnerWatch();
+        watch.BeginOwnerWatch();
         QProcess owner;
         owner.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         owner.start(args.at(4), args.mid(5));
         timer.start();
-        const bool changed = clipboard.WaitForOwnerChange(args.at(2).toInt(), args.at(3).toInt());
+        const bool changed = watch.WaitForOwnerChange(args.at(2).toInt(), args.at(3).toInt());
         const qint64 waited = timer.elapsed();
         clipboard.Open();
         const QString text = Unicode(clipboard);

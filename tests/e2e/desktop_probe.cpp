@@ -11,7 +11,7 @@
 #include <iostream>
 #include <string>
 
-#include "platform/x11/X11Desktop.h"
+#include "platform/desktop/DesktopChoice.h"
 #include "window/GetTextFlow.h"
 
 using namespace kotobane;
@@ -25,7 +25,8 @@ int main(int argc, char** argv)
     own.show();
     own.requestActivate();
 
-    X11Desktop desktop;
+    const std::unique_ptr<DesktopPlatform> platform = ChooseDesktopPlatform();
+    DesktopWindows& desktop = platform->Windows();
     Hwnd last = 0;
     QSocketNotifier input(0, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
@@ -40,7 +41,7 @@ int main(int argc, char** argv)
             std::printf("target %s\n", last ? qPrintable(desktop.Title(last)) : "(none)");
             std::printf("id %lu\n", static_cast<unsigned long>(last));
         } else if (line == "activate") {
-            std::printf("activate %d\n", int(desktop.SetForegroundWindow(last)));
+            std::printf("activate %d\n", int(platform->Activation().SetForegroundWindow(last)));
         } else if (line == "raise") {
             own.raise();
             own.requestActivate();

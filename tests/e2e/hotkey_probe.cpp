@@ -19,8 +19,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "platform/x11/X11HotKeys.h"
-#include "platform/x11/X11Keyboard.h"
+#include "platform/desktop/DesktopChoice.h"
 
 // X headers after Qt's: their macros clash with Qt's names.
 #include <xcb/xcb.h>
@@ -122,9 +121,13 @@ int main(int argc, char** argv)
         return app.exec();
     }
 
-    kotobane::X11Keyboard keyboard;
-
-    kotobane::X11HotKeys hotKeys;
+    const std::unique_ptr<kotobane::DesktopPlatform> platform = kotobane::ChooseDesktopPlatform();
+    if (!platform->Limitation().isEmpty()) {
+        std::fprintf(stderr, "hotkey_probe: not an X11 session\n");
+        return 3;
+    }
+    kotobane::KeyboardService& keyboard = platform->Keyboard();
+    kotobane::HotKeyService& hotKeys = platform->HotKeys();
     if (!hotKeys.RegisterHotKey(1, 2 /* Control */, 123 /* F12 */)) {
         std::printf("failed %u\n", hotKeys.GetLastError());
         return 2;
@@ -133,7 +136,7 @@ int main(int argc, char** argv)
     std::fflush(stdout);
 
     int seen = 0;
-    QObject::connect(&hotKeys, &kotobane::X11HotKeys::HotKeyPressed, &app, [&](int id) {
+    hotKeys.SetPressHandler([&](int id) {
         std::printf("pressed %d\nnumlock %s\n", id, NumLockOn() ? "on" : "off");
         std::fflush(stdout);
         if (copy) {

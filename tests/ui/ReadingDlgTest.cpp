@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -12,10 +13,11 @@
 #include <QTemporaryDir>
 #include <QTextCursor>
 
+#include "fakes/FakeDesktop.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/FakeSpeech.h"
 #include "settings/FontMapping.h"
-#include "settings/ImeCatalog.h"
+#include "reading/ImeCatalog.h"
 #include "settings/IniProfile.h"
 #include "window/CReadingDlg.h"
 #include "window/DialogUnits.h"
@@ -33,7 +35,8 @@ protected:
           ime(log),
           clock(log),
           ui(log),
-          speech(log)
+          speech(log),
+          desktop(log)
     {
         ime.layouts = {0xE0010411};
         ime.descriptions[0xE0010411] = QStringLiteral("MeCab IPADIC");
@@ -49,7 +52,7 @@ protected:
     {
         if (!popup) {
             LoadDefaults();
-            popup = std::make_unique<CReadingDlg>(ReadingWindowServices{settings, profile, ime, clock, ui, speech});
+            popup = std::make_unique<CReadingDlg>(ReadingWindowServices{settings, profile, ime, clock, ui, speech, desktop});
             popup->Initialise();
             QCoreApplication::processEvents();
         }
@@ -78,6 +81,7 @@ protected:
     FakeClock clock;
     FakeMessageBox ui;
     FakeSpeech speech;
+    FakeDesktopPlatform desktop;
     ImeCatalog catalog;
     Settings settings;
     std::unique_ptr<CReadingDlg> popup;
@@ -121,6 +125,21 @@ TEST_F(ReadingDlgTest, StartsHiddenAndAppearsOnlyThroughShowPopup)
     EXPECT_EQ(w.TextBox()->toPlainText(), QStringLiteral("漢字 (かんじ)"));
 }
 
+// The options sheet switches the hot keys off and on through the window,
+// so the window holds them from its initialisation to its destruction.
+TEST_F(ReadingDlgTest, OwnsItsHotKeysFromInitialisationToDestruction)
+{
+    LoadDefaults();
+    CReadingDlg w(ReadingWindowServices{settings, profile, ime, clock, ui, speech, desktop});
+    log.Clear();
+    w.Initialise();
+    EXPECT_THAT(log.calls, ::testing::Contains("RegisterHotKey 1 2 123"));
+    EXPECT_THAT(log.calls, ::testing::Not(::testing::Contains("UnregisterHotKey 1")));
+    log.Clear();
+    w.Destroy();
+    EXPECT_THAT(log.calls, ::testing::ElementsAre("UnregisterHotKey 1"));
+}
+
 TEST_F(ReadingDlgTest, ButtonsHaveTheirTooltipsAndIcons)
 {
     CReadingDlg& w = Popup();
@@ -149,7 +168,7 @@ TEST_F(ReadingDlgTest, SpeakReadsTheSelectionOrThePhraseBeforeItsReading)
 {
     CReadingDlg& w = Popup();
     speech.ready = true;
-    settings.EnableSpeech = true;
+    settings.Speech.EnableSpeech = true;
     w.TextBox()->setPlainText(QStringLiteral("漢字の読み方 (かんじのよみかた)"));
 
     w.Speak();
@@ -171,7 +190,7 @@ TEST_F(ReadingDlgTest, SpeakReadsTheSelectionOrThePhraseBeforeItsReading)
     speech.ready = false;
     w.Speak();
     speech.ready = true;
-    settings.EnableSpeech = false;
+    settings.Speech.EnableSpeech = false;
     w.Speak();
     EXPECT_EQ(speech.spoken.size(), 3);
 }

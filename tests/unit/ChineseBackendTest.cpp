@@ -1,4 +1,4 @@
-#include "platform/ime/ChineseBackend.h"
+#include "backends/ChineseBackend.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,7 +15,7 @@
 
 #include <sys/stat.h>
 
-#include "platform/ime/Pinyin.h"
+#include "backends/Pinyin.h"
 
 using namespace kotobane;
 using kotobane::pinyin::Notation;

@@ -6,7 +6,7 @@
 #include "app/CommandLine.h"
 #include "fakes/FakeBackend.h"
 #include "fakes/FakePlatform.h"
-#include "platform/ime/LinuxImeService.h"
+#include "backends/LinuxImeService.h"
 
 using namespace kotobane;
 using namespace kotobane::test;

@@ -4,9 +4,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <map>
 
-#include "app/MessageBox.h"
+#include "core/SystemError.h"
+#include "core/Commands.h"
+#include "fakes/FakeDesktop.h"
 #include "fakes/FakePlatform.h"
 #include "history/HistoryStore.h"
 #include "window/GetText.h"
@@ -18,69 +19,6 @@ using ::testing::ElementsAre;
 using ::testing::Contains;
 
 namespace {
-
-struct FakeWindow {
-    QString title;
-    bool visible = true;
-    bool hasParent = false;
-    quint32 showState = 1;
-};
-
-// A stacking order, top first.
-class FakeDesktop final : public DesktopWindows {
-public:
-    explicit FakeDesktop(Recorder& log) : m_log(log) {}
-    std::vector<std::pair<Hwnd, FakeWindow>> stack;
-    Hwnd foreground = 0;
-
-    Hwnd GetForegroundWindow() override
-    {
-        m_log.Add("GetForegroundWindow");
-        return foreground;
-    }
-    Hwnd NextBelow(Hwnd w) override
-    {
-        for (std::size_t i = 0; i + 1 < stack.size(); ++i) {
-            if (stack[i].first == w) {
-                return stack[i + 1].first;
-            }
-        }
-        return 0;
-    }
-    QString Title(Hwnd w) override { return Find(w).title; }
-    bool IsVisible(Hwnd w) override { return Find(w).visible; }
-    bool HasParent(Hwnd w) override { return Find(w).hasParent; }
-    quint32 ShowState(Hwnd w) override { return Find(w).showState; }
-
-private:
-    FakeWindow Find(Hwnd w) const
-    {
-        for (const auto& [id, window] : stack) {
-            if (id == w) {
-                return window;
-            }
-        }
-        return {};
-    }
-    Recorder& m_log;
-};
-
-class FakeHotKeys final : public HotKeyService {
-public:
-    explicit FakeHotKeys(Recorder& log) : m_log(log) {}
-    std::map<int, bool> fails;  // by identifier
-    bool RegisterHotKey(int id, quint32 modifiers, quint8 vk) override
-    {
-        m_log.Add("RegisterHotKey " + std::to_string(id) + " " + std::to_string(modifiers) + " "
-                  + std::to_string(vk));
-        return !fails[id];
-    }
-    void UnregisterHotKey(int id) override { m_log.Add("UnregisterHotKey " + std::to_string(id)); }
-    quint32 GetLastError() override { return EBUSY; }
-
-private:
-    Recorder& m_log;
-};
 
 TEST(RegistrationModifiers, ShiftAndAltSwapPlacesOtherBitsPass)
 {
@@ -97,7 +35,7 @@ TEST(RegisterHotKeys, OneMessagePerFailingEntryAndTheRestStillRegistered)
     Recorder log;
     FakeHotKeys keys(log);
     FakeMessageBox ui(log);
-    const QList<HotKeyEntry> entries{{"Get Text", 2, 123, kGetTextCommand}, {"Other", 3, 65, 9}, {"Third", 4, 66, 9}};
+    const QList<HotKeyEntry> entries{{"Get Text", 2, 123, ID_GET_READING}, {"Other", 3, 65, 9}, {"Third", 4, 66, 9}};
     keys.fails[1] = true;
     keys.fails[3] = true;
     RegisterHotKeys(keys, ui, entries, true);
@@ -167,8 +105,7 @@ protected:
                },
                history,
                PopupAccess{kPopup, [this](const QString& t) { log.Add("SetText " + Utf8(t)); text = t; },
-                           [this](bool s) { log.Add(s ? "ShowPopup 1" : "ShowPopup 0"); shown = s; },
-                           [this] { return shown; }})
+                           [this](bool s) { log.Add(s ? "ShowPopup 1" : "ShowPopup 0"); shown = s; }})
     {
         desktop.stack = {{kPopup, {"IME reading"}}, {20, {"FeatherPad"}}};
         desktop.foreground = 20;
@@ -254,9 +191,9 @@ TEST_F(GetTextFlowTest, NoReadingOrTooLongLeavesTheHistoryAlone)
     EXPECT_EQ(History(), QString(1000, u'字') + QStringLiteral("\tじ\t2026/12/08 10:00:00\r\n"));
 }
 
-TEST_F(GetTextFlowTest, HotKeyWaitsThenLooksUpAndTrayCommandToggles)
+TEST_F(GetTextFlowTest, HotKeyWaitsThenLooksUp)
 {
-    const QList<HotKeyEntry> entries{{"Get Text", 2, 123, kGetTextCommand}, {"Other", 2, 65, 99}};
+    const QList<HotKeyEntry> entries{{"Get Text", 2, 123, ID_GET_READING}, {"Other", 2, 65, 99}};
     clipboard.unicode = QStringLiteral("漢字の読み方");
     flow.OnHotKey(0, entries);
     flow.OnHotKey(2, entries);  // not the get-text command
@@ -267,13 +204,6 @@ TEST_F(GetTextFlowTest, HotKeyWaitsThenLooksUpAndTrayCommandToggles)
     flow.OnHotKey(1, entries);
     ASSERT_FALSE(clock.sleeps.empty());
     EXPECT_EQ(clock.sleeps.front(), GetTextFlow::kHotKeyWaitMs);
-    EXPECT_TRUE(shown);
-
-    log.Clear();
-    flow.OnGetReadingCommand();
-    EXPECT_FALSE(shown);
-    EXPECT_THAT(log.calls, ElementsAre("ShowPopup 0"));
-    flow.OnGetReadingCommand();
     EXPECT_TRUE(shown);
 
     // A request from the command line waits for the shortcut's keys too,

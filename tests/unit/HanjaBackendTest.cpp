@@ -1,4 +1,4 @@
-#include "platform/ime/HanjaBackend.h"
+#include "backends/HanjaBackend.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 
 #include <thread>
 
-#include "app/MessageBox.h"
+#include "core/SystemError.h"
 #include "fakes/FakePlatform.h"
 #include "history/HistoryStore.h"
 

@@ -3,9 +3,9 @@
 
 #include <cerrno>
 
-#include "app/MessageBox.h"
+#include "core/SystemError.h"
 #include "fakes/FakePlatform.h"
-#include "settings/ImeCatalog.h"
+#include "reading/ImeCatalog.h"
 
 using namespace kotobane;
 using namespace kotobane::test;

@@ -1,12 +1,12 @@
-#include "platform/ime/InstalledBackends.h"
+#include "backends/InstalledBackends.h"
 
 #include <QFile>
 
 #include <gtest/gtest.h>
 
-#include "platform/ime/ChineseBackend.h"
-#include "platform/ime/HanjaBackend.h"
-#include "platform/ime/MecabBackend.h"
+#include "backends/ChineseBackend.h"
+#include "backends/HanjaBackend.h"
+#include "backends/MecabBackend.h"
 
 namespace kotobane {
 namespace {

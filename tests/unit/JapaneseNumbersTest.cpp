@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/ime/JapaneseNumbers.h"
+#include "backends/JapaneseNumbers.h"
 
 namespace kotobane {
 namespace {

@@ -1,13 +1,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/MessageBox.h"
+#include "core/SystemError.h"
 #include "fakes/FakeBackend.h"
 #include "fakes/FakePlatform.h"
-#include "platform/ime/KeyboardLocale.h"
-#include "platform/ime/LinuxImeService.h"
+#include "backends/KeyboardLocale.h"
+#include "backends/LinuxImeService.h"
 #include "reading/ReadingEngine.h"
-#include "settings/ImeCatalog.h"
+#include "reading/ImeCatalog.h"
 
 using namespace kotobane;
 using namespace kotobane::test;

@@ -16,7 +16,7 @@
 
 #include <unistd.h>
 
-#include "platform/ime/MecabBackend.h"
+#include "backends/MecabBackend.h"
 
 namespace kotobane {
 namespace {

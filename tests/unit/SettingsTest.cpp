@@ -89,12 +89,12 @@ TEST_F(SettingsTest, FirstStartGivesEveryDefault)
     EXPECT_TRUE(s.AutoDispHis);
     EXPECT_TRUE(s.HistoryDue);
     // No voice can be made here, so speech is switched off; the rest stays.
-    EXPECT_FALSE(s.EnableSpeech);
-    EXPECT_EQ(s.Voice, QString());
-    EXPECT_EQ(s.Volume, 0);
-    EXPECT_EQ(s.Rate, -1);
-    EXPECT_EQ(s.AudioFormat, 18);
-    EXPECT_EQ(s.AudioOutput, QString());
+    EXPECT_FALSE(s.Speech.EnableSpeech);
+    EXPECT_EQ(s.Speech.Voice, QString());
+    EXPECT_EQ(s.Speech.Volume, 0);
+    EXPECT_EQ(s.Speech.Rate, -1);
+    EXPECT_EQ(s.Speech.AudioFormat, 18);
+    EXPECT_EQ(s.Speech.AudioOutput, QString());
     EXPECT_FALSE(QFile::exists(path));  // loading never writes
 }
 
@@ -103,12 +103,12 @@ TEST_F(SettingsTest, EmptyVoiceIsFilledFromTheVoiceOfTheLayoutLanguage)
     WriteFile("[Settings]\nkeylayout=E0010411\n");
     const Settings s = Load();
     EXPECT_THAT(speechLog.calls, testing::Contains("SelectVoiceByLanguage " + std::to_string(0xE0010411u)));
-    EXPECT_TRUE(s.EnableSpeech);
-    EXPECT_EQ(s.Voice, QStringLiteral("espeak ja"));
-    EXPECT_EQ(s.Volume, 100);
-    EXPECT_EQ(s.Rate, 2);
-    EXPECT_EQ(s.AudioFormat, 22);
-    EXPECT_EQ(s.AudioOutput, QStringLiteral("Null Output"));
+    EXPECT_TRUE(s.Speech.EnableSpeech);
+    EXPECT_EQ(s.Speech.Voice, QStringLiteral("espeak ja"));
+    EXPECT_EQ(s.Speech.Volume, 100);
+    EXPECT_EQ(s.Speech.Rate, 2);
+    EXPECT_EQ(s.Speech.AudioFormat, 22);
+    EXPECT_EQ(s.Speech.AudioOutput, QStringLiteral("Null Output"));
 }
 
 TEST_F(SettingsTest, StoredVoiceIsAppliedInOrderAndKept)
@@ -117,12 +117,12 @@ TEST_F(SettingsTest, StoredVoiceIsAppliedInOrderAndKept)
     const Settings s = Load();
     EXPECT_THAT(speechLog.calls, ElementsAre("Initialize", "SelectVoiceByDescription v1", "SetVolume 50", "SetRate -5",
                                        "SetFormatIndex 40", "SelectOutputByDescription o1"));
-    EXPECT_EQ(s.AudioOutput, QStringLiteral("o1"));  // kept though the output was not found
-    EXPECT_EQ(s.Rate, -5);
+    EXPECT_EQ(s.Speech.AudioOutput, QStringLiteral("o1"));  // kept though the output was not found
+    EXPECT_EQ(s.Speech.Rate, -5);
 
     speechLog.Clear();
     WriteFile("[Speech]\nEnableSpeech=0\n");
-    EXPECT_FALSE(Load().EnableSpeech);
+    EXPECT_FALSE(Load().Speech.EnableSpeech);
     EXPECT_TRUE(speechLog.calls.empty());  // no voice is made when speech is off
 }
 
@@ -175,7 +175,7 @@ TEST_F(SettingsTest, FileFromTheOtherPlatformLoads)
     EXPECT_EQ(s.Days, 7);
     EXPECT_FALSE(s.DispOnStart);
     EXPECT_EQ(s.Clock, Local(1990, 1, 1, 21, 30));
-    EXPECT_FALSE(s.EnableSpeech);
+    EXPECT_FALSE(s.Speech.EnableSpeech);
     WindowPlacement p;
     EXPECT_TRUE(ReadWindowPlacement(profile, QStringLiteral("Settings"), QStringLiteral("DlgReading"), p));
     EXPECT_EQ(p.right, 300);
@@ -203,12 +203,12 @@ TEST_F(SettingsTest, EveryKeyRoundTrips)
     s.DispOnStart = false;
     s.Clock = Local(1990, 1, 1, 7, 5, 0);
     s.AutoDispHis = false;
-    s.EnableSpeech = true;
-    s.Voice = QStringLiteral("Japanese (ja)");
-    s.Volume = 80;
-    s.Rate = -5;
-    s.AudioFormat = 35;
-    s.AudioOutput = QStringLiteral("Built-in Audio, Analog Stereo");
+    s.Speech.EnableSpeech = true;
+    s.Speech.Voice = QStringLiteral("Japanese (ja)");
+    s.Speech.Volume = 80;
+    s.Speech.Rate = -5;
+    s.Speech.AudioFormat = 35;
+    s.Speech.AudioOutput = QStringLiteral("Built-in Audio, Analog Stereo");
 
     // The speech voice is released before its section is written.
     speech.onRelease = [&] { EXPECT_THAT(ReadFile().toStdString(), Not(HasSubstr("[Speech]"))); };
@@ -243,12 +243,12 @@ TEST_F(SettingsTest, EveryKeyRoundTrips)
     EXPECT_EQ(back.DispOnStart, s.DispOnStart);
     EXPECT_EQ(back.Clock, s.Clock);
     EXPECT_EQ(back.AutoDispHis, s.AutoDispHis);
-    EXPECT_EQ(back.EnableSpeech, s.EnableSpeech);
-    EXPECT_EQ(back.Voice, s.Voice);
-    EXPECT_EQ(back.Volume, s.Volume);
-    EXPECT_EQ(back.Rate, s.Rate);
-    EXPECT_EQ(back.AudioFormat, s.AudioFormat);
-    EXPECT_EQ(back.AudioOutput, s.AudioOutput);
+    EXPECT_EQ(back.Speech.EnableSpeech, s.Speech.EnableSpeech);
+    EXPECT_EQ(back.Speech.Voice, s.Speech.Voice);
+    EXPECT_EQ(back.Speech.Volume, s.Speech.Volume);
+    EXPECT_EQ(back.Speech.Rate, s.Speech.Rate);
+    EXPECT_EQ(back.Speech.AudioFormat, s.Speech.AudioFormat);
+    EXPECT_EQ(back.Speech.AudioOutput, s.Speech.AudioOutput);
 }
 
 TEST(DateTimeParse, PartialAndBrokenValues)

@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/MessageBox.h"
+#include "core/SystemError.h"
 #include "fakes/FakePlatform.h"
 #include "reading/TextGrabber.h"
 

@@ -1,11 +1,6 @@
 #include "platform/x11/X11Clipboard.h"
 #include "platform/x11/X11Window.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QMimeData>
-#include <QtEndian>
-
 #include <poll.h>
 
 #include <cerrno>
@@ -67,12 +62,12 @@ struct X11Clipboard::Connection {
         return true;
     }
 
-    // The next event before the deadline, or null. The caller frees it.
-    xcb_generic_event_t* Next(Clock::time_point deadline)
+    // The next event before the deadline, or null.
+    XcbReply<xcb_generic_event_t> Next(Clock::time_point deadline)
     {
         for (;;) {
-            if (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
-                NoteOwnerChange(event);
+            if (XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(c)}) {
+                NoteOwnerChange(event.get());
                 return event;
             }
             if (Broken()) {
@@ -93,9 +88,8 @@ struct X11Clipboard::Connection {
     // came too late is not taken for the answer to the next one.
     void Drain()
     {
-        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
-            NoteOwnerChange(event);
-            std::free(event);
+        while (const XcbReply<xcb_generic_event_t> event{xcb_poll_for_event(c)}) {
+            NoteOwnerChange(event.get());
         }
     }
 
@@ -103,21 +97,20 @@ struct X11Clipboard::Connection {
     // incremental owner send its next chunk.
     bool TakeProperty(QByteArray& data, xcb_atom_t& type)
     {
-        xcb_get_property_reply_t* reply = xcb_get_property_reply(
-            c, xcb_get_property(c, 1, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, UINT32_MAX / 4), nullptr);
-        if (reply == nullptr) {
+        const XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+            c, xcb_get_property(c, 1, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, UINT32_MAX / 4), nullptr));
+        if (!reply) {
             return false;
         }
         type = reply->type;
-        const int bytes = xcb_get_property_value_length(reply);
-        data = QByteArray(static_cast<const char*>(xcb_get_property_value(reply)), bytes);
-        std::free(reply);
+        const int bytes = xcb_get_property_value_length(reply.get());
+        data = QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())), bytes);
         xcb_flush(c);
         return true;
     }
 };
 
-X11Clipboard::X11Clipboard() = default;
+X11Clipboard::X11Clipboard(xcb_connection_t* qt) : m_qt(qt) {}
 X11Clipboard::~X11Clipboard() = default;
 
 bool X11Clipboard::EnsureConnection()
@@ -126,10 +119,6 @@ bool X11Clipboard::EnsureConnection()
         return true;
     }
     m_x.reset();
-    if (!HasX11Connection()) {
-        m_lastError = ENOTSUP;
-        return false;
-    }
     auto x = std::make_unique<Connection>();
     int screenNumber = 0;
     x->c = xcb_connect(nullptr, &screenNumber);
@@ -158,15 +147,14 @@ bool X11Clipboard::EnsureConnection()
     const xcb_query_extension_reply_t* ext = xcb_get_extension_data(x->c, &xcb_xfixes_id);
     if (ext != nullptr && ext->present) {
         // The extension answers nothing before its version is asked.
-        xcb_xfixes_query_version_reply_t* version = xcb_xfixes_query_version_reply(
-            x->c, xcb_xfixes_query_version(x->c, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION), nullptr);
-        if (version != nullptr) {
+        const XcbReply<xcb_xfixes_query_version_reply_t> version(xcb_xfixes_query_version_reply(
+            x->c, xcb_xfixes_query_version(x->c, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION), nullptr));
+        if (version) {
             x->hasXfixes = true;
             x->xfixesFirstEvent = ext->first_event;
             xcb_xfixes_select_selection_input(x->c, x->window, x->clipboard,
                                               XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER);
         }
-        std::free(version);
     }
     xcb_flush(x->c);
     if (x->Broken() || x->clipboard == XCB_ATOM_NONE || x->property == XCB_ATOM_NONE) {
@@ -183,41 +171,45 @@ bool X11Clipboard::OwnedByUs() const
     // Qt has not yet heard that another client took the clipboard and still
     // calls it ours. A window is ours when its id lies in the resource range
     // the server gave Qt's connection.
-    xcb_connection_t* qt = QtXcbConnection();
-    if (qt == nullptr || !m_x) {
+    if (!m_x) {
         return false;
     }
-    xcb_get_selection_owner_reply_t* reply =
-        xcb_get_selection_owner_reply(m_x->c, xcb_get_selection_owner(m_x->c, m_x->clipboard), nullptr);
+    const XcbReply<xcb_get_selection_owner_reply_t> reply(
+        xcb_get_selection_owner_reply(m_x->c, xcb_get_selection_owner(m_x->c, m_x->clipboard), nullptr));
     const xcb_window_t owner = reply ? reply->owner : xcb_window_t(XCB_WINDOW_NONE);
-    std::free(reply);
-    const xcb_setup_t* setup = xcb_get_setup(qt);
+    const xcb_setup_t* setup = xcb_get_setup(m_qt);
     return owner != XCB_WINDOW_NONE
            && (owner & ~setup->resource_id_mask) == (setup->resource_id_base & ~setup->resource_id_mask);
 }
 
 bool X11Clipboard::Open()
 {
-    if (!EnsureConnection()) {
-        return false;
-    }
-    m_x->Drain();
+    // Writing needs only Qt; without the private connection the reads fail
+    // with the connection's error.
+    m_writer.Open();
     m_open = true;
     m_ownerHung = false;
     m_lastError = 0;
+    if (EnsureConnection()) {
+        m_x->Drain();
+    }
     return true;
 }
 
 void X11Clipboard::Close()
 {
+    m_writer.Close();
     m_open = false;
 }
 
 std::optional<QByteArray> X11Clipboard::Fetch(const char* const* targets, int count)
 {
-    if (!m_open || !m_x) {
+    if (!m_open) {
         m_lastError = EBADF;
         return std::nullopt;
+    }
+    if (!m_x) {
+        return std::nullopt;  // the error of the failed connection stays
     }
     if (m_ownerHung) {
         m_lastError = ETIMEDOUT;
@@ -226,10 +218,9 @@ std::optional<QByteArray> X11Clipboard::Fetch(const char* const* targets, int co
     Connection& x = *m_x;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ReadTimeoutMs);
 
-    xcb_get_selection_owner_reply_t* owner =
-        xcb_get_selection_owner_reply(x.c, xcb_get_selection_owner(x.c, x.clipboard), nullptr);
+    const XcbReply<xcb_get_selection_owner_reply_t> owner(
+        xcb_get_selection_owner_reply(x.c, xcb_get_selection_owner(x.c, x.clipboard), nullptr));
     const xcb_window_t ownerWindow = owner ? owner->owner : xcb_window_t(XCB_WINDOW_NONE);
-    std::free(owner);
     if (ownerWindow == XCB_WINDOW_NONE) {
         m_lastError = ENODATA;
         return std::nullopt;
@@ -244,21 +235,19 @@ std::optional<QByteArray> X11Clipboard::Fetch(const char* const* targets, int co
 
         bool refused = false;
         while (!refused) {
-            xcb_generic_event_t* event = x.Next(deadline);
-            if (event == nullptr) {
+            const XcbReply<xcb_generic_event_t> event = x.Next(deadline);
+            if (!event) {
                 m_ownerHung = !x.Broken();
                 m_lastError = x.Broken() ? ECONNRESET : ETIMEDOUT;
                 return std::nullopt;
             }
             if ((event->response_type & 0x7f) != XCB_SELECTION_NOTIFY) {
-                std::free(event);
                 continue;
             }
-            const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(event);
+            const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(event.get());
             const bool ours = notify->requestor == x.window && notify->selection == x.clipboard &&
                               notify->target == target;
             const bool given = notify->property != XCB_ATOM_NONE;
-            std::free(event);
             if (!ours) {
                 continue;
             }
@@ -279,18 +268,16 @@ std::optional<QByteArray> X11Clipboard::Fetch(const char* const* targets, int co
             // one, and an empty one ends it.
             QByteArray whole;
             for (;;) {
-                xcb_generic_event_t* next = x.Next(deadline);
-                if (next == nullptr) {
+                const XcbReply<xcb_generic_event_t> next = x.Next(deadline);
+                if (!next) {
                     m_ownerHung = !x.Broken();
                     m_lastError = x.Broken() ? ECONNRESET : ETIMEDOUT;
                     return std::nullopt;
                 }
-                const bool chunk = (next->response_type & 0x7f) == XCB_PROPERTY_NOTIFY &&
-                                   reinterpret_cast<xcb_property_notify_event_t*>(next)->window == x.window &&
-                                   reinterpret_cast<xcb_property_notify_event_t*>(next)->atom == x.property &&
-                                   reinterpret_cast<xcb_property_notify_event_t*>(next)->state ==
-                                       XCB_PROPERTY_NEW_VALUE;
-                std::free(next);
+                const auto* property = reinterpret_cast<const xcb_property_notify_event_t*>(next.get());
+                const bool chunk = (next->response_type & 0x7f) == XCB_PROPERTY_NOTIFY
+                                   && property->window == x.window && property->atom == x.property
+                                   && property->state == XCB_PROPERTY_NEW_VALUE;
                 if (!chunk) {
                     continue;
                 }
@@ -313,12 +300,11 @@ std::optional<QString> X11Clipboard::OwnText()
 {
     // Our own text is served by Qt's event loop, which is not running while
     // we wait here; ask Qt for it directly.
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
-    if (data != nullptr && data->hasText()) {
-        return data->text();
+    std::optional<QString> text = QtClipboard::HeldText();
+    if (!text) {
+        m_lastError = ENODATA;
     }
-    m_lastError = ENODATA;
-    return std::nullopt;
+    return text;
 }
 
 std::optional<QString> X11Clipboard::UnicodeText()
@@ -344,35 +330,15 @@ std::optional<QByteArray> X11Clipboard::AnsiText()
 
 bool X11Clipboard::Empty()
 {
-    if (!m_open) {
-        m_lastError = EBADF;
-        return false;
-    }
-    // Another client's text goes away when we take the selection; only our
-    // own needs dropping.
-    if (QGuiApplication::clipboard()->ownsClipboard()) {
-        QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
-    }
-    return true;
+    return m_writer.Empty();
 }
 
 bool X11Clipboard::SetUnicodeText(const QByteArray& block)
 {
-    if (!m_open) {
-        m_lastError = EBADF;
+    if (!m_writer.SetUnicodeText(block)) {
+        m_lastError = m_writer.GetLastError();
         return false;
     }
-    QString text;
-    const qsizetype units = block.size() / 2;
-    text.reserve(units);
-    for (qsizetype i = 0; i < units; ++i) {
-        const char16_t unit = qFromLittleEndian<quint16>(block.constData() + 2 * i);
-        if (unit == 0) {
-            break;
-        }
-        text.append(QChar(unit));
-    }
-    QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
     return true;
 }
 
@@ -388,7 +354,7 @@ void X11Clipboard::BeginOwnerWatch()
     }
     // A round trip brings in every notification the server sent so far;
     // those are older than the copy about to happen.
-    std::free(xcb_get_input_focus_reply(m_x->c, xcb_get_input_focus(m_x->c), nullptr));
+    XcbReply<xcb_get_input_focus_reply_t>(xcb_get_input_focus_reply(m_x->c, xcb_get_input_focus(m_x->c), nullptr));
     m_x->Drain();
     m_x->ownerChanged = false;
     m_x->watching = true;
@@ -407,11 +373,9 @@ bool X11Clipboard::WaitForOwnerChange(int minMs, int maxMs)
     }
     Connection& x = *m_x;
     while (!x.ownerChanged) {
-        xcb_generic_event_t* event = x.Next(latest);
-        if (event == nullptr) {
+        if (!x.Next(latest)) {
             break;
         }
-        std::free(event);
     }
     if (!x.ownerChanged) {
         return false;

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "platform/SystemServices.h"
+#include "platform/generic/QtClipboard.h"
 
 #include <chrono>
 #include <memory>
+
+struct xcb_connection_t;
 
 namespace kotobane {
 
@@ -15,15 +18,16 @@ namespace kotobane {
 // read is bounded by ReadTimeoutMs; after a timeout the other reads of the
 // same Open()/Close() pair give up at once, so a capture never waits twice.
 // Writing goes through QClipboard, which keeps serving the text while the
-// event loop runs.
-class X11Clipboard : public ClipboardService, public ClipboardWatch {
+// event loop runs, and works even when the private connection cannot be
+// made.
+class X11Clipboard final : public ClipboardService, public ClipboardWatch {
+    Q_DISABLE_COPY_MOVE(X11Clipboard)
 public:
     static constexpr int ReadTimeoutMs = 500;
 
-    X11Clipboard();
+    // qt: Qt's own connection, to tell our windows from others.
+    explicit X11Clipboard(xcb_connection_t* qt);
     ~X11Clipboard() override;
-    X11Clipboard(const X11Clipboard&) = delete;
-    X11Clipboard& operator=(const X11Clipboard&) = delete;
 
     bool Open() override;
     void Close() override;
@@ -48,10 +52,11 @@ private:
     bool EnsureConnection();
     // Whether the clipboard's owner right now is one of Qt's windows.
     bool OwnedByUs() const;
-    // The text of our own clipboard content, as Qt holds it.
     std::optional<QString> OwnText();
     std::optional<QByteArray> Fetch(const char* const* targets, int count);
 
+    xcb_connection_t* m_qt;
+    QtClipboard m_writer;
     std::unique_ptr<Connection> m_x;
     bool m_open = false;
     bool m_ownerHung = false;

@@ -2,7 +2,6 @@
 #include "platform/x11/X11Window.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 
 #include <cstdlib>
 #include <cstring>
@@ -24,10 +23,7 @@ xcb_window_t Root(xcb_connection_t* c)
     return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
 }
 
-struct FreeReply {
-    void operator()(void* p) const { std::free(p); }
-};
-using Property = std::unique_ptr<xcb_get_property_reply_t, FreeReply>;
+using Property = XcbReply<xcb_get_property_reply_t>;
 
 Property GetProperty(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, xcb_atom_t type, uint32_t words)
 {
@@ -58,7 +54,7 @@ std::vector<uint32_t> StackingOrder(xcb_connection_t* c)
     if (!list.empty() || HasWindowManager(c)) {
         return list;
     }
-    std::unique_ptr<xcb_query_tree_reply_t, FreeReply> tree(
+    XcbReply<xcb_query_tree_reply_t> tree(
         xcb_query_tree_reply(c, xcb_query_tree(c, Root(c)), nullptr));
     if (tree) {
         const xcb_window_t* children = xcb_query_tree_children(tree.get());
@@ -93,15 +89,12 @@ bool IsCandidate(xcb_connection_t* c, xcb_window_t w)
 
 Hwnd X11Desktop::GetForegroundWindow()
 {
-    xcb_connection_t* c = QtXcbConnection();
-    if (c == nullptr) {
-        return 0;
-    }
+    xcb_connection_t* c = m_c;
     const std::vector<uint32_t> active = Words(c, Root(c), "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, 1);
     if (!active.empty()) {
         return active[0];
     }
-    std::unique_ptr<xcb_get_input_focus_reply_t, FreeReply> focus(
+    XcbReply<xcb_get_input_focus_reply_t> focus(
         xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     if (!focus || focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT
         || focus->focus == Root(c)) {
@@ -112,8 +105,8 @@ Hwnd X11Desktop::GetForegroundWindow()
 
 Hwnd X11Desktop::NextBelow(Hwnd window)
 {
-    xcb_connection_t* c = QtXcbConnection();
-    if (c == nullptr || window == 0) {
+    xcb_connection_t* c = m_c;
+    if (window == 0) {
         return 0;
     }
     const std::vector<uint32_t> order = StackingOrder(c);
@@ -136,8 +129,8 @@ Hwnd X11Desktop::NextBelow(Hwnd window)
 
 QString X11Desktop::Title(Hwnd window)
 {
-    xcb_connection_t* c = QtXcbConnection();
-    if (c == nullptr || window == 0) {
+    xcb_connection_t* c = m_c;
+    if (window == 0) {
         return QString();
     }
     QString title;
@@ -160,19 +153,19 @@ QString X11Desktop::Title(Hwnd window)
 
 bool X11Desktop::IsVisible(Hwnd window)
 {
-    xcb_connection_t* c = QtXcbConnection();
-    if (c == nullptr || window == 0) {
+    xcb_connection_t* c = m_c;
+    if (window == 0) {
         return false;
     }
-    std::unique_ptr<xcb_get_window_attributes_reply_t, FreeReply> attributes(
+    XcbReply<xcb_get_window_attributes_reply_t> attributes(
         xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, xcb_window_t(window)), nullptr));
     return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
 bool X11Desktop::HasParent(Hwnd window)
 {
-    xcb_connection_t* c = QtXcbConnection();
-    if (c == nullptr || window == 0) {
+    xcb_connection_t* c = m_c;
+    if (window == 0) {
         return false;
     }
     const Property owner =
@@ -186,8 +179,8 @@ bool X11Desktop::HasParent(Hwnd window)
 
 quint32 X11Desktop::ShowState(Hwnd window)
 {
-    xcb_connection_t* c = QtXcbConnection();
-    if (c == nullptr || window == 0) {
+    xcb_connection_t* c = m_c;
+    if (window == 0) {
         return kHidden;
     }
     const xcb_window_t w = xcb_window_t(window);
@@ -215,8 +208,8 @@ quint32 X11Desktop::ShowState(Hwnd window)
 
 bool X11Desktop::SetForegroundWindow(Hwnd window)
 {
-    xcb_connection_t* c = QtXcbConnection();
-    if (c == nullptr || window == 0) {
+    xcb_connection_t* c = m_c;
+    if (window == 0) {
         return false;
     }
     const xcb_window_t w = xcb_window_t(window);

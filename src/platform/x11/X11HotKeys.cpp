@@ -1,10 +1,9 @@
 #include "platform/x11/X11HotKeys.h"
 #include "platform/x11/X11Window.h"
 
-#include "app/MessageBox.h"
+#include "core/ErrorCodes.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QMetaObject>
 
 #include <cerrno>
@@ -51,39 +50,35 @@ quint16 XModifiers(quint32 modifiers)
 
 }  // namespace
 
-X11HotKeys::X11HotKeys(QObject* parent) : QObject(parent) {}
+X11HotKeys::X11HotKeys(xcb_connection_t* connection) : m_c(connection) {}
 
 X11HotKeys::~X11HotKeys()
 {
-    while (!grabs_.empty()) {
-        UnregisterHotKey(grabs_.begin()->first);
+    while (!m_grabs.empty()) {
+        UnregisterHotKey(m_grabs.begin()->first);
     }
-    if (filterInstalled_ && QCoreApplication::instance()) {
+    if (m_filterInstalled && QCoreApplication::instance()) {
         QCoreApplication::instance()->removeNativeEventFilter(this);
     }
 }
 
 bool X11HotKeys::RegisterHotKey(int id, quint32 modifiers, quint8 virtualKey)
 {
-    xcb_connection_t* c = QtXcbConnection();
-    if (c == nullptr) {
-        lastError_ = ENOTSUP;
-        return false;
-    }
-    if (grabs_.count(id) != 0) {
-        lastError_ = EEXIST;
+    xcb_connection_t* c = m_c;
+    if (m_grabs.count(id) != 0) {
+        m_lastError = EEXIST;
         return false;
     }
     const quint32 keysym = KeysymFromVirtualKey(virtualKey);
     if (keysym == 0) {
-        lastError_ = EINVAL;
+        m_lastError = EINVAL;
         return false;
     }
 
     const xcb_keycode_t keycode = KeycodeForKeysym(c, keysym);
     if (keycode == XCB_NO_SYMBOL) {
         // The keyboard has no key producing this symbol.
-        lastError_ = ENOENT;
+        m_lastError = ENOENT;
         return false;
     }
 
@@ -98,8 +93,8 @@ bool X11HotKeys::RegisterHotKey(int id, quint32 modifiers, quint8 virtualKey)
     quint8 failure = 0;
     for (const xcb_void_cookie_t& cookie : cookies) {
         if (xcb_generic_error_t* error = xcb_request_check(c, cookie)) {
+            const XcbReply<xcb_generic_error_t> owned(error);
             if (failure == 0) failure = error->error_code;
-            std::free(error);
         }
     }
     if (failure != 0) {
@@ -108,25 +103,22 @@ bool X11HotKeys::RegisterHotKey(int id, quint32 modifiers, quint8 virtualKey)
         // owned by someone else is ignored by the server.
         Ungrab(grab);
         xcb_flush(c);
-        lastError_ = failure == kBadAccess ? kErrorHotKeyAlreadyRegistered : EIO;
+        m_lastError = failure == kBadAccess ? kErrorHotKeyAlreadyRegistered : EIO;
         return false;
     }
 
-    if (!filterInstalled_) {
+    if (!m_filterInstalled) {
         QCoreApplication::instance()->installNativeEventFilter(this);
-        filterInstalled_ = true;
+        m_filterInstalled = true;
     }
-    grabs_[id] = grab;
-    lastError_ = 0;
+    m_grabs[id] = grab;
+    m_lastError = 0;
     return true;
 }
 
 void X11HotKeys::Ungrab(const Grab& grab)
 {
-    xcb_connection_t* c = QtXcbConnection();
-    if (c == nullptr) {
-        return;
-    }
+    xcb_connection_t* c = m_c;
     const xcb_window_t root = Root(c);
     for (quint16 variant : kLockVariants) {
         xcb_ungrab_key(c, grab.keycode, root, grab.modifiers | variant);
@@ -135,25 +127,23 @@ void X11HotKeys::Ungrab(const Grab& grab)
 
 void X11HotKeys::UnregisterHotKey(int id)
 {
-    const auto it = grabs_.find(id);
-    if (it == grabs_.end()) {
+    const auto it = m_grabs.find(id);
+    if (it == m_grabs.end()) {
         return;
     }
     Ungrab(it->second);
-    grabs_.erase(it);
-    if (xcb_connection_t* c = QtXcbConnection()) {
-        xcb_flush(c);
-    }
+    m_grabs.erase(it);
+    xcb_flush(m_c);
 }
 
 quint32 X11HotKeys::GetLastError()
 {
-    return lastError_;
+    return m_lastError;
 }
 
 bool X11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
 {
-    if (eventType != "xcb_generic_event_t" || grabs_.empty()) {
+    if (eventType != "xcb_generic_event_t" || m_grabs.empty()) {
         return false;
     }
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
@@ -162,20 +152,25 @@ bool X11HotKeys::nativeEventFilter(const QByteArray& eventType, void* message, q
     }
     const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event);
     const quint16 state = press->state & ~kLockBits & 0xFF;
-    for (const auto& [id, grab] : grabs_) {
+    for (const auto& [id, grab] : m_grabs) {
         if (grab.keycode != press->detail || grab.modifiers != state) {
             continue;
         }
         // While the key is held the passive grab is an active keyboard
         // grab, and the Ctrl+C we synthesize next would come back to us
         // instead of reaching the target window.
-        if (xcb_connection_t* c = QtXcbConnection()) {
-            xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
-            xcb_flush(c);
-        }
+        xcb_ungrab_keyboard(m_c, XCB_CURRENT_TIME);
+        xcb_flush(m_c);
         // Queued: the handler shows windows and sends keys, which is no
         // work for inside the event dispatch.
-        QMetaObject::invokeMethod(this, [this, id = id] { Q_EMIT HotKeyPressed(id); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, id = id] {
+                if (m_handler) {
+                    m_handler(id);
+                }
+            },
+            Qt::QueuedConnection);
         return true;
     }
     return false;

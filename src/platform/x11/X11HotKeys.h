@@ -4,30 +4,29 @@
 #include <QObject>
 #include <QtGlobal>
 
+#include <functional>
 #include <map>
-#include <vector>
 
 #include "platform/DesktopServices.h"
 
+struct xcb_connection_t;
+
 namespace kotobane {
 
-// System-wide hot keys as passive key grabs on the X root window. Outside
-// an X session (offscreen, Wayland) every registration fails with ENOTSUP
-// and no X call is made.
-class X11HotKeys : public QObject, public HotKeyService, public QAbstractNativeEventFilter {
+// System-wide hot keys as passive key grabs on the X root window.
+class X11HotKeys final : public QObject, public HotKeyService, public QAbstractNativeEventFilter {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(X11HotKeys)
 public:
-    explicit X11HotKeys(QObject* parent = nullptr);
+    explicit X11HotKeys(xcb_connection_t* connection);
     ~X11HotKeys() override;
 
     bool RegisterHotKey(int id, quint32 modifiers, quint8 virtualKey) override;
     void UnregisterHotKey(int id) override;
     quint32 GetLastError() override;
+    void SetPressHandler(std::function<void(int id)> handler) override { m_handler = std::move(handler); }
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
-
-Q_SIGNALS:
-    void HotKeyPressed(int id);
 
 private:
     struct Grab {
@@ -36,9 +35,11 @@ private:
     };
     void Ungrab(const Grab& grab);
 
-    std::map<int, Grab> grabs_;
-    quint32 lastError_ = 0;
-    bool filterInstalled_ = false;
+    xcb_connection_t* m_c;
+    std::map<int, Grab> m_grabs;
+    std::function<void(int)> m_handler;
+    quint32 m_lastError = 0;
+    bool m_filterInstalled = false;
 };
 
 }  // namespace kotobane

@@ -1,9 +1,6 @@
 #include "platform/x11/X11Keyboard.h"
 #include "platform/x11/X11Window.h"
 
-#include <QGuiApplication>
-
-
 #include "platform/x11/VirtualKeys.h"
 
 // X headers after Qt's: their macros clash with Qt's names.
@@ -12,15 +9,11 @@
 
 namespace kotobane {
 
-namespace {
-
-}  // namespace
-
 void X11Keyboard::KeyEvent(quint8 virtualKey, quint8, quint32 flags, quintptr)
 {
-    xcb_connection_t* c = QtXcbConnection();
+    xcb_connection_t* c = m_c;
     const quint32 keysym = KeysymFromVirtualKey(virtualKey);
-    if (c == nullptr || keysym == 0) {
+    if (keysym == 0) {
         return;
     }
     const xcb_keycode_t keycode = KeycodeForKeysym(c, keysym);

@@ -1,7 +1,6 @@
 #include "platform/x11/X11Window.h"
 
 #include <QGuiApplication>
-#include <QWindow>
 
 #include <algorithm>
 #include <cstdlib>
@@ -25,41 +24,29 @@ xcb_connection_t* QtXcbConnection()
 
 std::uint32_t InternAtom(xcb_connection_t* c, const char* name)
 {
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(reply);
-    return atom;
+    const XcbReply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr));
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 std::uint8_t KeycodeForKeysym(xcb_connection_t* c, std::uint32_t keysym)
 {
     xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
-    xcb_keycode_t* codes = symbols ? xcb_key_symbols_get_keycode(symbols, keysym) : nullptr;
-    const xcb_keycode_t keycode = codes ? codes[0] : xcb_keycode_t(XCB_NO_SYMBOL);
-    std::free(codes);
+    const XcbReply<xcb_keycode_t> codes(symbols ? xcb_key_symbols_get_keycode(symbols, keysym) : nullptr);
+    const xcb_keycode_t keycode = codes ? codes.get()[0] : xcb_keycode_t(XCB_NO_SYMBOL);
     if (symbols) {
         xcb_key_symbols_free(symbols);
     }
     return keycode;
 }
 
-bool HasX11Connection()
+void SetSkipTaskbar(xcb_connection_t* c, std::uint32_t window, bool mapped)
 {
-    return QtXcbConnection() != nullptr;
-}
-
-void SetSkipTaskbar(QWindow* window)
-{
-    xcb_connection_t* c = QtXcbConnection();
-    if (c == nullptr || window == nullptr) {
-        return;
-    }
-    const xcb_window_t id = xcb_window_t(window->winId());
+    const xcb_window_t id = window;
     const xcb_atom_t state = InternAtom(c, "_NET_WM_STATE");
     const xcb_atom_t wanted[] = {InternAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"), InternAtom(c, "_NET_WM_STATE_SKIP_PAGER")};
 
-    if (window->isVisible()) {
+    if (mapped) {
         // A mapped window asks the window manager.
         const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
         xcb_client_message_event_t event{};
@@ -78,13 +65,12 @@ void SetSkipTaskbar(QWindow* window)
         // An unmapped window carries the state in its property; the atoms
         // Qt puts there itself (above, modal …) are kept.
         std::vector<xcb_atom_t> atoms;
-        xcb_get_property_reply_t* reply =
-            xcb_get_property_reply(c, xcb_get_property(c, 0, id, state, XCB_ATOM_ATOM, 0, 64), nullptr);
-        if (reply != nullptr && reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
-            const auto* data = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
-            atoms.assign(data, data + xcb_get_property_value_length(reply) / 4);
+        const XcbReply<xcb_get_property_reply_t> reply(
+            xcb_get_property_reply(c, xcb_get_property(c, 0, id, state, XCB_ATOM_ATOM, 0, 64), nullptr));
+        if (reply && reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
+            const auto* data = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+            atoms.assign(data, data + xcb_get_property_value_length(reply.get()) / 4);
         }
-        std::free(reply);
         for (const xcb_atom_t atom : wanted) {
             if (std::find(atoms.begin(), atoms.end(), atom) == atoms.end()) {
                 atoms.push_back(atom);

@@ -2,7 +2,7 @@
 
 #include <QHash>
 
-#include "platform/ime/ReadingBackend.h"
+#include "backends/ReadingBackend.h"
 
 namespace kotobane::test {
 

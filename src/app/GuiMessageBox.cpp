@@ -1,9 +1,9 @@
-#include "window/GuiMessageBox.h"
+#include "app/GuiMessageBox.h"
 
 #include <QApplication>
 #include <QMessageBox>
 
-#include "app/MessageBox.h"
+#include "core/SystemError.h"
 
 namespace kotobane {
 

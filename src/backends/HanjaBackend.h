@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/ime/PhraseIndex.h"
-#include "platform/ime/ReadingBackend.h"
+#include "backends/PhraseIndex.h"
+#include "backends/ReadingBackend.h"
 
 namespace kotobane {
 

@@ -3,14 +3,10 @@
 #include <QString>
 #include <QtGlobal>
 
-#include "platform/SystemServices.h"
+#include "core/ErrorCodes.h"
+#include "core/MessageBoxService.h"
 
 namespace kotobane {
-
-// A key combination that another program has grabbed. errno has no word
-// for it ("Device or resource busy" tells the user nothing), so it gets a
-// code of its own above the errno range.
-inline constexpr quint32 kErrorHotKeyAlreadyRegistered = 1409;
 
 // The system's message text for an error code (errno values here, and the
 // program's own codes above).

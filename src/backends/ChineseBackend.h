@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ime/PhraseIndex.h"
-#include "platform/ime/ReadingBackend.h"
+#include "backends/PhraseIndex.h"
+#include "backends/ReadingBackend.h"
 
 namespace kotobane {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/ImeService.h"
-#include "platform/ime/ReadingBackend.h"
+#include "backends/ReadingBackend.h"
 
 namespace kotobane {
 

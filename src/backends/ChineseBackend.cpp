@@ -1,4 +1,4 @@
-#include "platform/ime/ChineseBackend.h"
+#include "backends/ChineseBackend.h"
 
 #include <opencc.h>
 
@@ -17,8 +17,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "platform/ime/CodePoints.h"
-#include "platform/ime/Pinyin.h"
+#include "backends/CodePoints.h"
+#include "backends/Pinyin.h"
 
 namespace kotobane {
 

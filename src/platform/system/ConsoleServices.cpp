@@ -1,4 +1,4 @@
-#include "platform/ConsoleServices.h"
+#include "platform/system/ConsoleServices.h"
 
 #include <QThread>
 

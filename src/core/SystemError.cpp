@@ -1,4 +1,4 @@
-#include "app/MessageBox.h"
+#include "core/SystemError.h"
 
 #include <QFileInfo>
 

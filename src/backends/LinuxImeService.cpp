@@ -1,13 +1,13 @@
-#include "platform/ime/LinuxImeService.h"
+#include "backends/LinuxImeService.h"
 
 #include <QtEndian>
 
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/ime/InstalledBackends.h"
-#include "platform/ime/KeyboardLocale.h"
-#include "settings/HexDigits.h"
+#include "backends/InstalledBackends.h"
+#include "backends/KeyboardLocale.h"
+#include "core/HexDigits.h"
 
 namespace kotobane {
 

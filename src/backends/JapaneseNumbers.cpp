@@ -1,4 +1,4 @@
-#include "platform/ime/JapaneseNumbers.h"
+#include "backends/JapaneseNumbers.h"
 
 #include <array>
 #include <cstdint>

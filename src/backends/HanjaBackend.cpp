@@ -1,4 +1,4 @@
-#include "platform/ime/HanjaBackend.h"
+#include "backends/HanjaBackend.h"
 
 #include <QChar>
 #include <QFile>
@@ -8,7 +8,7 @@
 #include <cmath>
 #include <optional>
 
-#include "platform/ime/CodePoints.h"
+#include "backends/CodePoints.h"
 
 namespace kotobane {
 

@@ -1,4 +1,4 @@
-#include "platform/ime/PhraseIndex.h"
+#include "backends/PhraseIndex.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,10 +1,10 @@
-#include "platform/ime/MecabBackend.h"
+#include "backends/MecabBackend.h"
 
 #include <mecab.h>
 
 #include <QChar>
 
-#include "platform/ime/JapaneseNumbers.h"
+#include "backends/JapaneseNumbers.h"
 
 #include <algorithm>
 #include <cctype>

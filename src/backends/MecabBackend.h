@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/ime/ReadingBackend.h"
+#include "backends/ReadingBackend.h"
 
 struct mecab_node_t;
 

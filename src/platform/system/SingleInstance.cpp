@@ -1,4 +1,4 @@
-#include "platform/SingleInstance.h"
+#include "platform/system/SingleInstance.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/ime/ReadingBackend.h"
+#include "backends/ReadingBackend.h"
 
 namespace kotobane {
 

@@ -1,4 +1,4 @@
-#include "platform/ime/Pinyin.h"
+#include "backends/Pinyin.h"
 
 #include <charconv>
 #include <cmath>

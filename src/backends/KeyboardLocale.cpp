@@ -1,4 +1,4 @@
-#include "platform/ime/KeyboardLocale.h"
+#include "backends/KeyboardLocale.h"
 
 #include <algorithm>
 

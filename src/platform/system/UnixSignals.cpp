@@ -1,4 +1,4 @@
-#include "platform/UnixSignals.h"
+#include "platform/system/UnixSignals.h"
 
 #include <QSocketNotifier>
 

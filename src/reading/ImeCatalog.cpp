@@ -1,10 +1,10 @@
-#include "settings/ImeCatalog.h"
+#include "reading/ImeCatalog.h"
 
 #include <exception>
 #include <vector>
 
-#include "app/MessageBox.h"
-#include "settings/HexDigits.h"
+#include "core/SystemError.h"
+#include "core/HexDigits.h"
 
 namespace kotobane {
 

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace kotobane {
+
+// The program's own error codes, above the errno range, for failures that
+// errno has no fitting word for.
+
+// A key combination that another program has grabbed ("Device or resource
+// busy" would tell the user nothing).
+inline constexpr quint32 kErrorHotKeyAlreadyRegistered = 1409;
+
+}  // namespace kotobane

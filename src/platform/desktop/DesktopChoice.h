@@ -1,0 +1,14 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/DesktopServices.h"
+
+namespace kotobane {
+
+// The desktop services of this session, chosen once at start: X11 where
+// this process is an X client, otherwise a set that does nothing and says
+// so through Limitation(). Needs the QGuiApplication.
+std::unique_ptr<DesktopPlatform> ChooseDesktopPlatform();
+
+}  // namespace kotobane
