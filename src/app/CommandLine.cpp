@@ -47,6 +47,8 @@ void DefineOptions(QCommandLineParser& parser)
         {QStringLiteral("list-imes"), QStringLiteral("List the input methods: key, TAB, text.")},
         {QStringLiteral("profile-dir"),
          QStringLiteral("Keep the settings and history files in DIR."), QStringLiteral("DIR")},
+        {QStringLiteral("show"),
+         QStringLiteral("Show TEXT in the running copy's popup, or start with it shown."), QStringLiteral("TEXT")},
     });
     for (const ControlOption& option : kControlOptions) {
         parser.addOption({QString::fromLatin1(option.name), QString::fromLatin1(option.help)});

@@ -24,7 +24,7 @@ namespace kotobane {
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcChinese, "kotobane.reading", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcChinese, "kotobane.backends.chinese", QtWarningMsg)
 
 // Index weights are the log of the data's counts, so that adding them up
 // along a segmentation compares the product of the words' frequencies.

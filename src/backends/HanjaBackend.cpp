@@ -14,7 +14,7 @@ namespace kotobane {
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcHanja, "kotobane.reading", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcHanja, "kotobane.backends.hanja", QtWarningMsg)
 
 constexpr Hkl kHandle = 0xE0010412u;
 

@@ -3,6 +3,7 @@
 #include <mecab.h>
 
 #include <QChar>
+#include <QLoggingCategory>
 
 #include "backends/JapaneseNumbers.h"
 
@@ -15,6 +16,11 @@
 #include <vector>
 
 namespace kotobane {
+
+namespace {
+Q_LOGGING_CATEGORY(lcMecab, "kotobane.backends.mecab", QtWarningMsg)
+}  // namespace
+
 
 namespace {
 
@@ -334,8 +340,11 @@ std::unique_ptr<MecabBackend> MecabBackend::Open(Kind kind, const std::string& d
         argv.push_back(arg.data());
     std::unique_ptr<MeCab::Model, ModelDeleter> model(
         MeCab::createModel(int(argv.size()), argv.data()));
-    if (!model)
+    if (!model) {
+        qCWarning(lcMecab).noquote() << "cannot open the dictionary in" << QString::fromStdString(dictionaryDir)
+                                     << ":" << MeCab::getLastError();
         return nullptr;
+    }
     std::unique_ptr<MeCab::Tagger, TaggerDeleter> tagger(model->createTagger());
     std::unique_ptr<MeCab::Lattice, LatticeDeleter> lattice(model->createLattice());
     if (!tagger || !lattice)

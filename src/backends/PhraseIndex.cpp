@@ -15,7 +15,7 @@ namespace kotobane {
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcIndex, "kotobane.index", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcIndex, "kotobane.backends.index", QtWarningMsg)
 
 constexpr char kMagic[8] = {'K', 'T', 'B', 'P', 'I', 'D', 'X', '1'};
 constexpr quint32 kBuckets = 65536;

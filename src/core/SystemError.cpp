@@ -1,10 +1,16 @@
 #include "core/SystemError.h"
 
 #include <QFileInfo>
+#include <QLoggingCategory>
 
 #include <cstring>
 
 namespace kotobane {
+
+namespace {
+// Every failure shown to the user, also in the log.
+Q_LOGGING_CATEGORY(lcErrors, "kotobane.errors")
+}  // namespace
 
 QString SystemErrorText(quint32 code)
 {
@@ -20,7 +26,10 @@ QString SystemErrorText(quint32 code)
 
 void ShowSystemError(MessageBoxService& ui, const QString& prefix, quint32 code)
 {
-    ui.MessageBox(prefix + SystemErrorText(code), MB_OK | MB_ICONINFORMATION);
+    const QString text = prefix + SystemErrorText(code);
+    qCWarning(lcErrors).noquote() << QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')) << "(code" << code
+                                  << ")";
+    ui.MessageBox(text, MB_OK | MB_ICONINFORMATION);
 }
 
 unsigned EffectiveMessageBoxType(unsigned type)

@@ -39,8 +39,11 @@ e2e_check "19-character date and CR LF" 1 \
 e2e_check "no byte-order mark" "e6bca2" "$(head -c 2 "$profile/Kotobane.txt" | iconv -f UTF-16LE -t UTF-8 | od -An -tx1 | tr -d ' \n')"
 
 # With the popup in front the text comes from the editor below; the same
-# phrase is not recorded twice.
+# phrase is not recorded twice. Another phrase on the clipboard first: a
+# capture that copied from the popup itself would read and record it.
 sleep 0.5
+printf '東京' | xclip -selection clipboard -i
+sleep 0.2
 xdotool key ctrl+F12
 sleep 1.5
 e2e_check "one line after the second look-up" 1 "$(history_text | wc -l)"

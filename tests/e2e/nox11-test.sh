@@ -33,8 +33,6 @@ timeout 20 "$kotobane" --show '漢字 (かんじ)'
 e2e_check "--show" 0 $?
 timeout 20 "$kotobane" --get-text
 e2e_check "--get-text" 0 $?
-timeout 20 "$kotobane" --history
-e2e_check "--history" 0 $?
 sleep 1
 kill -0 "$first" 2>/dev/null
 e2e_check "still running" 0 $?

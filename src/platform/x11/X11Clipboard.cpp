@@ -1,6 +1,8 @@
 #include "platform/x11/X11Clipboard.h"
 #include "platform/x11/X11Window.h"
 
+#include <QLoggingCategory>
+
 #include <poll.h>
 
 #include <cerrno>
@@ -22,6 +24,8 @@ namespace {
 // when they do not offer UTF8_STRING.
 const char* const kUnicodeTargets[] = {"UTF8_STRING", "text/plain;charset=utf-8"};
 const char* const kAnsiTargets[] = {"STRING"};
+
+Q_LOGGING_CATEGORY(lcClipboard, "kotobane.x11.clipboard", QtWarningMsg)
 
 }  // namespace
 
@@ -123,6 +127,7 @@ bool X11Clipboard::EnsureConnection()
     int screenNumber = 0;
     x->c = xcb_connect(nullptr, &screenNumber);
     if (x->Broken()) {
+        qCWarning(lcClipboard) << "cannot open a connection to the X server for clipboard reads";
         m_lastError = ECONNREFUSED;
         return false;
     }
@@ -237,6 +242,7 @@ std::optional<QByteArray> X11Clipboard::Fetch(const char* const* targets, int co
         while (!refused) {
             const XcbReply<xcb_generic_event_t> event = x.Next(deadline);
             if (!event) {
+                qCWarning(lcClipboard) << "the clipboard's owner did not answer within" << ReadTimeoutMs << "ms";
                 m_ownerHung = !x.Broken();
                 m_lastError = x.Broken() ? ECONNRESET : ETIMEDOUT;
                 return std::nullopt;

@@ -4,6 +4,7 @@
 #include "core/ErrorCodes.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QMetaObject>
 
 #include <cerrno>
@@ -34,6 +35,8 @@ constexpr quint16 kLockVariants[] = {
     XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2,
 };
 constexpr quint16 kLockBits = XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2;
+
+Q_LOGGING_CATEGORY(lcHotKeys, "kotobane.x11.hotkeys", QtWarningMsg)
 
 // X reports a combination already grabbed by another client as BadAccess.
 constexpr quint8 kBadAccess = 10;
@@ -101,6 +104,8 @@ bool X11HotKeys::RegisterHotKey(int id, quint32 modifiers, quint8 virtualKey)
         // Another program holds (part of) the combination. Releasing the
         // variants that did succeed is harmless: ungrabbing a combination
         // owned by someone else is ignored by the server.
+        qCWarning(lcHotKeys) << "grab of key code" << keycode << "with modifiers" << grab.modifiers
+                             << "refused with X error" << failure;
         Ungrab(grab);
         xcb_flush(c);
         m_lastError = failure == kBadAccess ? kErrorHotKeyAlreadyRegistered : EIO;
