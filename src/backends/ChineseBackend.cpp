@@ -162,15 +162,15 @@ std::unordered_set<std::string> ErhuaSpellings(const QString& dictionaryPath)
 
 class OpenCC final {
 public:
-    OpenCC() : handle_(opencc_open("t2s.json")) {}
+    OpenCC() : m_handle(opencc_open("t2s.json")) {}
     ~OpenCC()
     {
         if (Ok())
-            opencc_close(handle_);
+            opencc_close(m_handle);
     }
     Q_DISABLE_COPY_MOVE(OpenCC)
 
-    bool Ok() const { return handle_ != reinterpret_cast<opencc_t>(-1); }
+    bool Ok() const { return m_handle != reinterpret_cast<opencc_t>(-1); }
 
     // The simplified forms of texts, in their order; empty when OpenCC fails.
     std::vector<std::string> Convert(const std::vector<std::string_view>& texts) const
@@ -182,7 +182,7 @@ public:
             joined += text;
             joined += '\n';
         }
-        char* converted = opencc_convert_utf8(handle_, joined.data(), joined.size());
+        char* converted = opencc_convert_utf8(m_handle, joined.data(), joined.size());
         if (converted == nullptr)
             return {};
         std::vector<std::string> result;
@@ -202,7 +202,7 @@ public:
     }
 
 private:
-    opencc_t handle_;
+    opencc_t m_handle;
 };
 
 // Calls each(character, syllable) for the characters of a candidate's
@@ -459,7 +459,7 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
 }
 
 ChineseBackend::ChineseBackend(Script script, std::unique_ptr<PhraseIndex> index)
-    : script_(script), index_(std::move(index))
+    : m_script(script), m_index(std::move(index))
 {
 }
 
@@ -467,18 +467,18 @@ ChineseBackend::~ChineseBackend() = default;
 
 Hkl ChineseBackend::Handle() const
 {
-    return Info(script_).handle;
+    return Info(m_script).handle;
 }
 
 QString ChineseBackend::Description() const
 {
-    return QString::fromLatin1(Info(script_).description);
+    return QString::fromLatin1(Info(m_script).description);
 }
 
 QString ChineseBackend::Reading(const QString& phrase)
 {
-    out_.clear();
-    last_ = Last::Nothing;
+    m_out.clear();
+    m_last = Last::Nothing;
     const auto* units = reinterpret_cast<const char16_t*>(phrase.utf16());
     const qsizetype n = phrase.size();
     for (qsizetype i = 0; i < n;) {
@@ -499,29 +499,29 @@ QString ChineseBackend::Reading(const QString& phrase)
             continue;
         }
         const Last kind = IsLetterOrDigit(c) ? Last::LetterOrDigit : Last::Other;
-        if (kind == Last::LetterOrDigit && last_ == Last::Syllable)
-            out_ += u' ';
-        out_.append(units + start, std::size_t(i - start));
-        last_ = kind;
+        if (kind == Last::LetterOrDigit && m_last == Last::Syllable)
+            m_out += u' ';
+        m_out.append(units + start, std::size_t(i - start));
+        m_last = kind;
     }
-    return QString::fromUtf16(out_.data(), qsizetype(out_.size()));
+    return QString::fromUtf16(m_out.data(), qsizetype(m_out.size()));
 }
 
 void ChineseBackend::AppendHan(QStringView run)
 {
     const auto prefixes = [this](QStringView text, std::vector<PhraseIndex::Match>& out) {
-        index_->Prefixes(text, out);
+        m_index->Prefixes(text, out);
     };
-    for (const HanSegmenter::Word& word : segmenter_.Split(run, prefixes)) {
-        if (last_ == Last::Syllable || last_ == Last::LetterOrDigit)
-            out_ += u' ';
+    for (const HanSegmenter::Word& word : m_segmenter.Split(run, prefixes)) {
+        if (m_last == Last::Syllable || m_last == Last::LetterOrDigit)
+            m_out += u' ';
         if (word.reading.isEmpty())
-            out_.append(reinterpret_cast<const char16_t*>(run.utf16()) + word.start,
+            m_out.append(reinterpret_cast<const char16_t*>(run.utf16()) + word.start,
                         std::size_t(word.length));
         else
-            out_.append(reinterpret_cast<const char16_t*>(word.reading.utf16()),
+            m_out.append(reinterpret_cast<const char16_t*>(word.reading.utf16()),
                         std::size_t(word.reading.size()));
-        last_ = Last::Syllable;
+        m_last = Last::Syllable;
     }
 }
 

@@ -40,9 +40,9 @@ private:
         qsizetype length = 0;
         QStringView reading;
     };
-    std::vector<Best> best_;
-    std::vector<PhraseIndex::Match> matches_;
-    std::vector<Word> words_;
+    std::vector<Best> m_best;
+    std::vector<PhraseIndex::Match> m_matches;
+    std::vector<Word> m_words;
 };
 
 // A reading back-end over the Rime terra_pinyin data Debian ships
@@ -88,34 +88,34 @@ private:
     ChineseBackend(Script script, std::unique_ptr<PhraseIndex> index);
     void AppendHan(QStringView run);
 
-    Script script_;
-    std::unique_ptr<PhraseIndex> index_;
-    HanSegmenter segmenter_;
-    std::u16string out_;
-    Last last_ = Last::Nothing;
+    Script m_script;
+    std::unique_ptr<PhraseIndex> m_index;
+    HanSegmenter m_segmenter;
+    std::u16string m_out;
+    Last m_last = Last::Nothing;
 };
 
 template <class Prefixes>
 const std::vector<HanSegmenter::Word>& HanSegmenter::Split(QStringView run, const Prefixes& prefixes)
 {
-    // best_[i] is the best cover of run from unit i to the end, filled from
+    // m_best[i] is the best cover of run from unit i to the end, filled from
     // the end backwards.
     const qsizetype n = run.size();
-    best_.assign(std::size_t(n) + 1, Best{});
+    m_best.assign(std::size_t(n) + 1, Best{});
     for (qsizetype i = n - 1; i >= 0; --i) {
-        Best& here = best_[std::size_t(i)];
+        Best& here = m_best[std::size_t(i)];
         // The character alone, unread, is always a way on; it weighs less
         // than any dictionary word.
         const bool pair = QChar::isHighSurrogate(run[i].unicode()) && i + 1 < n
                           && QChar::isLowSurrogate(run[i + 1].unicode());
         const qsizetype single = pair ? 2 : 1;
-        const Best& after = best_[std::size_t(i + single)];
+        const Best& after = m_best[std::size_t(i + single)];
         here = {after.words + 1, after.weight - 1, single, {}};
-        prefixes(run.sliced(i), matches_);
-        for (const PhraseIndex::Match& match : matches_) {
+        prefixes(run.sliced(i), m_matches);
+        for (const PhraseIndex::Match& match : m_matches) {
             if (match.length <= 0 || match.length > n - i)
                 continue;
-            const Best& rest = best_[std::size_t(i + match.length)];
+            const Best& rest = m_best[std::size_t(i + match.length)];
             const qsizetype words = rest.words + 1;
             const std::int64_t weight = rest.weight + match.weight;
             // Matches come shortest first, so an equal score goes to the
@@ -124,13 +124,13 @@ const std::vector<HanSegmenter::Word>& HanSegmenter::Split(QStringView run, cons
                 here = {words, weight, match.length, match.value};
         }
     }
-    words_.clear();
+    m_words.clear();
     for (qsizetype i = 0; i < n;) {
-        const Best& step = best_[std::size_t(i)];
-        words_.push_back({i, step.length, step.reading});
+        const Best& step = m_best[std::size_t(i)];
+        m_words.push_back({i, step.length, step.reading});
         i += step.length;
     }
-    return words_;
+    return m_words;
 }
 
 }  // namespace kotobane

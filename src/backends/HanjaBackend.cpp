@@ -382,7 +382,7 @@ std::unique_ptr<HanjaBackend> HanjaBackend::FromIndex(std::unique_ptr<PhraseInde
     return std::unique_ptr<HanjaBackend>(new HanjaBackend(std::move(index)));
 }
 
-HanjaBackend::HanjaBackend(std::unique_ptr<PhraseIndex> index) : index_(std::move(index)) {}
+HanjaBackend::HanjaBackend(std::unique_ptr<PhraseIndex> index) : m_index(std::move(index)) {}
 
 HanjaBackend::~HanjaBackend() = default;
 
@@ -400,8 +400,8 @@ QString HanjaBackend::Reading(const QString& phrase)
 {
     const auto* text = reinterpret_cast<const char16_t*>(phrase.utf16());
     const qsizetype n = phrase.size();
-    out_.clear();
-    out_.reserve(std::size_t(n));
+    m_out.clear();
+    m_out.reserve(std::size_t(n));
 
     // Whether the last code point was hanja or hangul: a hanja after
     // anything else starts a word and takes its word-initial sound.
@@ -414,7 +414,7 @@ QString HanjaBackend::Reading(const QString& phrase)
         if (pendingBul != kNoBul && hangul::IsSyllable(next)) {
             const int initial = Split(next).initial;
             if (initial == kDigeut || initial == kJieut)
-                out_[pendingBul] = u'부';
+                m_out[pendingBul] = u'부';
         }
         pendingBul = kNoBul;
     };
@@ -422,15 +422,15 @@ QString HanjaBackend::Reading(const QString& phrase)
     for (qsizetype i = 0; i < n;) {
         const auto [c, len] = CodePointAt(text, n, i);
         if (!IsHan(c)) {
-            out_.insert(out_.end(), text + i, text + i + len);
+            m_out.insert(m_out.end(), text + i, text + i + len);
             inWord = IsHangul(c);
             pendingBul = kNoBul;
             i += len;
             continue;
         }
-        const PhraseIndex::Match match = index_->Longest(QStringView(text + i, n - i));
+        const PhraseIndex::Match match = m_index->Longest(QStringView(text + i, n - i));
         if (match.length < len || match.length > n - i || match.value.isEmpty()) {
-            out_.insert(out_.end(), text + i, text + i + len);
+            m_out.insert(m_out.end(), text + i, text + i + len);
             pendingBul = kNoBul;
             inWord = true;
             i += len;
@@ -441,22 +441,22 @@ QString HanjaBackend::Reading(const QString& phrase)
             char16_t syllable = match.value.front().unicode();
             if (!inWord)
                 syllable = hangul::WordInitialForm(syllable);
-            else if (!out_.empty())
-                syllable = hangul::AfterVowelForm(syllable, out_.back());
+            else if (!m_out.empty())
+                syllable = hangul::AfterVowelForm(syllable, m_out.back());
             settleBul(syllable);
             if (c == U'不' && syllable == u'불')
-                pendingBul = out_.size();
-            out_.push_back(syllable);
+                pendingBul = m_out.size();
+            m_out.push_back(syllable);
         } else {
             // A word, listed as it is written.
             settleBul(match.value.front().unicode());
             const auto* value = reinterpret_cast<const char16_t*>(match.value.utf16());
-            out_.insert(out_.end(), value, value + match.value.size());
+            m_out.insert(m_out.end(), value, value + match.value.size());
         }
         inWord = true;
         i += match.length;
     }
-    return QString::fromUtf16(out_.data(), qsizetype(out_.size()));
+    return QString::fromUtf16(m_out.data(), qsizetype(m_out.size()));
 }
 
 }  // namespace kotobane

@@ -18,6 +18,7 @@ namespace kotobane {
 // read-only, so reading needs no lock, but the scratch buffer makes one
 // back-end unfit for two threads at the same time.
 class HanjaBackend final : public ReadingBackend {
+    Q_DISABLE_COPY_MOVE(HanjaBackend)
 public:
     static constexpr const char* kDefaultDataPath = "/usr/share/libhangul/hanja/hanja.txt";
 
@@ -41,8 +42,6 @@ public:
     static constexpr const char* kBuilderVersion = "hanja-1";
 
     ~HanjaBackend() override;
-    HanjaBackend(const HanjaBackend&) = delete;
-    HanjaBackend& operator=(const HanjaBackend&) = delete;
 
     Hkl Handle() const override;
     QString Description() const override;
@@ -53,9 +52,9 @@ public:
 private:
     explicit HanjaBackend(std::unique_ptr<PhraseIndex> index);
 
-    std::unique_ptr<PhraseIndex> index_;
+    std::unique_ptr<PhraseIndex> m_index;
     // The reading being built, reused between calls.
-    std::vector<char16_t> out_;
+    std::vector<char16_t> m_out;
 };
 
 // Hangul syllable arithmetic for reading hanja one by one.

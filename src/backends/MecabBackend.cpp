@@ -355,52 +355,52 @@ std::unique_ptr<MecabBackend> MecabBackend::Open(Kind kind, const std::string& d
 
 MecabBackend::MecabBackend(Kind kind, MeCab::Model* model, MeCab::Tagger* tagger,
                            MeCab::Lattice* lattice, int cacheBits)
-    : kind_(kind),
-      readingField_(Info(kind).readingField),
-      model_(model),
-      tagger_(tagger),
-      lattice_(lattice),
-      cache_(new CachedReading[std::size_t(1) << cacheBits]),
-      cacheMask_((std::size_t(1) << cacheBits) - 1)
+    : m_kind(kind),
+      m_readingField(Info(kind).readingField),
+      m_model(model),
+      m_tagger(tagger),
+      m_lattice(lattice),
+      m_cache(new CachedReading[std::size_t(1) << cacheBits]),
+      m_cacheMask((std::size_t(1) << cacheBits) - 1)
 {
-    Grow(1);  // out_ is never null, not even for an empty reading
+    Grow(1);  // m_out is never null, not even for an empty reading
 }
 
 MecabBackend::~MecabBackend() = default;
 
 Hkl MecabBackend::Handle() const
 {
-    return Info(kind_).handle;
+    return Info(m_kind).handle;
 }
 
 QString MecabBackend::Description() const
 {
-    return QString::fromLatin1(Info(kind_).description);
+    return QString::fromLatin1(Info(m_kind).description);
 }
 
 void MecabBackend::Grow(std::size_t units)
 {
     // Doubling keeps a long phrase's appends linear; the buffer is only
     // copied into, so the new room is left unfilled.
-    const std::size_t capacity = std::max({outCapacity_ * 2, outSize_ + units, std::size_t(256)});
+    const std::size_t capacity = std::max({m_outCapacity * 2, m_outSize + units, std::size_t(256)});
     auto grown = std::make_unique_for_overwrite<char16_t[]>(capacity);
-    if (outSize_ != 0)
-        std::copy_n(out_.get(), outSize_, grown.get());
-    out_ = std::move(grown);
-    outCapacity_ = capacity;
+    if (m_outSize != 0)
+        std::copy_n(m_out.get(), m_outSize, grown.get());
+    m_out = std::move(grown);
+    m_outCapacity = capacity;
 }
 
 void MecabBackend::AppendUtf16(std::string_view text, bool toHiragana)
 {
     // No code point takes more UTF-16 units than UTF-8 bytes.
     char16_t* const at = Room(text.size());
-    outSize_ = std::size_t(ToUtf16(text, toHiragana, at) - out_.get());
+    m_outSize = std::size_t(ToUtf16(text, toHiragana, at) - m_out.get());
 }
 
 void MecabBackend::AppendUnits(const char16_t* units, std::size_t count)
 {
     std::copy_n(units, count, Room(count));
-    outSize_ += count;
+    m_outSize += count;
 }
 
 void MecabBackend::AppendCached(const CachedReading& cached)
@@ -408,12 +408,12 @@ void MecabBackend::AppendCached(const CachedReading& cached)
     // The whole slot is copied, a fixed size the compiler moves in a few
     // instructions, and only its reading counted.
     std::copy_n(cached.units, CachedReading::kCapacity, Room(CachedReading::kCapacity));
-    outSize_ += cached.size;
+    m_outSize += cached.size;
 }
 
 QString MecabBackend::Reading(const QString& phrase)
 {
-    outSize_ = 0;
+    m_outSize = 0;
     const QStringView view(phrase);
     const char16_t* units = view.utf16();
     const qsizetype n = view.size();
@@ -422,9 +422,9 @@ QString MecabBackend::Reading(const QString& phrase)
     // phrase is cut there, the stretch before it read, and the unit itself
     // copied to the reading where it stood. Three bytes per unit is enough;
     // the buffer only grows, as resizing it would clear the new room.
-    if (utf8_.size() < std::size_t(n) * 3)
-        utf8_.resize(std::size_t(n) * 3);
-    char* const begin = utf8_.data();
+    if (m_utf8.size() < std::size_t(n) * 3)
+        m_utf8.resize(std::size_t(n) * 3);
+    char* const begin = m_utf8.data();
     char* w = begin;
     for (qsizetype i = 0; i < n; ++i) {
         char32_t c = units[i];
@@ -453,15 +453,15 @@ QString MecabBackend::Reading(const QString& phrase)
     }
     if (!ReadStretch(begin, std::size_t(w - begin)))
         return {};
-    return QString::fromUtf16(out_.get(), qsizetype(outSize_));
+    return QString::fromUtf16(m_out.get(), qsizetype(m_outSize));
 }
 
 bool MecabBackend::ReadStretch(const char* text, std::size_t len)
 {
     if (len == 0)
         return true;
-    lattice_->set_sentence(text, len);
-    if (!tagger_->parse(lattice_.get()))
+    m_lattice->set_sentence(text, len);
+    if (!m_tagger->parse(m_lattice.get()))
         return false;
 
     // MeCab skips white space before a morpheme (the node's rlength - length
@@ -469,7 +469,7 @@ bool MecabBackend::ReadStretch(const char* text, std::size_t len)
     // lies between surfaces keeps it as it stood.
     const char* const end = text + len;
     const char* cursor = text;
-    for (const MeCab::Node* node = lattice_->bos_node(); node != nullptr; node = node->next) {
+    for (const MeCab::Node* node = m_lattice->bos_node(); node != nullptr; node = node->next) {
         if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE)
             continue;
         const char* surface = node->surface;
@@ -491,7 +491,7 @@ bool MecabBackend::ReadStretch(const char* text, std::size_t len)
 
 bool MecabBackend::IsNumeral(const MeCab::Node* node) const
 {
-    const std::string_view tag = Info(kind_).numeralTag;
+    const std::string_view tag = Info(m_kind).numeralTag;
     return node->feature != nullptr && std::strncmp(node->feature, tag.data(), tag.size()) == 0;
 }
 
@@ -547,7 +547,7 @@ const MeCab::Node* MecabBackend::AppendNumber(const MeCab::Node* first, const ch
                 continue;
             }
             const QString surface = QString::fromUtf8(node->surface, qsizetype(node->length));
-            const std::string_view reading = FeatureField(node->feature, readingField_, unquoted_);
+            const std::string_view reading = FeatureField(node->feature, m_readingField, m_unquoted);
             if (!IsPlaceName(surface) && !reading.empty() && reading != "*") {
                 QString hiragana(qsizetype(reading.size()), Qt::Uninitialized);
                 auto* units = reinterpret_cast<char16_t*>(hiragana.data());
@@ -586,7 +586,7 @@ void MecabBackend::AppendMorpheme(std::string_view surface, const char* feature)
             AppendUtf16(surface, true);
         return;
     }
-    std::string_view reading = FeatureField(feature, readingField_, unquoted_);
+    std::string_view reading = FeatureField(feature, m_readingField, m_unquoted);
     if (reading.empty() || reading == "*")
         reading = surface;
     AppendUtf16(reading, true);
@@ -600,11 +600,11 @@ const MecabBackend::CachedReading* MecabBackend::CachedReadingOf(const char* fea
     // are never rewritten (no partial parsing here), so the address is the
     // entry's identity.
     const auto hash = std::uintptr_t(feature) * std::uintptr_t(0x9E3779B97F4A7C15u);
-    CachedReading& slot = cache_[(hash >> 40) & cacheMask_];
+    CachedReading& slot = m_cache[(hash >> 40) & m_cacheMask];
     if (slot.feature == feature)
         return &slot;
 
-    const std::string_view reading = FeatureField(feature, readingField_, unquoted_);
+    const std::string_view reading = FeatureField(feature, m_readingField, m_unquoted);
     if (reading.empty() || reading == "*") {
         slot.feature = feature;
         slot.found = false;

@@ -24,6 +24,7 @@ namespace kotobane {
 // made once and reused, so one back-end must not be used by two threads at
 // the same time.
 class MecabBackend final : public ReadingBackend {
+    Q_DISABLE_COPY_MOVE(MecabBackend)
 public:
     enum class Kind { Ipadic, Unidic };
 
@@ -40,8 +41,6 @@ public:
     static const char* DefaultDictionaryDir(Kind kind);
 
     ~MecabBackend() override;
-    MecabBackend(const MecabBackend&) = delete;
-    MecabBackend& operator=(const MecabBackend&) = delete;
 
     Hkl Handle() const override;
     QString Description() const override;
@@ -62,22 +61,22 @@ private:
     MecabBackend(Kind kind, MeCab::Model* model, MeCab::Tagger* tagger, MeCab::Lattice* lattice,
                  int cacheBits);
 
-    // Reads len bytes of valid UTF-8 at text into out_; false when MeCab fails.
+    // Reads len bytes of valid UTF-8 at text into m_out; false when MeCab fails.
     bool ReadStretch(const char* text, std::size_t len);
     void AppendMorpheme(std::string_view surface, const char* feature);
     bool IsNumeral(const mecab_node_t* node) const;
     // Reads the number that begins at the numeral first, with the counter
     // after it if there is one, and returns the last morpheme it took.
     const mecab_node_t* AppendNumber(const mecab_node_t* first, const char* text, const char* end);
-    // Room for units more units at the end of out_.
+    // Room for units more units at the end of m_out.
     char16_t* Room(std::size_t units)
     {
-        if (outCapacity_ - outSize_ < units)
+        if (m_outCapacity - m_outSize < units)
             Grow(units);
-        return out_.get() + outSize_;
+        return m_out.get() + m_outSize;
     }
     void Grow(std::size_t units);
-    // Appends UTF-8 text to out_, katakana turned to hiragana if asked.
+    // Appends UTF-8 text to m_out, katakana turned to hiragana if asked.
     void AppendUtf16(std::string_view text, bool toHiragana);
     void AppendUnits(const char16_t* units, std::size_t count);
 
@@ -96,20 +95,20 @@ private:
     const CachedReading* CachedReadingOf(const char* feature);
     void AppendCached(const CachedReading& cached);
 
-    Kind kind_;
-    int readingField_;
-    std::unique_ptr<MeCab::Model, ModelDeleter> model_;
-    std::unique_ptr<MeCab::Tagger, TaggerDeleter> tagger_;
-    std::unique_ptr<MeCab::Lattice, LatticeDeleter> lattice_;
+    Kind m_kind;
+    int m_readingField;
+    std::unique_ptr<MeCab::Model, ModelDeleter> m_model;
+    std::unique_ptr<MeCab::Tagger, TaggerDeleter> m_tagger;
+    std::unique_ptr<MeCab::Lattice, LatticeDeleter> m_lattice;
     // Reused between calls so a look-up allocates only its result.
-    std::string utf8_;
-    // The reading being built: outSize_ units used of outCapacity_.
-    std::unique_ptr<char16_t[]> out_;
-    std::size_t outSize_ = 0;
-    std::size_t outCapacity_ = 0;
-    std::string unquoted_;
-    std::unique_ptr<CachedReading[]> cache_;
-    std::size_t cacheMask_;
+    std::string m_utf8;
+    // The reading being built: m_outSize units used of m_outCapacity.
+    std::unique_ptr<char16_t[]> m_out;
+    std::size_t m_outSize = 0;
+    std::size_t m_outCapacity = 0;
+    std::string m_unquoted;
+    std::unique_ptr<CachedReading[]> m_cache;
+    std::size_t m_cacheMask;
 };
 
 }  // namespace kotobane

@@ -18,6 +18,7 @@ namespace kotobane {
 // and mapped at start, so that opening a back-end costs a few milliseconds
 // however large its source. Keys are compared as UTF-16 code units.
 class PhraseIndex final {
+    Q_DISABLE_COPY_MOVE(PhraseIndex)
 public:
     struct Entry {
         QString key;
@@ -59,8 +60,6 @@ public:
     static constexpr int kMaxKeyLength = 64;
 
     ~PhraseIndex();
-    PhraseIndex(const PhraseIndex&) = delete;
-    PhraseIndex& operator=(const PhraseIndex&) = delete;
 
 private:
     PhraseIndex() = default;

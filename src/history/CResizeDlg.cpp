@@ -10,20 +10,20 @@ CResizeDlg::CResizeDlg(QWidget* parent) : QDialog(parent) {}
 
 void CResizeDlg::InitResizeBase()
 {
-    layout_.Initialise(ClientRectOnScreen());
+    m_layout.Initialise(ClientRectOnScreen());
 
-    sizeGrip_ = new QSizeGrip(this);
-    const QSize grip = sizeGrip_->sizeHint();
-    sizeGrip_->setGeometry(QRect(QPoint(width() - grip.width(), height() - grip.height()), grip));
-    sizeGrip_->raise();
-    sizeGrip_->show();
-    AddAnchor(sizeGrip_, kSizeGripId, Move, Move, Move, Move, 0);
+    m_sizeGrip = new QSizeGrip(this);
+    const QSize grip = m_sizeGrip->sizeHint();
+    m_sizeGrip->setGeometry(QRect(QPoint(width() - grip.width(), height() - grip.height()), grip));
+    m_sizeGrip->raise();
+    m_sizeGrip->show();
+    AddAnchor(m_sizeGrip, kSizeGripId, Move, Move, Move, Move, 0);
 
     // The window manager's frame is not known before the first show; then
     // the outer size is the client size.
     const QSize outer = frameGeometry().size();
-    frameExtra_ = outer - size();
-    layout_.SetMinimumSize(outer);
+    m_frameExtra = outer - size();
+    m_layout.SetMinimumSize(outer);
     ApplyLimits();
 }
 
@@ -33,33 +33,33 @@ void CResizeDlg::AddAnchor(QWidget* control, int id, int leftDrag, int rightDrag
 {
     // Qt does not paint the background under child widgets, so NoErase is
     // only kept in the entry.
-    layout_.AddAnchor(id, RectInClient(control), size(), leftDrag, rightDrag, topDrag, bottomDrag, flags,
+    m_layout.AddAnchor(id, RectInClient(control), size(), leftDrag, rightDrag, topDrag, bottomDrag, flags,
                       horizontalPosition, horizontalSize, verticalPosition, verticalSize);
-    controls_.insert(id, control);
+    m_controls.insert(id, control);
 }
 
 void CResizeDlg::SetResizable(int horizontal, int vertical)
 {
-    layout_.SetResizable(horizontal, vertical);
+    m_layout.SetResizable(horizontal, vertical);
     ApplyLimits();
 }
 
 void CResizeDlg::HideSizeGrip()
 {
-    if (sizeGrip_ != nullptr) {
-        sizeGrip_->hide();
+    if (m_sizeGrip != nullptr) {
+        m_sizeGrip->hide();
     }
 }
 
 void CResizeDlg::resizeEvent(QResizeEvent* event)
 {
     QDialog::resizeEvent(event);
-    if (!layout_.IsInitialised()) {
+    if (!m_layout.IsInitialised()) {
         return;
     }
     const std::vector<AnchorMove> moves =
-        layout_.Layout(ClientRectOnScreen(), QCursor::pos(), [this](int id) {
-            const QWidget* control = controls_.value(id);
+        m_layout.Layout(ClientRectOnScreen(), QCursor::pos(), [this](int id) {
+            const QWidget* control = m_controls.value(id);
             return control != nullptr ? RectInClient(control) : QRect();
         });
     if (moves.empty()) {
@@ -68,7 +68,7 @@ void CResizeDlg::resizeEvent(QResizeEvent* event)
     // All moves of one size change land together, with one repaint.
     setUpdatesEnabled(false);
     for (const AnchorMove& move : moves) {
-        QWidget* control = controls_.value(move.id);
+        QWidget* control = m_controls.value(move.id);
         if (control == nullptr) {
             continue;
         }
@@ -107,21 +107,21 @@ void CResizeDlg::PlaceInClient(QWidget* control, QRect rect)
 void CResizeDlg::ApplyLimits()
 {
     // Until initialisation the sizes are Qt's own.
-    if (!layout_.IsInitialised()) {
+    if (!m_layout.IsInitialised()) {
         return;
     }
     SizeLimits system;
     system.minimumTrack = QSize(0, 0);
     system.maximumTrack = QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     system.maximised = system.maximumTrack;
-    const SizeLimits limits = layout_.Limits(system);
+    const SizeLimits limits = m_layout.Limits(system);
     // Qt limits the client area; X11 window managers keep a maximised
     // window within the maximum size, so that covers the maximised size too.
-    setMinimumSize((limits.minimumTrack - frameExtra_).expandedTo(QSize(0, 0)));
+    setMinimumSize((limits.minimumTrack - m_frameExtra).expandedTo(QSize(0, 0)));
     const QSize maximum = limits.maximumTrack.boundedTo(limits.maximised);
-    setMaximumSize(maximum.width() >= QWIDGETSIZE_MAX ? QWIDGETSIZE_MAX : maximum.width() - frameExtra_.width(),
+    setMaximumSize(maximum.width() >= QWIDGETSIZE_MAX ? QWIDGETSIZE_MAX : maximum.width() - m_frameExtra.width(),
                    maximum.height() >= QWIDGETSIZE_MAX ? QWIDGETSIZE_MAX
-                                                       : maximum.height() - frameExtra_.height());
+                                                       : maximum.height() - m_frameExtra.height());
 }
 
 }  // namespace kotobane

@@ -44,10 +44,10 @@ private:
     void PlaceInClient(QWidget* control, QRect rect);
     void ApplyLimits();
 
-    ResizeLayout layout_;
-    QHash<int, QPointer<QWidget>> controls_;
-    QSizeGrip* sizeGrip_ = nullptr;
-    QSize frameExtra_;  // outer size minus client size at initialisation
+    ResizeLayout m_layout;
+    QHash<int, QPointer<QWidget>> m_controls;
+    QSizeGrip* m_sizeGrip = nullptr;
+    QSize m_frameExtra;  // outer size minus client size at initialisation
 };
 
 }  // namespace kotobane

@@ -14,7 +14,8 @@ QString HistoryDate(const QDateTime& localTime);
 
 // Appends look-ups to the history file: UTF-16LE without byte-order mark,
 // one "phrase TAB reading TAB date CR LF" line per new phrase.
-class HistoryAppender {
+class HistoryAppender final {
+    Q_DISABLE_COPY_MOVE(HistoryAppender)
 public:
     using Now = std::function<QDateTime()>;
 

@@ -110,9 +110,9 @@ void ApplyAxis(const Axis& a, int& nearEdge, int& farEdge, int currentNear, int 
 
 void ResizeLayout::Initialise(QRect clientRectOnScreen)
 {
-    initialClient_ = clientRectOnScreen;
-    previousClient_ = clientRectOnScreen;
-    initialised_ = true;
+    m_initialClient = clientRectOnScreen;
+    m_previousClient = clientRectOnScreen;
+    m_initialised = true;
 }
 
 void ResizeLayout::AddAnchor(int id, QRect controlRectInClient, QSize clientSize, int leftDrag, int rightDrag,
@@ -143,25 +143,25 @@ void ResizeLayout::AddAnchor(int id, QRect controlRectInClient, QSize clientSize
         entry.verticalPosition = ((e.top + e.bottom) * 0.5) / clientSize.height();
     }
 
-    for (AnchorEntry& existing : entries_) {
+    for (AnchorEntry& existing : m_entries) {
         if (existing.id == id) {
             existing = entry;
             return;
         }
     }
-    entries_.push_back(entry);
+    m_entries.push_back(entry);
 }
 
 std::vector<AnchorMove> ResizeLayout::Layout(QRect newClientOnScreen, QPoint cursorOnScreen,
                                              const std::function<QRect(int id)>& currentRectOfControl)
 {
     std::vector<AnchorMove> moves;
-    if (entries_.empty()) {
+    if (m_entries.empty()) {
         return moves;
     }
     const Edges client = EdgesOf(newClientOnScreen);
-    const int widthChange = newClientOnScreen.width() - previousClient_.width();
-    const int heightChange = newClientOnScreen.height() - previousClient_.height();
+    const int widthChange = newClientOnScreen.width() - m_previousClient.width();
+    const int heightChange = newClientOnScreen.height() - m_previousClient.height();
     // Integer division truncates toward zero, also left of the primary screen.
     const int centreX = (client.left + client.right) / 2;
     const int centreY = (client.top + client.bottom) / 2;
@@ -173,15 +173,15 @@ std::vector<AnchorMove> ResizeLayout::Layout(QRect newClientOnScreen, QPoint cur
     const bool bottom = heightChange != 0 && !top;
 
     if (left || right || top || bottom) {
-        moves.reserve(entries_.size());
-        for (AnchorEntry& entry : entries_) {
+        moves.reserve(m_entries.size());
+        for (AnchorEntry& entry : m_entries) {
             if (std::optional<AnchorMove> move =
                     Place(entry, newClientOnScreen, left, right, top, bottom, currentRectOfControl)) {
                 moves.push_back(*move);
             }
         }
     }
-    previousClient_ = newClientOnScreen;
+    m_previousClient = newClientOnScreen;
     return moves;
 }
 
@@ -196,10 +196,10 @@ std::optional<AnchorMove> ResizeLayout::Place(AnchorEntry& entry, QRect newClien
     const Axis horizontal{ChosenMode(left, entry.leftDrag, right, entry.rightDrag),
                           entry.leftDrag,
                           entry.rightDrag,
-                          newClient.width() - previousClient_.width(),
-                          newClient.width() - initialClient_.width(),
+                          newClient.width() - m_previousClient.width(),
+                          newClient.width() - m_initialClient.width(),
                           newClient.width(),
-                          initialClient_.width(),
+                          m_initialClient.width(),
                           entry.horizontalPosition,
                           entry.horizontalSize};
     ApplyAxis(horizontal, r.left, r.right, current.left, current.right, keep);
@@ -207,10 +207,10 @@ std::optional<AnchorMove> ResizeLayout::Place(AnchorEntry& entry, QRect newClien
     const Axis vertical{ChosenMode(top, entry.topDrag, bottom, entry.bottomDrag),
                         entry.topDrag,
                         entry.bottomDrag,
-                        newClient.height() - previousClient_.height(),
-                        newClient.height() - initialClient_.height(),
+                        newClient.height() - m_previousClient.height(),
+                        newClient.height() - m_initialClient.height(),
                         newClient.height(),
-                        initialClient_.height(),
+                        m_initialClient.height(),
                         entry.verticalPosition,
                         entry.verticalSize};
     ApplyAxis(vertical, r.top, r.bottom, current.top, current.bottom, keep);
@@ -234,23 +234,23 @@ std::optional<AnchorMove> ResizeLayout::Place(AnchorEntry& entry, QRect newClien
 
 void ResizeLayout::SetResizable(int horizontal, int vertical)
 {
-    resizableHorizontally_ = horizontal != 0;
-    resizableVertically_ = vertical != 0;
+    m_resizableHorizontally = horizontal != 0;
+    m_resizableVertically = vertical != 0;
 }
 
 SizeLimits ResizeLayout::Limits(SizeLimits system) const
 {
-    if (!initialised_) {
+    if (!m_initialised) {
         return system;
     }
-    system.minimumTrack = minimumSize_;
-    if (!resizableHorizontally_) {
-        system.maximised.setWidth(minimumSize_.width());
-        system.maximumTrack.setWidth(minimumSize_.width());
+    system.minimumTrack = m_minimumSize;
+    if (!m_resizableHorizontally) {
+        system.maximised.setWidth(m_minimumSize.width());
+        system.maximumTrack.setWidth(m_minimumSize.width());
     }
-    if (!resizableVertically_) {
-        system.maximised.setHeight(minimumSize_.height());
-        system.maximumTrack.setHeight(minimumSize_.height());
+    if (!m_resizableVertically) {
+        system.maximised.setHeight(m_minimumSize.height());
+        system.maximumTrack.setHeight(m_minimumSize.height());
     }
     return system;
 }

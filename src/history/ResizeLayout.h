@@ -64,11 +64,11 @@ struct SizeLimits {
 
 // The geometry of a resizable dialog: where each registered control goes
 // when the client area changes size, and which sizes are allowed.
-class ResizeLayout {
+class ResizeLayout final {
 public:
     // Stores the client area as both the initial and the previous one.
     void Initialise(QRect clientRectOnScreen);
-    bool IsInitialised() const { return initialised_; }
+    bool IsInitialised() const { return m_initialised; }
 
     // Registers the control with the given id, or overwrites in place the
     // entry that already has that id. clientSize is the dialog's client size
@@ -85,31 +85,31 @@ public:
                                    const std::function<QRect(int id)>& currentRectOfControl);
 
     // Outer window size; 32 x 32 until set at initialisation.
-    QSize MinimumSize() const { return minimumSize_; }
-    void SetMinimumSize(QSize outerSize) { minimumSize_ = outerSize; }
+    QSize MinimumSize() const { return m_minimumSize; }
+    void SetMinimumSize(QSize outerSize) { m_minimumSize = outerSize; }
     // Non-zero allows resizing in that direction.
     void SetResizable(int horizontal, int vertical);
-    bool ResizableHorizontally() const { return resizableHorizontally_; }
-    bool ResizableVertically() const { return resizableVertically_; }
+    bool ResizableHorizontally() const { return m_resizableHorizontally; }
+    bool ResizableVertically() const { return m_resizableVertically; }
     // The limits of system with the dialog's own applied; before
     // initialisation system is returned as it is.
     SizeLimits Limits(SizeLimits system) const;
 
-    const std::vector<AnchorEntry>& Entries() const { return entries_; }
-    QRect InitialClientRect() const { return initialClient_; }
-    QRect PreviousClientRect() const { return previousClient_; }
+    const std::vector<AnchorEntry>& Entries() const { return m_entries; }
+    QRect InitialClientRect() const { return m_initialClient; }
+    QRect PreviousClientRect() const { return m_previousClient; }
 
 private:
     std::optional<AnchorMove> Place(AnchorEntry& entry, QRect newClient, bool left, bool right, bool top,
                                     bool bottom, const std::function<QRect(int id)>& currentRectOfControl) const;
 
-    std::vector<AnchorEntry> entries_;
-    QRect previousClient_;
-    QRect initialClient_;
-    QSize minimumSize_{32, 32};
-    bool resizableHorizontally_ = true;
-    bool resizableVertically_ = true;
-    bool initialised_ = false;
+    std::vector<AnchorEntry> m_entries;
+    QRect m_previousClient;
+    QRect m_initialClient;
+    QSize m_minimumSize{32, 32};
+    bool m_resizableHorizontally = true;
+    bool m_resizableVertically = true;
+    bool m_initialised = false;
 };
 
 }  // namespace kotobane

@@ -10,7 +10,7 @@ namespace kotobane {
 // Turns a phrase into its reading through the chosen input method: keeps
 // that layout active on the user-interface thread, holds an input context
 // of its own and returns the first candidate of the reverse conversion.
-class CReadingEngine {
+class CReadingEngine final {
 public:
     CReadingEngine(ImeService& ime, Clock& clock, MessageBoxService& ui);
     virtual ~CReadingEngine();

@@ -34,7 +34,8 @@ struct PopupAccess {
 };
 
 // The get-text command: capture, reading, popup and history.
-class GetTextFlow {
+class GetTextFlow final {
+    Q_DISABLE_COPY_MOVE(GetTextFlow)
 public:
     GetTextFlow(DesktopWindows& desktop, WindowService& windows, TextGrabber& grabber, Clock& clock,
                 std::function<QString(const QString&)> getReading, HistoryAppender& history, PopupAccess popup);

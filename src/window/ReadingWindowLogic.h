@@ -24,7 +24,7 @@ bool PlacementFitsScreen(const WindowPlacement& placement, QSize screen);
 
 // The popup's alpha: opaque while it is active or the mouse moves over it,
 // translucent once it is neither active nor under the cursor.
-class OpacityRule {
+class OpacityRule final {
 public:
     static constexpr int kOpaque = 255;
     static constexpr int kTranslucent = 80;
