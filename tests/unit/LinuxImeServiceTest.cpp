@@ -98,6 +98,35 @@ TEST(LinuxImeService, ThreadLocaleRefusesUnknownLanguages)
     EXPECT_EQ(s.ime->GetThreadLocale(), 0x411u);
 }
 
+// The engine sets the thread locale from the last three digits of a layout,
+// which for 10091009 is 009: every listed layout must still select silently.
+TEST(LinuxImeService, EveryListedLayoutSelectsWithoutAMessage)
+{
+    const struct {
+        const char* locale;
+        const char* plain;
+    } named[] = {{"en_CA", "10091009"}, {"en_IN", "40094009"}, {"fr_CH", "100C100C"},
+                 {"zh_SG", "10041004"}, {"en_US", "4090409"},  {"ja_JP", "4110411"}};
+    for (const auto& n : named) {
+        EXPECT_EQ(LayoutText(Service(QLocale(QString::fromLatin1(n.locale))).ime->PlainLayout()),
+                  QString::fromLatin1(n.plain));
+    }
+    for (const QLocale& locale : QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
+                                                          QLocale::AnyTerritory)) {
+        Service s(locale);
+        Recorder log;
+        FakeClock clock{log};
+        FakeMessageBox ui{log};
+        CReadingEngine engine(*s.ime, clock, ui);
+        Hkl layouts[25] = {};
+        for (int i = 0, n = s.ime->GetKeyboardLayoutList(25, layouts); i < n; ++i) {
+            EXPECT_TRUE(engine.SelectIme(LayoutText(layouts[i]), 1014));
+            EXPECT_EQ(s.ime->GetKeyboardLayout(), layouts[i]);
+        }
+        EXPECT_THAT(log.calls, ::testing::IsEmpty()) << Utf8(locale.name());
+    }
+}
+
 TEST(LinuxImeService, ContextsFollowTheirLifecycle)
 {
     Service s(QLocale::c());
