@@ -47,7 +47,7 @@ public:
     virtual ~ClipboardService() = default;
     virtual bool Open() = 0;
     virtual void Close() = 0;
-    // Unicode text held by the clipboard, up to its first zero unit.
+    // Unicode text held by the clipboard, as its owner sent it.
     virtual std::optional<QString> UnicodeText() = 0;
     // 8-bit legacy text held by the clipboard (no Unicode form offered).
     virtual std::optional<QByteArray> AnsiText() = 0;

@@ -60,7 +60,10 @@ QString TextGrabber::ReadClipboardText()
     }
     QString text;
     if (const std::optional<QString> unicode = m_clipboard.UnicodeText()) {
-        text = *unicode;
+        // Some owners send the terminator along, or text after it; a zero
+        // unit ends the text, as a zero byte ends the 8-bit form below.
+        const qsizetype end = unicode->indexOf(QChar(0));
+        text = end < 0 ? *unicode : unicode->left(end);
     } else if (const std::optional<QByteArray> ansi = m_clipboard.AnsiText()) {
         // The legacy 8-bit clipboard text of X11 (STRING) is Latin-1.
         const qsizetype end = ansi->indexOf('\0');

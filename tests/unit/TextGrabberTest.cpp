@@ -96,6 +96,20 @@ TEST_F(GrabberTest, ClipboardFormatsAndFailures)
     EXPECT_THAT(ui.boxes, IsEmpty());
 }
 
+TEST_F(GrabberTest, UnicodeTextEndsAtItsFirstZeroUnit)
+{
+    const struct {
+        QString held;
+        QString read;
+    } cases[] = {{QStringLiteral("漢字") + QChar(0), QStringLiteral("漢字")},
+                 {QStringLiteral("漢") + QChar(0) + QStringLiteral("字"), QStringLiteral("漢")},
+                 {QStringLiteral("漢字"), QStringLiteral("漢字")}};
+    for (const auto& c : cases) {
+        clipboard.unicode = c.held;
+        EXPECT_EQ(grabber.ReadClipboardText(), c.read) << Utf8(c.held);
+    }
+}
+
 TEST_F(GrabberTest, WriteJoinsTheStringsIntoOneTerminatedBlock)
 {
     EXPECT_TRUE(grabber.WriteClipboardText({QStringLiteral("ab"), QString(), QStringLiteral("c")}));
