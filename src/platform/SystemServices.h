@@ -64,8 +64,9 @@ inline constexpr quint32 KEYEVENTF_KEYUP = 2;
 class ClipboardWatch {
 public:
     virtual ~ClipboardWatch() = default;
-    // Forgets earlier changes; call before asking for the copy.
-    virtual void BeginOwnerWatch() = 0;
+    // Forgets earlier changes; call before asking for the copy. False when
+    // no change can be seen (no connection, no way to watch the owner).
+    virtual bool BeginOwnerWatch() = 0;
     // Waits at least minMs and at most maxMs for a change since the call
     // above; returns whether one came.
     virtual bool WaitForOwnerChange(int minMs, int maxMs) = 0;
