@@ -89,8 +89,13 @@ quint16 LanguageIdForLocale(const QLocale& locale)
 
 bool IsKnownLanguageId(quint32 languageId)
 {
-    return std::any_of(std::begin(kLocaleIds), std::end(kLocaleIds),
-                       [&](const LocaleId& entry) { return entry.id == languageId; });
+    // A language alone (sublanguage 0, as 0009 for English) is a locale
+    // too. The reading engine asks for it: it reads a locale from the last
+    // three digits of a layout, and of 10091009 (English, Canada) that is 009.
+    constexpr quint32 kPrimaryLanguage = 0x3FF;
+    return std::any_of(std::begin(kLocaleIds), std::end(kLocaleIds), [&](const LocaleId& entry) {
+        return entry.id == languageId || (entry.id & kPrimaryLanguage) == languageId;
+    });
 }
 
 Hkl FirstStartLayout(const QLocale& locale, const std::vector<Hkl>& installed, Hkl plainLayout)

@@ -13,8 +13,8 @@ namespace kotobane {
 // and territory, else its language alone; English (US) when unknown.
 quint16 LanguageIdForLocale(const QLocale& locale);
 
-// Whether an identifier is one the locale table knows, i.e. a thread
-// locale that can be set.
+// Whether an identifier is one the locale table knows, or the language
+// alone of one it knows, i.e. a thread locale that can be set.
 bool IsKnownLanguageId(quint32 languageId);
 
 // The plain keyboard layout of a language: language in both halves, as in

@@ -24,7 +24,7 @@ public:
     virtual ~ClipboardService() = default;
     virtual bool Open() = 0;
     virtual void Close() = 0;
-    // Unicode text held by the clipboard, up to its first zero unit.
+    // Unicode text held by the clipboard, as its owner sent it.
     virtual std::optional<QString> UnicodeText() = 0;
     // 8-bit legacy text held by the clipboard (no Unicode form offered).
     virtual std::optional<QByteArray> AnsiText() = 0;
@@ -41,8 +41,9 @@ inline constexpr quint32 KEYEVENTF_KEYUP = 2;
 class ClipboardWatch {
 public:
     virtual ~ClipboardWatch() = default;
-    // Forgets earlier changes; call before asking for the copy.
-    virtual void BeginOwnerWatch() = 0;
+    // Forgets earlier changes; call before asking for the copy. False when
+    // no change can be seen (no connection, no way to watch the owner).
+    virtual bool BeginOwnerWatch() = 0;
     // Waits at least minMs and at most maxMs for a change since the call
     // above; returns whether one came.
     virtual bool WaitForOwnerChange(int minMs, int maxMs) = 0;

@@ -34,9 +34,9 @@ QString TextGrabber::CaptureSelection(Hwnd window)
     m_windows.SetForegroundWindow(window);
     m_clock.Sleep(kForegroundWaitMs);
 
-    if (m_watch != nullptr) {
-        m_watch->BeginOwnerWatch();
-    }
+    // Without a way to see the new owner (no XFixes) the wait would run to
+    // its bound on every capture; the fixed wait is better then.
+    const bool watching = m_watch != nullptr && m_watch->BeginOwnerWatch();
     m_keyboard.KeyEvent(VK_CONTROL, kControlScanCode, 0, 0);
     m_keyboard.KeyEvent(VK_C, 0, 0, 0);
     m_clock.Sleep(kKeyWaitMs);
@@ -44,7 +44,7 @@ QString TextGrabber::CaptureSelection(Hwnd window)
     m_keyboard.KeyEvent(VK_CONTROL, kControlScanCode, KEYEVENTF_KEYUP, 0);
     // A fixed wait can read the clipboard before a slow application has
     // copied, and the look-up then shows the previous phrase.
-    if (m_watch != nullptr) {
+    if (watching) {
         m_watch->WaitForOwnerChange(kKeyWaitMs, kOwnerWaitMaxMs);
     } else {
         m_clock.Sleep(kKeyWaitMs);
@@ -60,7 +60,10 @@ QString TextGrabber::ReadClipboardText()
     }
     QString text;
     if (const std::optional<QString> unicode = m_clipboard.UnicodeText()) {
-        text = *unicode;
+        // Some owners send the terminator along, or text after it; a zero
+        // unit ends the text, as a zero byte ends the 8-bit form below.
+        const qsizetype end = unicode->indexOf(QChar(0));
+        text = end < 0 ? *unicode : unicode->left(end);
     } else if (const std::optional<QByteArray> ansi = m_clipboard.AnsiText()) {
         // The legacy 8-bit clipboard text of X11 (STRING) is Latin-1.
         const qsizetype end = ansi->indexOf('\0');

@@ -14,8 +14,9 @@ public:
     TextGrabber(ClipboardService& clipboard, KeyboardService& keyboard, WindowService& windows,
                 Clock& clock, MessageBoxService& ui);
 
-    // With a watch, the wait after the copy keys lasts until the clipboard
-    // changes owner (at least the usual wait, at most kOwnerWaitMaxMs).
+    // With a watch that can watch, the wait after the copy keys lasts until
+    // the clipboard changes owner (at least the usual wait, at most
+    // kOwnerWaitMaxMs).
     void SetOwnerWatch(ClipboardWatch* watch) { m_watch = watch; }
 
     QString CaptureSelection(Hwnd window);

@@ -70,6 +70,32 @@ QByteArray Encode(QStringView text, Encoding e)
     return out;
 }
 
+// A line's text as Parse gives it, so that a line edited in memory matches
+// as it will once the file is read again.
+QString Decode(const QByteArray& raw, Encoding e)
+{
+    if (e == Encoding::Utf8) {
+        return QString::fromUtf8(raw);  // invalid sequences become U+FFFD
+    }
+    QString text(raw.size() / 2, Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const auto lo = static_cast<uchar>(raw[2 * i + (e == Encoding::Utf16Le ? 0 : 1)]);
+        const auto hi = static_cast<uchar>(raw[2 * i + (e == Encoding::Utf16Le ? 1 : 0)]);
+        text[i] = QChar(static_cast<char16_t>(lo | hi << 8));
+    }
+    return text;
+}
+
+bool FirstLineEndIsCrLf(const Document& doc)
+{
+    for (const Line& line : doc.lines) {
+        if (line.end.endsWith(Encode(u"\n", doc.encoding))) {
+            return line.end.size() == 2 * UnitBytes(doc.encoding);
+        }
+    }
+    return false;
+}
+
 Document Parse(const QByteArray& bytes)
 {
     Document doc;
@@ -112,14 +138,7 @@ Document Parse(const QByteArray& bytes)
         Line line;
         line.raw = QByteArray(data + begin * w, (contentEnd - begin) * w);
         line.end = QByteArray(data + contentEnd * w, (end - contentEnd) * w);
-        if (doc.encoding == Encoding::Utf8) {
-            line.text = QString::fromUtf8(line.raw);  // invalid sequences become U+FFFD
-        } else {
-            line.text.resize(contentEnd - begin);
-            for (qsizetype i = begin; i < contentEnd; ++i) {
-                line.text[i - begin] = QChar(unit(i));
-            }
-        }
+        line.text = Decode(line.raw, doc.encoding);
         doc.lines.append(std::move(line));
     };
 
@@ -133,12 +152,7 @@ Document Parse(const QByteArray& bytes)
     if (start < units) {
         addLine(start, units);
     }
-    for (const Line& line : std::as_const(doc.lines)) {
-        if (line.end.endsWith(Encode(u"\n", doc.encoding))) {
-            doc.crlf = line.end.size() == 2 * w;
-            break;
-        }
-    }
+    doc.crlf = FirstLineEndIsCrLf(doc);
     return doc;
 }
 
@@ -389,24 +403,12 @@ int IniProfile::GetInt(const QString& section, const QString& key, int defaultVa
     return at.key >= 0 ? ParseProfileInt(ValueOf(doc, at)) : defaultValue;
 }
 
-bool IniProfile::WriteString(const QString& section, const QString& key, const QString& value) const
-{
-    const QStringView sectionName = TrimBlanks(section);
-    const QStringView keyName = TrimBlanks(key);
-    if (const QString why = CheckNames(sectionName, keyName); !why.isEmpty()) {
-        return Fail(m_path, why);
-    }
-    QString why;
-    const std::optional<QByteArray> before = ReadBytes(m_path, &why);
-    if (!before) {
-        return Fail(m_path, why);
-    }
-    Document doc = Parse(*before);
-    if (doc.halfUnit) {
-        // Rewriting would have to drop or misplace that byte.
-        return Fail(m_path, QStringLiteral("it is UTF-16 with an odd number of bytes; left as it is"));
-    }
+namespace {
 
+// One write made to the file in memory. Lines are decoded as Parse decodes
+// them, so that the next write of a batch finds what a fresh read would.
+void Apply(Document& doc, QStringView sectionName, QStringView keyName, const QString& value)
+{
     // A line break in a value would end the line early and turn the rest
     // into a line of its own, so line breaks are stored as spaces.
     QString text = value;
@@ -414,13 +416,17 @@ bool IniProfile::WriteString(const QString& section, const QString& key, const Q
 
     const Encoding enc = doc.encoding;
     const QByteArray lineEnd = Encode(doc.crlf ? u"\r\n" : u"\n", enc);
-    const auto newLine = [&](const QString& content) { return Line{Encode(content, enc), lineEnd, content}; };
+    const auto newLine = [&](const QString& content) {
+        const QByteArray raw = Encode(content, enc);
+        return Line{raw, lineEnd, Decode(raw, enc)};
+    };
     const QString keyValue = keyName.toString() + u'=' + text;
     const Location at = Locate(doc, sectionName, keyName);
     if (at.key >= 0) {
         // The stored spelling of the key is kept, and so is the line end.
         Line& line = doc.lines[at.key];
         line.raw = StoredKey(line, enc) + Encode(QString(u'=' + text), enc);
+        line.text = Decode(line.raw, enc);
     } else if (at.section >= 0) {
         const qsizetype after = at.lastKey >= 0 ? at.lastKey : at.section;
         Terminate(doc.lines[after], lineEnd, enc);
@@ -432,15 +438,60 @@ bool IniProfile::WriteString(const QString& section, const QString& key, const Q
         doc.lines.append(newLine(u'[' + sectionName.toString() + u']'));
         doc.lines.append(newLine(keyValue));
     }
+    // Completing a last line that ended in a lone CR can give the file its
+    // first line end, whose style the next write follows.
+    doc.crlf = FirstLineEndIsCrLf(doc);
+}
+
+}  // namespace
+
+bool IniProfile::WriteString(const QString& section, const QString& key, const QString& value) const
+{
+    Batch batch(*this);
+    batch.WriteString(section, key, value);
+    return batch.Commit();
+}
+
+void IniProfile::Batch::WriteString(const QString& section, const QString& key, const QString& value)
+{
+    if (const QString why = CheckNames(TrimBlanks(section), TrimBlanks(key)); !why.isEmpty()) {
+        m_refused = true;
+        Fail(m_profile.Path(), why);
+        return;
+    }
+    m_writes.append({section, key, value});
+}
+
+bool IniProfile::Batch::Commit()
+{
+    const QString& path = m_profile.Path();
+    const QList<Write> writes = std::exchange(m_writes, {});
+    const bool complete = !std::exchange(m_refused, false);
+    if (writes.isEmpty()) {
+        return complete;
+    }
+    QString why;
+    const std::optional<QByteArray> before = ReadBytes(path, &why);
+    if (!before) {
+        return Fail(path, why);
+    }
+    Document doc = Parse(*before);
+    if (doc.halfUnit) {
+        // Rewriting would have to drop or misplace that byte.
+        return Fail(path, QStringLiteral("it is UTF-16 with an odd number of bytes; left as it is"));
+    }
+    for (const Write& write : writes) {
+        Apply(doc, TrimBlanks(write.section), TrimBlanks(write.key), write.value);
+    }
 
     const QByteArray after = Serialize(doc);
     if (after == *before) {  // an existing file that already says so
-        return true;
+        return complete;
     }
     if (after.size() > kMaxFileBytes) {
-        return Fail(m_path, QStringLiteral("it would grow past %1 bytes").arg(kMaxFileBytes));
+        return Fail(path, QStringLiteral("it would grow past %1 bytes").arg(kMaxFileBytes));
     }
-    return Save(m_path, after);
+    return Save(path, after) && complete;
 }
 
 int ParseProfileInt(QStringView text)

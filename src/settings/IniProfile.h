@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -31,6 +32,29 @@ public:
     // the file and its directory when missing. False when the write failed;
     // the failure is also logged on standard error.
     bool WriteString(const QString& section, const QString& key, const QString& value) const;
+
+    // Several writes that replace the file once, at Commit(), so that a
+    // crash leaves the old file or the new one and never a mix. The writes
+    // follow the rules of WriteString in the order given: the file ends as
+    // the same writes made one by one would leave it.
+    class Batch {
+    public:
+        explicit Batch(const IniProfile& profile) : m_profile(profile) {}
+        // A name that WriteString would refuse is logged and left out.
+        void WriteString(const QString& section, const QString& key, const QString& value);
+        // False when a write was left out or the file was not replaced.
+        bool Commit();
+
+    private:
+        struct Write {
+            QString section;
+            QString key;
+            QString value;
+        };
+        const IniProfile& m_profile;
+        QList<Write> m_writes;
+        bool m_refused = false;
+    };
 
     static constexpr int kMaxValueUnits = 4096;
 

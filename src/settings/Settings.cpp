@@ -29,9 +29,9 @@ LogFont ReadFont(const IniProfile& profile, const QString& key, const LogFont& f
     return bytes.isEmpty() ? fallback : LogFont::FromBytes(bytes);
 }
 
-void WriteInt(const IniProfile& profile, const QString& section, const QString& key, qint64 value)
+void WriteInt(IniProfile::Batch& batch, const QString& section, const QString& key, qint64 value)
 {
-    profile.WriteString(section, key, QString::number(value));
+    batch.WriteString(section, key, QString::number(value));
 }
 
 // Local time from broken-down fields; daylight saving time as given
@@ -254,7 +254,9 @@ void LoadSettings(Settings& s, SettingsContext& c)
 
 void SaveSettings(Settings& s, SettingsContext& c)
 {
-    const IniProfile& ini = c.profile;
+    // One replacement of the file for all keys: a crash during the save
+    // leaves the old settings or the new ones, not a mix of the two.
+    IniProfile::Batch ini(c.profile);
 
     for (const HotKeyEntry& entry : s.HotKeys) {
         const QString section = HotKeySection(entry.name);
@@ -286,6 +288,7 @@ void SaveSettings(Settings& s, SettingsContext& c)
     WriteInt(ini, kSpeech, QStringLiteral("Rate"), s.Speech.Rate);
     WriteInt(ini, kSpeech, QStringLiteral("AudioFormat"), s.Speech.AudioFormat);
     ini.WriteString(kSpeech, QStringLiteral("AudioOutput"), s.Speech.AudioOutput);
+    ini.Commit();
 }
 
 }  // namespace kotobane

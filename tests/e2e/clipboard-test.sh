@@ -117,6 +117,17 @@ e2e_check "no copy waits the bound" yes "$(atleast "$waited" 300)"
 e2e_check "no copy waits no longer" yes "$(below "$waited" 600)"
 echo "unchanged wait took $waited ms"
 
+# Without XFixes no owner can be watched: the wait is the shortest, not the
+# bound. This Xvfb aborts when a Qt client leaves it, after the answer came.
+mkfifo "$e2e_tmp/plainfd"
+Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -extension XFIXES 3>"$e2e_tmp/plainfd" 2>/dev/null &
+e2e_pids+=($!) && disown $!
+read -r -t 10 plain <"$e2e_tmp/plainfd"
+out=$(DISPLAY=:${plain:-none} "$probe" watch 10 500 true)
+waited=$(sed -n 2p <<<"$out"); waited=${waited#waited:}
+e2e_check "no XFixes: no watch, no change, short wait" "watching:0 changed:0 yes" \
+  "$(sed -n 4p <<<"$out") $(sed -n 1p <<<"$out") $(below "${waited:-9999}" 300)"
+
 # An owner that never answers costs one bounded wait, also when the
 # 8-bit text is asked after the Unicode text.
 "$probe" hang >"$e2e_tmp/hang.out" &

@@ -10,7 +10,8 @@
 //   string-owner HEX     owns it on a raw connection and offers only the
 //                        STRING target, with these bytes
 //   watch MIN MAX CMD... starts CMD after BeginOwnerWatch(), then prints
-//                        "changed:0|1", "waited:MS" and "text:..." (or "text-none:ERRNO")
+//                        "changed:0|1", "waited:MS", "text:..." (or "text-none:ERRNO")
+//                        and "watching:0|1"
 #include "platform/desktop/DesktopChoice.h"
 
 #include <QElapsedTimer>
@@ -191,7 +192,7 @@ int main(int argc, char** argv)
         return app.exec();
     }
     if (mode == "watch" && args.size() >= 5) {
-        watch.BeginOwnerWatch();
+        const bool watching = watch.BeginOwnerWatch();
         QProcess owner;
         owner.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         owner.start(args.at(4), args.mid(5));
@@ -204,6 +205,7 @@ int main(int argc, char** argv)
         Print(QStringLiteral("changed:%1").arg(changed ? 1 : 0));
         Print(QStringLiteral("waited:%1").arg(waited));
         Print(QStringLiteral("text:") + text);
+        Print(QStringLiteral("watching:%1").arg(watching ? 1 : 0));
         owner.kill();
         owner.waitForFinished(2000);
         return 0;

@@ -330,6 +330,43 @@ TEST_F(IniProfileTest, HookRunsWithTheOldFileStillInPlace)
     EXPECT_FALSE(called);
 }
 
+// A batch leaves the file as the same writes made one by one would, with
+// one replacement of the file.
+TEST_F(IniProfileTest, BatchWritesWhatSingleWritesWriteInOneReplacement)
+{
+    const std::optional<QByteArray> starts[] = {
+        std::nullopt, "; mine\r\n[SETTINGS]\r\nBackGround=0\r\nunknown line\r\n[Other]\r\nk=v", "[a]\r",
+        "[New]\nb=old\n[a]\nk=old\n", QByteArray("\xFF\xFE[\0a\0]\0\r\0\n\0", 12)};
+    const QString surrogate = QStringLiteral("k") + QChar(0xD800);  // stored as U+FFFD in UTF-8
+    const QStringList writes[] = {
+        {"Settings", "Background", "1"}, {"settings\\HotKeys\\Get Text", "Virtual_Key", "65"}, {"New", "a", "x"},
+        {"SETTINGS", " background ", "2"}, {"a]b", "k", "refused"}, {"a", "k", "v\r\nw"}, {"New", "b", "y"},
+        {"s", surrogate, "1"}, {"s", surrogate, "2"}};
+    const QString single = dir.filePath(QStringLiteral("single.ini"));
+    LogCapture log;
+    for (const std::optional<QByteArray>& start : starts) {
+        QFile::remove(path);
+        QFile::remove(single);
+        if (start) {
+            Put(*start);
+            WriteAll(single, *start);
+        }
+        IniProfile::Batch batch(ini);
+        for (const QStringList& w : writes) {
+            batch.WriteString(w[0], w[1], w[2]);
+        }
+        int replaced = 0;
+        IniProfile::SetBeforeReplaceHook([&] { ++replaced; });
+        EXPECT_FALSE(batch.Commit()) << "one name is refused";
+        IniProfile::SetBeforeReplaceHook({});
+        EXPECT_EQ(replaced, 1);
+        for (const QStringList& w : writes) {
+            IniProfile(single).WriteString(w[0], w[1], w[2]);
+        }
+        EXPECT_EQ(Bytes(), ReadAll(single)) << (start ? start->toStdString() : "no file");
+    }
+}
+
 TEST(IniProfileDeathTest, KillDuringSaveKeepsThePreviousFile)
 {
     ::testing::FLAGS_gtest_death_test_style = "threadsafe";

@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QSet>
+
 #include "fakes/FakeBackend.h"
 #include "fakes/FakePlatform.h"
 #include "backends/KeyboardLocale.h"
@@ -94,6 +96,30 @@ TEST(LinuxImeService, ThreadLocaleRefusesUnknownLanguages)
     EXPECT_TRUE(s.ime->SetThreadLocale(0x411));
     EXPECT_FALSE(s.ime->SetThreadLocale(0xABC));
     EXPECT_EQ(s.ime->GetThreadLocale(), 0x411u);
+}
+
+// The engine sets the thread locale from the last three digits of a layout,
+// which for 10091009 is 009: every listed layout must still select silently.
+TEST(LinuxImeService, EveryListedLayoutSelectsWithoutAMessage)
+{
+    QSet<QString> selected;
+    for (const QLocale& locale : QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
+                                                          QLocale::AnyTerritory)) {
+        Service s(locale);
+        Recorder log;
+        FakeClock clock{log};
+        FakeMessageBox ui{log};
+        CReadingEngine engine(*s.ime, clock, ui);
+        Hkl layouts[25] = {};
+        for (int i = 0, n = s.ime->GetKeyboardLayoutList(25, layouts); i < n; ++i) {
+            EXPECT_TRUE(engine.SelectIme(LayoutText(layouts[i]), 1014));
+            selected.insert(LayoutText(layouts[i]));
+        }
+        EXPECT_THAT(log.calls, ::testing::IsEmpty()) << Utf8(locale.name());
+    }
+    for (const char* layout : {"10091009", "40094009", "100C100C", "10041004", "4090409", "4110411"}) {
+        EXPECT_TRUE(selected.contains(QString::fromLatin1(layout))) << layout;
+    }
 }
 
 TEST(LinuxImeService, ContextsFollowTheirLifecycle)

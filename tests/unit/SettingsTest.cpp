@@ -251,6 +251,20 @@ TEST_F(SettingsTest, EveryKeyRoundTrips)
     EXPECT_EQ(back.Speech.AudioOutput, s.Speech.AudioOutput);
 }
 
+// A crash during the save leaves the old file or the new one, never a mix.
+TEST_F(SettingsTest, SaveReplacesTheFileOnce)
+{
+    for (const char* start : {"", "; mine\r\n[SETTINGS]\r\nbackground=1\r\nUnknown=x\r\n[history]\r\nDAYS=3"}) {
+        WriteFile(start);
+        Settings s = Load();
+        int replaced = 0;
+        IniProfile::SetBeforeReplaceHook([&] { ++replaced; });
+        SaveSettings(s, context);
+        IniProfile::SetBeforeReplaceHook({});
+        EXPECT_EQ(replaced, 1) << start;
+    }
+}
+
 TEST(DateTimeParse, PartialAndBrokenValues)
 {
     EXPECT_EQ(ParseDateTime(QStringLiteral("2007/03/05")), Local(2007, 3, 5));

@@ -39,26 +39,27 @@ TEST_F(GrabberTest, CaptureBringsTheWindowForwardCopiesWaitsAndReadsOnce)
                             "GetClipboardData unicode", "CloseClipboard"));
 }
 
-// With an owner watch the copy is awaited instead of a fixed 10 ms.
-TEST_F(GrabberTest, OwnerWatchReplacesTheWaitAfterTheKeys)
+// With an owner watch the copy is awaited instead of a fixed 10 ms; a
+// watch that cannot see the owner (no XFixes) leaves the fixed wait, which
+// the clock logs as "Sleep 10".
+TEST_F(GrabberTest, OwnerWatchReplacesTheWaitAfterTheKeysWhenItCanWatch)
 {
-    struct Watch final : ClipboardWatch {
-        Recorder& log;
-        explicit Watch(Recorder& l) : log(l) {}
-        void BeginOwnerWatch() override { log.Add("BeginOwnerWatch"); }
-        bool WaitForOwnerChange(int minMs, int maxMs) override
-        {
-            log.Add("WaitForOwnerChange " + std::to_string(minMs) + " " + std::to_string(maxMs));
-            return true;
-        }
-    } watch(log);
-    grabber.SetOwnerWatch(&watch);
-    clipboard.unicode = QStringLiteral("新しい");
-    EXPECT_EQ(grabber.CaptureSelection(42), QStringLiteral("新しい"));
-    EXPECT_THAT(log.calls, ElementsAre("SetForegroundWindow 42", "Sleep 50", "BeginOwnerWatch", "KeyEvent 11 1d 0 0",
-                                       "KeyEvent 43 0 0 0", "Sleep 10", "KeyEvent 43 0 2 0", "KeyEvent 11 1d 2 0",
-                                       "WaitForOwnerChange 10 500", "OpenClipboard", "GetClipboardData unicode",
-                                       "CloseClipboard"));
+    const struct {
+        bool canWatch;
+        const char* wait;
+    } cases[] = {{true, "WaitForOwnerChange 10 500"}, {false, "Sleep 10"}};
+    for (const auto& c : cases) {
+        FakeClipboardWatch watch{log};
+        watch.canWatch = c.canWatch;
+        grabber.SetOwnerWatch(&watch);
+        clipboard.unicode = QStringLiteral("新しい");
+        log.Clear();
+        EXPECT_EQ(grabber.CaptureSelection(42), QStringLiteral("新しい"));
+        EXPECT_THAT(log.calls, ElementsAre("SetForegroundWindow 42", "Sleep 50", "BeginOwnerWatch",
+                                           "KeyEvent 11 1d 0 0", "KeyEvent 43 0 0 0", "Sleep 10",
+                                           "KeyEvent 43 0 2 0", "KeyEvent 11 1d 2 0", c.wait, "OpenClipboard",
+                                           "GetClipboardData unicode", "CloseClipboard"));
+    }
 }
 
 TEST_F(GrabberTest, LineBreaksAndTabsBecomeSpacesInOrder)
@@ -94,6 +95,20 @@ TEST_F(GrabberTest, ClipboardFormatsAndFailures)
     EXPECT_EQ(grabber.ReadClipboardText(), QString());
     EXPECT_THAT(log.calls, ElementsAre("OpenClipboard"));
     EXPECT_THAT(ui.boxes, IsEmpty());
+}
+
+TEST_F(GrabberTest, UnicodeTextEndsAtItsFirstZeroUnit)
+{
+    const struct {
+        QString held;
+        QString read;
+    } cases[] = {{QStringLiteral("漢字") + QChar(0), QStringLiteral("漢字")},
+                 {QStringLiteral("漢") + QChar(0) + QStringLiteral("字"), QStringLiteral("漢")},
+                 {QStringLiteral("漢字"), QStringLiteral("漢字")}};
+    for (const auto& c : cases) {
+        clipboard.unicode = c.held;
+        EXPECT_EQ(grabber.ReadClipboardText(), c.read) << Utf8(c.held);
+    }
 }
 
 TEST_F(GrabberTest, WriteJoinsTheStringsIntoOneTerminatedBlock)

@@ -353,10 +353,10 @@ quint32 X11Clipboard::GetLastError()
     return m_lastError;
 }
 
-void X11Clipboard::BeginOwnerWatch()
+bool X11Clipboard::BeginOwnerWatch()
 {
     if (!EnsureConnection() || !m_x->hasXfixes) {
-        return;
+        return false;
     }
     // A round trip brings in every notification the server sent so far;
     // those are older than the copy about to happen.
@@ -364,6 +364,7 @@ void X11Clipboard::BeginOwnerWatch()
     m_x->Drain();
     m_x->ownerChanged = false;
     m_x->watching = true;
+    return true;
 }
 
 bool X11Clipboard::WaitForOwnerChange(int minMs, int maxMs)
@@ -374,7 +375,8 @@ bool X11Clipboard::WaitForOwnerChange(int minMs, int maxMs)
     const Clock::time_point earliest = start + std::chrono::milliseconds(minMs);
     const Clock::time_point latest = start + std::chrono::milliseconds(maxMs);
     if (!m_x || m_x->Broken() || !m_x->watching) {
-        std::this_thread::sleep_until(latest);
+        // Nothing to wait for: the usual wait, not the whole bound.
+        std::this_thread::sleep_until(earliest);
         return false;
     }
     Connection& x = *m_x;

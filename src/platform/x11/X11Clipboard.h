@@ -39,10 +39,11 @@ public:
 
     // Starts listening for a new clipboard owner (XFixes). Call it before
     // the copy is triggered so that an owner quicker than the wait is seen.
-    void BeginOwnerWatch() override;
+    // False without XFixes or without a connection.
+    bool BeginOwnerWatch() override;
     // Waits at least minMs and at most maxMs; true when the owner changed
-    // (or the owner set the selection again) since BeginOwnerWatch(). Without
-    // XFixes it waits maxMs and returns false.
+    // (or the owner set the selection again) since BeginOwnerWatch(). When
+    // it is not watching it waits minMs and returns false.
     bool WaitForOwnerChange(int minMs, int maxMs) override;
 
 private:

@@ -242,6 +242,25 @@ private:
     Recorder& m_log;
 };
 
+class FakeClipboardWatch final : public ClipboardWatch {
+public:
+    explicit FakeClipboardWatch(Recorder& log) : m_log(log) {}
+    bool canWatch = true;
+    bool BeginOwnerWatch() override
+    {
+        m_log.Add("BeginOwnerWatch");
+        return canWatch;
+    }
+    bool WaitForOwnerChange(int minMs, int maxMs) override
+    {
+        m_log.Add("WaitForOwnerChange " + std::to_string(minMs) + " " + std::to_string(maxMs));
+        return canWatch;
+    }
+
+private:
+    Recorder& m_log;
+};
+
 class FakeKeyboard final : public KeyboardService {
 public:
     explicit FakeKeyboard(Recorder& log) : m_log(log) {}
