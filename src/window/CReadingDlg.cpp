@@ -103,6 +103,13 @@ void CReadingDlg::Initialise()
 {
     Settings& s = m_services.settings;
 
+    // The controls keep clear of the outline, so that it shows all round
+    // and leaves a band to resize the window by.
+    m_band = BorderBand(s.RoundDialog);
+    resize(size() + QSize(2 * m_band, 2 * m_band));
+    for (QWidget* control : QList<QWidget*>{m_text, m_lookUp, m_speak, m_hide, m_menu}) {
+        control->move(control->pos() + QPoint(m_band, m_band));
+    }
     InitResizeBase();
     m_hide->setDefault(true);
 
@@ -379,9 +386,10 @@ void CReadingDlg::paintEvent(QPaintEvent*)
 
     const QColor light = ToQColor(s.BorderColor);
     const QColor dark = ToQColor(ShiftColour(s.BorderColor, -70));
-    for (const GripStroke& stroke : GripStrokes(all.size())) {
+    const QRect client = ClientRect();
+    for (const GripStroke& stroke : GripStrokes(client.size())) {
         painter.setPen(QPen(stroke.dark ? dark : light, 1));
-        painter.drawLine(stroke.line);
+        painter.drawLine(stroke.line.translated(client.topLeft()));
     }
 }
 
@@ -410,11 +418,26 @@ void CReadingDlg::UpdateMask()
 
 HitArea CReadingDlg::HitAt(QPoint clientPos) const
 {
-    return HitTest(clientPos, rect(), m_lookUp->geometry(), m_menu->geometry());
+    return HitTest(clientPos, ClientRect(), m_lookUp->geometry(), m_menu->geometry());
+}
+
+QRect CReadingDlg::ClientRect() const
+{
+    return rect().adjusted(m_band, m_band, -m_band, -m_band);
+}
+
+Qt::Edges CReadingDlg::EdgesAt(QPoint pos) const
+{
+    return ResizeEdgesAt(pos, size(), m_band, m_band + m_services.settings.RoundDialog / 2);
 }
 
 void CReadingDlg::mousePressEvent(QMouseEvent* event)
 {
+    const Qt::Edges edges = EdgesAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && edges.toInt() != 0 && windowHandle() != nullptr) {
+        windowHandle()->startSystemResize(edges);
+        return;
+    }
     const HitArea area = HitAt(event->position().toPoint());
     if (event->button() == Qt::RightButton && area == HitArea::Drag) {
         ShowSystemMenu(event->globalPosition().toPoint());
@@ -435,6 +458,11 @@ void CReadingDlg::mousePressEvent(QMouseEvent* event)
 
 void CReadingDlg::mouseMoveEvent(QMouseEvent* event)
 {
+    if (const Qt::Edges edges = EdgesAt(event->position().toPoint()); edges.toInt() != 0) {
+        setCursor(ResizeCursor(edges));
+        CResizeDlg::mouseMoveEvent(event);
+        return;
+    }
     switch (HitAt(event->position().toPoint())) {
     case HitArea::Drag:
         setCursor(Qt::SizeAllCursor);

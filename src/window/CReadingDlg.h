@@ -96,6 +96,9 @@ private:
     void UpdateMask();
     void ShowSystemMenu(QPoint globalPos);
     HitArea HitAt(QPoint clientPos) const;
+    // The area inside the outline's band, where the controls sit.
+    QRect ClientRect() const;
+    Qt::Edges EdgesAt(QPoint pos) const;
 
     ReadingWindowServices m_services;
     QPlainTextEdit* m_text;
@@ -108,6 +111,7 @@ private:
     OpacityRule m_opacity;
     int m_alpha = OpacityRule::kOpaque;
     bool m_shown = false;
+    int m_band = 1;
     QTimer m_timer;
     CTrayIcon m_tray;
     std::function<void()> m_lookUpHandler;

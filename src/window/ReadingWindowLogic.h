@@ -59,6 +59,18 @@ struct GripStroke {
 // line rule without end point leaves inside the client area.
 QList<GripStroke> GripStrokes(QSize client);
 
+// The band between the window's edge and its controls: the outline's
+// one-pixel pen plus as far as its rounded corners (a roundDialog x
+// roundDialog ellipse) reach in, so that the controls' square corners stay
+// inside the outline and it shows all round.
+int BorderBand(int roundDialog);
+
+// The edges that a press at point (window coordinates) resizes: those in
+// whose band it lies, and both edges of a corner within corner pixels of
+// it along either edge; none for a point off the band.
+Qt::Edges ResizeEdgesAt(QPoint point, QSize window, int band, int corner);
+Qt::CursorShape ResizeCursor(Qt::Edges edges);
+
 // Dialog units to pixels from the dialog font's base units (average
 // character width and character height): x * baseX / 4, y * baseY / 8,
 // rounded as the classic MulDiv does.

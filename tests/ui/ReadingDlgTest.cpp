@@ -18,6 +18,7 @@
 #include "settings/ImeCatalog.h"
 #include "settings/IniProfile.h"
 #include "window/CReadingDlg.h"
+#include "window/Colours.h"
 #include "window/DialogUnits.h"
 
 using namespace kotobane;
@@ -57,6 +58,12 @@ protected:
     }
 
     static QRect Screen() { return QGuiApplication::primaryScreen()->geometry(); }
+    // Template 102's window with the outline's band round it.
+    QSize TemplateSizeWithBand() const
+    {
+        const int band = BorderBand(settings.RoundDialog);
+        return DialogToPixels(QRect(0, 0, 112, 13)).size() + QSize(2 * band, 2 * band);
+    }
 
     void StorePlacement(QRect normal)
     {
@@ -207,7 +214,7 @@ TEST_F(ReadingDlgTest, NoStoredPlacementCentresTheTemplateSize)
 {
     CReadingDlg& w = Popup();
     EXPECT_EQ(w.geometry().center(), Screen().center());
-    EXPECT_EQ(w.size(), DialogToPixels(QRect(0, 0, 112, 13)).size());
+    EXPECT_EQ(w.size(), TemplateSizeWithBand());
 }
 
 TEST_F(ReadingDlgTest, DeactivationMakesItTranslucentAndMovingOverAControlOpaque)
@@ -295,7 +302,34 @@ TEST_F(ReadingDlgTest, ControlsFollowAResizeFromEveryEdge)
     EXPECT_EQ(w.TextBox()->geometry(), text);
 
     // It cannot shrink below the template size.
-    EXPECT_EQ(w.minimumSize(), DialogToPixels(QRect(0, 0, 112, 13)).size());
+    EXPECT_EQ(w.minimumSize(), TemplateSizeWithBand());
+}
+
+// The controls leave the outline uncovered on all four sides, and its band
+// resizes the window from the edge or corner it lies on.
+TEST_F(ReadingDlgTest, OutlineShowsAllRoundAndItsBandResizes)
+{
+    CReadingDlg& w = Popup();
+    w.ShowPopup(true);
+    const QImage shot = w.grab().toImage();
+    const QPoint text = w.TextBox()->geometry().center();
+    const int r = w.width() - 1;
+    const int b = w.height() - 1;
+    for (const QPoint p : {QPoint(0, text.y()), QPoint(text.x(), 0), QPoint(text.x(), b), QPoint(r, text.y())}) {
+        EXPECT_EQ(shot.pixelColor(p), ToQColor(settings.BorderColor)) << p.x() << "," << p.y();
+    }
+
+    // Which edge or corner each point of the band resizes is the logic's
+    // test; this one checks that a hover over the band reaches it.
+    const struct {
+        QPoint at;
+        Qt::CursorShape cursor;
+    } hovers[] = {{{0, text.y()}, Qt::SizeHorCursor}, {{text.x(), b}, Qt::SizeVerCursor}, {{r, 0}, Qt::SizeBDiagCursor}};
+    for (const auto& h : hovers) {
+        QMouseEvent move(QEvent::MouseMove, h.at, w.mapToGlobal(h.at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&w, &move);
+        EXPECT_EQ(w.cursor().shape(), h.cursor) << h.at.x() << "," << h.at.y();
+    }
 }
 
 TEST_F(ReadingDlgTest, TrayPressLooksUpOrHidesAndExitRemovesTheIcon)

@@ -122,6 +122,46 @@ TEST(GripStrokes, ThreeGroupsInsideTheCorner)
     }
 }
 
+TEST(BorderBand, PenPlusHowFarTheRoundedCornersReachIn)
+{
+    // r = round / 2; the band b is the least with sqrt(2) * (r - b) <= r - 1.
+    const struct {
+        int round, band;
+    } cases[] = {{-4, 1}, {0, 1}, {2, 1}, {5, 2}, {9, 3}, {30, 6}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(BorderBand(c.round), c.band) << c.round;
+    }
+}
+
+TEST(ResizeEdgesAt, EdgesInTheBandAndCornersAlongThem)
+{
+    const Qt::Edges none;
+    const Qt::Edge L = Qt::LeftEdge, R = Qt::RightEdge, T = Qt::TopEdge, B = Qt::BottomEdge;
+    const struct {
+        QPoint at;
+        Qt::Edges edges;
+    } cases[] = {  // a window of 200 x 30 with a band of 3 and corners 7 long
+        {{0, 15}, L},   {{2, 15}, L},       {{3, 15}, none},     {{197, 15}, R},      {{196, 15}, none},
+        {{100, 0}, T},  {{100, 27}, B},     {{100, 26}, none},   {{6, 0}, L | T},     {{7, 0}, T},
+        {{0, 23}, L | B}, {{199, 29}, R | B}, {{200, 15}, none},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ResizeEdgesAt(c.at, QSize(200, 30), 3, 7), c.edges) << c.at.x() << "," << c.at.y();
+    }
+}
+
+TEST(ResizeCursor, ArrowsAlongTheEdgesAndDiagonalsAtTheCorners)
+{
+    const QList<std::pair<Qt::Edges, Qt::CursorShape>> cases = {
+        {Qt::LeftEdge, Qt::SizeHorCursor}, {Qt::RightEdge, Qt::SizeHorCursor}, {Qt::TopEdge, Qt::SizeVerCursor},
+        {Qt::BottomEdge, Qt::SizeVerCursor}, {Qt::LeftEdge | Qt::TopEdge, Qt::SizeFDiagCursor},
+        {Qt::RightEdge | Qt::BottomEdge, Qt::SizeFDiagCursor}, {Qt::RightEdge | Qt::TopEdge, Qt::SizeBDiagCursor},
+        {Qt::LeftEdge | Qt::BottomEdge, Qt::SizeBDiagCursor}};
+    for (const auto& [edges, cursor] : cases) {
+        EXPECT_EQ(ResizeCursor(edges), cursor) << edges.toInt();
+    }
+}
+
 TEST(DialogUnits, MulDivRoundsHalfAwayFromZero)
 {
     EXPECT_EQ(MulDiv(7, 6, 4), 11);  // 10.5
