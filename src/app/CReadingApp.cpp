@@ -146,7 +146,7 @@ int RunDesktop(const QStringList& arguments)
         GetTextFlow flow(desktop, desktop, grabber, clock,
                          [&popup](const QString& phrase) { return popup.Engine().GetReading(phrase); }, history,
                          PopupAccess{Hwnd(popup.winId()),
-                                     [&popup](const QString& text) { popup.TextBox()->setPlainText(text); },
+                                     [&popup](const QString& text) { popup.SetText(text); },
                                      [&popup](bool show) { popup.ShowPopup(show); },
                                      [&popup] { return popup.Shown(); }});
         popup.SetLookUp([&flow] { flow.LookUp(); });

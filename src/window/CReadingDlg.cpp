@@ -12,7 +12,13 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QWindow>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
 
 #include "platform/x11/X11Window.h"
 #include "settings/FontMapping.h"
@@ -37,6 +43,29 @@ const QString kAboutMenuText = QStringLiteral("Kotobane のﾊﾞｰｼﾞｮﾝ
 QIcon Icon(const QString& id)
 {
     return QIcon(QStringLiteral(":/icons/%1.svg").arg(id));
+}
+
+// The size of the text box's text as the box's plain-text layout makes it:
+// the widest line and the total height, laid out at boxWidth (0: unwrapped).
+QSize TextExtent(const QTextDocument& doc, int boxWidth)
+{
+    const qreal margin = doc.documentMargin();
+    const qreal lineWidth = boxWidth > 0 ? boxWidth - 2 * margin : qreal(INT_MAX);
+    qreal widest = 0;
+    qreal height = 0;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        QTextLayout layout(block.text(), doc.defaultFont());
+        layout.setTextOption(doc.defaultTextOption());
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLeadingIncluded(true);
+            line.setLineWidth(lineWidth);
+            height += line.height() + (line.leading() < 0 ? std::ceil(line.leading()) : 0);
+            widest = std::max(widest, line.naturalTextWidth());
+        }
+        layout.endLayout();
+    }
+    return QSize(int(std::ceil(widest + 2 * margin)), int(std::ceil(height + 2 * margin)));
 }
 
 }  // namespace
@@ -132,7 +161,11 @@ void CReadingDlg::Initialise()
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
     SetResizable(screen.width(), screen.height());
 
+    // Taken before a restored size, whose layout waits for the first show.
+    m_chrome = size() - m_text->size();
+
     RestorePlacement();
+    m_home = geometry();
     setWindowTitle(QStringLiteral("IME reading"));
     HideSizeGrip();
     ApplyColours();
@@ -259,7 +292,8 @@ void CReadingDlg::Destroy()
     if (isMinimized()) {
         return;
     }
-    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    // The user's placement, not one grown to fit a text.
+    const QRect normal = isMaximized() && normalGeometry().isValid() ? normalGeometry() : m_home;
     WindowPlacement p;
     p.length = kWindowPlacementLength;
     p.flags = isMaximized() ? WPF_RESTORETOMAXIMIZED : 0;
@@ -301,9 +335,43 @@ void CReadingDlg::ShowPopup(bool show)
 
 void CReadingDlg::ShowText(const QString& text)
 {
-    m_text->setPlainText(text);
+    SetText(text);
     ShowPopup(true);
     activateWindow();
+}
+
+void CReadingDlg::SetText(const QString& text)
+{
+    m_text->setPlainText(text);
+    FitWindowToText();
+}
+
+void CReadingDlg::FitWindowToText()
+{
+    const QTextDocument& doc = *m_text->document();
+    const QScreen* screen = QGuiApplication::screenAt(m_home.center());
+    if (screen == nullptr) {
+        screen = this->screen();
+    }
+    const QRect target = FitToText(m_home, m_chrome, screen->availableGeometry(), TextExtent(doc, 0).width(),
+                                   [&doc](int width) { return TextExtent(doc, width).height(); });
+    if (target != geometry()) {
+        m_fitted = target;
+        setGeometry(target);
+    }
+}
+
+void CReadingDlg::NoteUserGeometry(bool resized)
+{
+    if (!m_home.isValid() || geometry() == m_fitted) {
+        return;
+    }
+    m_fitted = QRect();
+    if (resized) {
+        m_home = geometry();
+    } else {
+        m_home.moveTopLeft(geometry().topLeft());
+    }
 }
 
 void CReadingDlg::Speak()
@@ -397,6 +465,13 @@ void CReadingDlg::resizeEvent(QResizeEvent* event)
 {
     CResizeDlg::resizeEvent(event);
     UpdateMask();
+    NoteUserGeometry(true);
+}
+
+void CReadingDlg::moveEvent(QMoveEvent* event)
+{
+    CResizeDlg::moveEvent(event);
+    NoteUserGeometry(false);
 }
 
 void CReadingDlg::UpdateMask()

@@ -180,6 +180,26 @@ Qt::CursorShape ResizeCursor(Qt::Edges edges)
     return horizontal ? Qt::SizeHorCursor : vertical ? Qt::SizeVerCursor : Qt::ArrowCursor;
 }
 
+QRect FitToText(QRect home, QSize chrome, QRect available, int naturalWidth,
+                const std::function<int(int boxWidth)>& heightAt)
+{
+    const QSize homeBox = home.size() - chrome;
+    const int widest = std::max(home.width(), available.width() / 2) - chrome.width();
+    const int boxWidth = std::max(homeBox.width(), std::min(naturalWidth, widest));
+    const int boxHeight = std::max(homeBox.height(), heightAt(boxWidth));
+    const QSize size(boxWidth + chrome.width(),
+                     std::min(boxHeight + chrome.height(), std::max(home.height(), available.height())));
+
+    // Where the user put it partly off the screen, it may stay as far out.
+    const QRect bounds = available.united(home);
+    const auto place = [](int start, int length, int low, int high) {
+        return std::max(low, std::min(start, high - length));
+    };
+    const int x = place(home.x(), size.width(), bounds.left(), bounds.left() + bounds.width());
+    const int y = place(home.y(), size.height(), bounds.top(), bounds.top() + bounds.height());
+    return QRect(QPoint(x, y), size);
+}
+
 int MulDiv(int number, int numerator, int denominator)
 {
     if (denominator == 0) {

@@ -7,6 +7,7 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 #include "settings/Settings.h"
@@ -70,6 +71,17 @@ int BorderBand(int roundDialog);
 // it along either edge; none for a point off the band.
 Qt::Edges ResizeEdgesAt(QPoint point, QSize window, int band, int corner);
 Qt::CursorShape ResizeCursor(Qt::Edges edges);
+
+// Where the popup goes to show a text whole. home is the rectangle the user
+// gave it, chrome the window's size less the text box's, available the
+// screen's free area. naturalWidth is the box width that shows the longest
+// line unwrapped and heightAt the box height at a given width. The window
+// grows (never below home) to at most half the screen's width, or home's
+// width when the user made it wider, and at most the screen's height; it
+// keeps home's top-left unless that takes it off the screen, and then
+// moves no further than to the screen's edge.
+QRect FitToText(QRect home, QSize chrome, QRect available, int naturalWidth,
+                const std::function<int(int boxWidth)>& heightAt);
 
 // Dialog units to pixels from the dialog font's base units (average
 // character width and character height): x * baseX / 4, y * baseY / 8,

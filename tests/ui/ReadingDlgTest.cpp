@@ -332,6 +332,39 @@ TEST_F(ReadingDlgTest, OutlineShowsAllRoundAndItsBandResizes)
     }
 }
 
+// A look-up's text shows whole: the window grows to it within half the
+// screen's width, never below the size the user gave it, which is the one
+// it stores.
+TEST_F(ReadingDlgTest, LookUpGrowsToTheWholeTextAndKeepsTheUsersSize)
+{
+    CReadingDlg& w = Popup();
+    const auto showsWhole = [&](const QString& text) {
+        w.ShowText(text);
+        QCoreApplication::processEvents();
+        QTextCursor end(w.TextBox()->document());
+        end.movePosition(QTextCursor::End);
+        return w.TextBox()->cursorRect(QTextCursor(w.TextBox()->document())).top() >= 0
+            && w.TextBox()->cursorRect(end).bottom() < w.TextBox()->viewport()->height();
+    };
+    const QString sentence = QStringLiteral("吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。何でも薄暗い所 "
+                                            "(わがはいはねこである。なまえはまだない。どこでうまれたかとんとけんとうがつかぬ。)");
+    const QRect start = w.geometry();
+    EXPECT_TRUE(showsWhole(sentence));
+    EXPECT_GT(w.width(), start.width());
+    EXPECT_GT(w.height(), start.height());
+    EXPECT_LE(w.width(), w.screen()->availableGeometry().width() / 2);
+
+    const QRect user = start.adjusted(-20, -10, 40, 30);  // as dragged by the user
+    w.setGeometry(user);
+    EXPECT_TRUE(showsWhole(QStringLiteral("東京 (とうきょう)")));
+    EXPECT_EQ(w.geometry(), user);
+    EXPECT_TRUE(showsWhole(sentence));
+    w.Destroy();
+    WindowPlacement p;
+    ASSERT_TRUE(ReadWindowPlacement(profile, QStringLiteral("Settings"), QStringLiteral("DlgReading"), p));
+    EXPECT_EQ(QRect(QPoint(p.left, p.top), QPoint(p.right - 1, p.bottom - 1)), user);
+}
+
 TEST_F(ReadingDlgTest, TrayPressLooksUpOrHidesAndExitRemovesTheIcon)
 {
     CReadingDlg& w = Popup();

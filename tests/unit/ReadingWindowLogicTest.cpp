@@ -162,6 +162,36 @@ TEST(ResizeCursor, ArrowsAlongTheEdgesAndDiagonalsAtTheCorners)
     }
 }
 
+TEST(FitToText, GrowsToTheWholeTextWithinHalfTheScreenAndStaysOnIt)
+{
+    // A text 20-pixel lines high with a one-pixel margin, laid out anywhere.
+    const auto heightAt = [](int natural) {
+        return [natural](int width) { return 2 + 20 * ((natural - 2 + width - 3) / (width - 2)); };
+    };
+    const QSize chrome(80, 6);  // a user's box of 120 x 24 in a window of 200 x 30
+    const QRect screen(0, 0, 1280, 800);
+    const struct {
+        const char* what;
+        QRect home, available;
+        int natural;
+        QRect fit;
+    } cases[] = {
+        {"a short text keeps the user's size", {100, 100, 200, 30}, screen, 50, {100, 100, 200, 30}},
+        {"one line widens only", {100, 100, 200, 30}, screen, 302, {100, 100, 382, 30}},
+        {"a long text wraps at half the screen", {100, 100, 200, 30}, screen, 1402, {100, 100, 640, 68}},
+        {"wraps at the user's width when wider", {100, 100, 800, 30}, screen, 1402, {100, 100, 800, 48}},
+        {"moves left to stay on the screen", {1000, 100, 200, 30}, screen, 1402, {640, 100, 640, 68}},
+        {"moves up to stay on the screen", {100, 760, 200, 30}, screen, 1402, {100, 732, 640, 68}},
+        {"no taller than the screen", {100, 100, 200, 30}, screen, 27902, {100, 0, 640, 800}},
+        {"on the screen it is on, below its panel", {2300, 40, 200, 30}, {1280, 30, 1280, 770}, 1402,
+         {1920, 40, 640, 68}},
+        {"as far off the screen as the user put it", {1200, 100, 200, 30}, screen, 50, {1200, 100, 200, 30}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FitToText(c.home, chrome, c.available, c.natural, heightAt(c.natural)), c.fit) << c.what;
+    }
+}
+
 TEST(DialogUnits, MulDivRoundsHalfAwayFromZero)
 {
     EXPECT_EQ(MulDiv(7, 6, 4), 11);  // 10.5
