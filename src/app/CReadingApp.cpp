@@ -132,7 +132,7 @@ int RunDesktop(const QStringList& arguments)
         GetTextFlow flow(desktop->Windows(), desktop->Activation(), grabber, clock,
                          [&popup](const QString& phrase) { return popup.Engine().GetReading(phrase); }, history,
                          PopupAccess{Hwnd(popup.winId()),
-                                     [&popup](const QString& text) { popup.TextBox()->setPlainText(text); },
+                                     [&popup](const QString& text) { popup.SetText(text); },
                                      [&popup](bool show) { popup.ShowPopup(show); }});
         popup.SetLookUp([&flow] { flow.LookUp(); });
 

@@ -12,7 +12,13 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QWindow>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
 
 #include "settings/FontMapping.h"
 #include "window/Colours.h"
@@ -37,6 +43,29 @@ const QString kAboutMenuText = QStringLiteral("Kotobane のﾊﾞｰｼﾞｮﾝ
 QIcon Icon(const QString& id)
 {
     return QIcon(QStringLiteral(":/icons/%1.svg").arg(id));
+}
+
+// The size of the text box's text as the box's plain-text layout makes it:
+// the widest line and the total height, laid out at boxWidth (0: unwrapped).
+QSize TextExtent(const QTextDocument& doc, int boxWidth)
+{
+    const qreal margin = doc.documentMargin();
+    const qreal lineWidth = boxWidth > 0 ? boxWidth - 2 * margin : qreal(INT_MAX);
+    qreal widest = 0;
+    qreal height = 0;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        QTextLayout layout(block.text(), doc.defaultFont());
+        layout.setTextOption(doc.defaultTextOption());
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLeadingIncluded(true);
+            line.setLineWidth(lineWidth);
+            height += line.height() + (line.leading() < 0 ? std::ceil(line.leading()) : 0);
+            widest = std::max(widest, line.naturalTextWidth());
+        }
+        layout.endLayout();
+    }
+    return QSize(int(std::ceil(widest + 2 * margin)), int(std::ceil(height + 2 * margin)));
 }
 
 }  // namespace
@@ -103,6 +132,13 @@ void CReadingDlg::Initialise()
 {
     Settings& s = m_services.settings;
 
+    // The controls keep clear of the outline, so that it shows all round
+    // and leaves a band to resize the window by.
+    m_band = BorderBand(s.RoundDialog);
+    resize(size() + QSize(2 * m_band, 2 * m_band));
+    for (QWidget* control : QList<QWidget*>{m_text, m_lookUp, m_speak, m_hide, m_menu}) {
+        control->move(control->pos() + QPoint(m_band, m_band));
+    }
     InitResizeBase();
     m_hide->setDefault(true);
 
@@ -125,7 +161,11 @@ void CReadingDlg::Initialise()
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
     SetResizable(screen.width(), screen.height());
 
+    // Taken before a restored size, whose layout waits for the first show.
+    m_chrome = size() - m_text->size();
+
     RestorePlacement();
+    m_home = geometry();
     setWindowTitle(QStringLiteral("IME reading"));
     HideSizeGrip();
     ApplyColours();
@@ -254,7 +294,8 @@ void CReadingDlg::Destroy()
     if (isMinimized()) {
         return;
     }
-    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    // The user's placement, not one grown to fit a text.
+    const QRect normal = isMaximized() && normalGeometry().isValid() ? normalGeometry() : m_home;
     WindowPlacement p;
     p.length = kWindowPlacementLength;
     p.flags = isMaximized() ? WPF_RESTORETOMAXIMIZED : 0;
@@ -295,9 +336,43 @@ void CReadingDlg::ShowPopup(bool show)
 
 void CReadingDlg::ShowText(const QString& text)
 {
-    m_text->setPlainText(text);
+    SetText(text);
     ShowPopup(true);
     activateWindow();
+}
+
+void CReadingDlg::SetText(const QString& text)
+{
+    m_text->setPlainText(text);
+    FitWindowToText();
+}
+
+void CReadingDlg::FitWindowToText()
+{
+    const QTextDocument& doc = *m_text->document();
+    const QScreen* screen = QGuiApplication::screenAt(m_home.center());
+    if (screen == nullptr) {
+        screen = this->screen();
+    }
+    const QRect target = FitToText(m_home, m_chrome, screen->availableGeometry(), TextExtent(doc, 0).width(),
+                                   [&doc](int width) { return TextExtent(doc, width).height(); });
+    if (target != geometry()) {
+        m_fitted = target;
+        setGeometry(target);
+    }
+}
+
+void CReadingDlg::NoteUserGeometry(bool resized)
+{
+    if (!m_home.isValid() || geometry() == m_fitted) {
+        return;
+    }
+    m_fitted = QRect();
+    if (resized) {
+        m_home = geometry();
+    } else {
+        m_home.moveTopLeft(geometry().topLeft());
+    }
 }
 
 void CReadingDlg::Speak()
@@ -380,9 +455,10 @@ void CReadingDlg::paintEvent(QPaintEvent*)
 
     const QColor light = ToQColor(s.BorderColor);
     const QColor dark = ToQColor(ShiftColour(s.BorderColor, -70));
-    for (const GripStroke& stroke : GripStrokes(all.size())) {
+    const QRect client = ClientRect();
+    for (const GripStroke& stroke : GripStrokes(client.size())) {
         painter.setPen(QPen(stroke.dark ? dark : light, 1));
-        painter.drawLine(stroke.line);
+        painter.drawLine(stroke.line.translated(client.topLeft()));
     }
 }
 
@@ -390,6 +466,13 @@ void CReadingDlg::resizeEvent(QResizeEvent* event)
 {
     CResizeDlg::resizeEvent(event);
     UpdateMask();
+    NoteUserGeometry(true);
+}
+
+void CReadingDlg::moveEvent(QMoveEvent* event)
+{
+    CResizeDlg::moveEvent(event);
+    NoteUserGeometry(false);
 }
 
 void CReadingDlg::UpdateMask()
@@ -411,11 +494,26 @@ void CReadingDlg::UpdateMask()
 
 HitArea CReadingDlg::HitAt(QPoint clientPos) const
 {
-    return HitTest(clientPos, rect(), m_lookUp->geometry(), m_menu->geometry());
+    return HitTest(clientPos, ClientRect(), m_lookUp->geometry(), m_menu->geometry());
+}
+
+QRect CReadingDlg::ClientRect() const
+{
+    return rect().adjusted(m_band, m_band, -m_band, -m_band);
+}
+
+Qt::Edges CReadingDlg::EdgesAt(QPoint pos) const
+{
+    return ResizeEdgesAt(pos, size(), m_band, m_band + m_services.settings.RoundDialog / 2);
 }
 
 void CReadingDlg::mousePressEvent(QMouseEvent* event)
 {
+    const Qt::Edges edges = EdgesAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && edges.toInt() != 0 && windowHandle() != nullptr) {
+        windowHandle()->startSystemResize(edges);
+        return;
+    }
     const HitArea area = HitAt(event->position().toPoint());
     if (event->button() == Qt::RightButton && area == HitArea::Drag) {
         ShowSystemMenu(event->globalPosition().toPoint());
@@ -436,6 +534,11 @@ void CReadingDlg::mousePressEvent(QMouseEvent* event)
 
 void CReadingDlg::mouseMoveEvent(QMouseEvent* event)
 {
+    if (const Qt::Edges edges = EdgesAt(event->position().toPoint()); edges.toInt() != 0) {
+        setCursor(ResizeCursor(edges));
+        CResizeDlg::mouseMoveEvent(event);
+        return;
+    }
     switch (HitAt(event->position().toPoint())) {
     case HitArea::Drag:
         setCursor(Qt::SizeAllCursor);

@@ -54,6 +54,9 @@ public:
 
     // Puts text into the text box and shows the popup.
     void ShowText(const QString& text);
+    // Puts text into the text box and fits the window to show it whole; the
+    // size the user gave the window stays the one it returns to and stores.
+    void SetText(const QString& text);
     void Speak();
     void ShowAbout();
     void ShowRunning();
@@ -82,6 +85,7 @@ public Q_SLOTS:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -98,6 +102,12 @@ private:
     void UpdateMask();
     void ShowSystemMenu(QPoint globalPos);
     HitArea HitAt(QPoint clientPos) const;
+    // The area inside the outline's band, where the controls sit.
+    QRect ClientRect() const;
+    Qt::Edges EdgesAt(QPoint pos) const;
+    void FitWindowToText();
+    // Takes a move or resize that no fit asked for as the user's.
+    void NoteUserGeometry(bool resized);
 
     ReadingWindowServices m_services;
     QPlainTextEdit* m_text;
@@ -110,6 +120,10 @@ private:
     OpacityRule m_opacity;
     int m_alpha = OpacityRule::kOpaque;
     bool m_shown = false;
+    int m_band = 1;
+    QSize m_chrome;  // the window's size less the text box's
+    QRect m_home;    // where and how big the user made the window
+    QRect m_fitted;  // the geometry the last fit asked for
     QTimer m_timer;
     CTrayIcon m_tray;
     std::function<void()> m_lookUpHandler;

@@ -1,5 +1,7 @@
 #include "window/ReadingWindowLogic.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace kotobane {
@@ -133,6 +135,69 @@ QList<GripStroke> GripStrokes(QSize client)
         stroke(true, d, 2);
     }
     return strokes;
+}
+
+int BorderBand(int roundDialog)
+{
+    // The corner pixel (b, b) of a control must lie within the pen's inner
+    // edge, r - 1 from the corner arc's centre (r, r).
+    const double r = std::max(roundDialog, 0) / 2.0;
+    return std::max(1, static_cast<int>(std::ceil(r - (r - 1.0) / std::sqrt(2.0))));
+}
+
+Qt::Edges ResizeEdgesAt(QPoint p, QSize window, int band, int corner)
+{
+    const int w = window.width();
+    const int h = window.height();
+    if (p.x() < 0 || p.y() < 0 || p.x() >= w || p.y() >= h) {
+        return {};
+    }
+    const auto nearEdge = [](int v, int length, int reach, Qt::Edge low, Qt::Edge high) -> Qt::Edges {
+        if (v < reach) {
+            return low;
+        }
+        return v >= length - reach ? Qt::Edges(high) : Qt::Edges();
+    };
+    const Qt::Edges horizontal = nearEdge(p.x(), w, band, Qt::LeftEdge, Qt::RightEdge);
+    const Qt::Edges vertical = nearEdge(p.y(), h, band, Qt::TopEdge, Qt::BottomEdge);
+    if (horizontal.toInt() == 0 && vertical.toInt() == 0) {
+        return {};
+    }
+    // Corners reach along the edges, so that they are more than a pixel or
+    // two to aim at.
+    return (horizontal.toInt() != 0 ? horizontal : nearEdge(p.x(), w, corner, Qt::LeftEdge, Qt::RightEdge))
+         | (vertical.toInt() != 0 ? vertical : nearEdge(p.y(), h, corner, Qt::TopEdge, Qt::BottomEdge));
+}
+
+Qt::CursorShape ResizeCursor(Qt::Edges edges)
+{
+    const bool horizontal = edges.testAnyFlags(Qt::LeftEdge | Qt::RightEdge);
+    const bool vertical = edges.testAnyFlags(Qt::TopEdge | Qt::BottomEdge);
+    if (horizontal && vertical) {
+        const bool falling = edges.testFlag(Qt::LeftEdge) == edges.testFlag(Qt::TopEdge);
+        return falling ? Qt::SizeFDiagCursor : Qt::SizeBDiagCursor;
+    }
+    return horizontal ? Qt::SizeHorCursor : vertical ? Qt::SizeVerCursor : Qt::ArrowCursor;
+}
+
+QRect FitToText(QRect home, QSize chrome, QRect available, int naturalWidth,
+                const std::function<int(int boxWidth)>& heightAt)
+{
+    const QSize homeBox = home.size() - chrome;
+    const int widest = std::max(home.width(), available.width() / 2) - chrome.width();
+    const int boxWidth = std::max(homeBox.width(), std::min(naturalWidth, widest));
+    const int boxHeight = std::max(homeBox.height(), heightAt(boxWidth));
+    const QSize size(boxWidth + chrome.width(),
+                     std::min(boxHeight + chrome.height(), std::max(home.height(), available.height())));
+
+    // Where the user put it partly off the screen, it may stay as far out.
+    const QRect bounds = available.united(home);
+    const auto place = [](int start, int length, int low, int high) {
+        return std::max(low, std::min(start, high - length));
+    };
+    const int x = place(home.x(), size.width(), bounds.left(), bounds.left() + bounds.width());
+    const int y = place(home.y(), size.height(), bounds.top(), bounds.top() + bounds.height());
+    return QRect(QPoint(x, y), size);
 }
 
 int MulDiv(int number, int numerator, int denominator)

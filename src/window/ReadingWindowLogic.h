@@ -7,6 +7,7 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 #include "settings/Settings.h"
@@ -58,6 +59,29 @@ struct GripStroke {
 // The three groups of grip strokes for d = 11, 7 and 3, as the pixels a
 // line rule without end point leaves inside the client area.
 QList<GripStroke> GripStrokes(QSize client);
+
+// The band between the window's edge and its controls: the outline's
+// one-pixel pen plus as far as its rounded corners (a roundDialog x
+// roundDialog ellipse) reach in, so that the controls' square corners stay
+// inside the outline and it shows all round.
+int BorderBand(int roundDialog);
+
+// The edges that a press at point (window coordinates) resizes: those in
+// whose band it lies, and both edges of a corner within corner pixels of
+// it along either edge; none for a point off the band.
+Qt::Edges ResizeEdgesAt(QPoint point, QSize window, int band, int corner);
+Qt::CursorShape ResizeCursor(Qt::Edges edges);
+
+// Where the popup goes to show a text whole. home is the rectangle the user
+// gave it, chrome the window's size less the text box's, available the
+// screen's free area. naturalWidth is the box width that shows the longest
+// line unwrapped and heightAt the box height at a given width. The window
+// grows (never below home) to at most half the screen's width, or home's
+// width when the user made it wider, and at most the screen's height; it
+// keeps home's top-left unless that takes it off the screen, and then
+// moves no further than to the screen's edge.
+QRect FitToText(QRect home, QSize chrome, QRect available, int naturalWidth,
+                const std::function<int(int boxWidth)>& heightAt);
 
 // Dialog units to pixels from the dialog font's base units (average
 // character width and character height): x * baseX / 4, y * baseY / 8,

@@ -10,11 +10,7 @@ probe=$1
 e2e_start_desktop || exit 1
 export XDG_RUNTIME_DIR=$e2e_tmp/run XDG_CONFIG_HOME=$e2e_tmp/config
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-printf '漢字の読み方\n' >"$e2e_tmp/note.txt"
-featherpad --standalone "$e2e_tmp/note.txt" >"$e2e_tmp/featherpad.log" 2>&1 &
-e2e_pids+=($!)
-editor=$(e2e_wait_window 'note.txt')
-e2e_check "editor window" 1 "$([ -n "$editor" ] && echo 1)"
+e2e_open_editor $'漢字の読み方\n'
 
 mkfifo "$e2e_tmp/in"
 "$probe" <"$e2e_tmp/in" >"$e2e_tmp/out" 2>"$e2e_tmp/probe.log" &

@@ -80,6 +80,16 @@ e2e_wait_window() {
   return 1
 }
 
+# Opens FeatherPad on a file holding text $1 and sets $editor to its
+# window, checked like any other step.
+e2e_open_editor() {
+  printf '%s' "$1" >"$e2e_tmp/note.txt"
+  featherpad --standalone "$e2e_tmp/note.txt" >"$e2e_tmp/featherpad.log" 2>&1 &
+  e2e_pids+=($!)
+  editor=$(e2e_wait_window 'note.txt')
+  e2e_check "editor window" 1 "$([ -n "$editor" ] && echo 1)"
+}
+
 e2e_passed=0
 e2e_failed=0
 e2e_check() {  # name, expected, actual

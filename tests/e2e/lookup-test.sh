@@ -10,11 +10,7 @@ e2e_start_desktop || exit 1
 profile=$e2e_tmp/profile
 mkdir -p "$profile"
 e2e_private_dirs
-printf '漢字の読み方' >"$e2e_tmp/note.txt"
-featherpad --standalone "$e2e_tmp/note.txt" >"$e2e_tmp/featherpad.log" 2>&1 &
-e2e_pids+=($!)
-editor=$(e2e_wait_window 'note.txt')
-e2e_check "editor window" 1 "$([ -n "$editor" ] && echo 1)"
+e2e_open_editor '漢字の読み方'
 
 "$kotobane" --profile-dir "$profile" >"$e2e_tmp/kotobane.log" 2>&1 &
 first=$!

@@ -87,11 +87,7 @@ hide_popup() {
   wait_hidden --name '^IME reading$'
 }
 
-printf '漢字の読み方' >"$e2e_tmp/note.txt"
-featherpad --standalone "$e2e_tmp/note.txt" >"$e2e_tmp/featherpad.log" 2>&1 &
-e2e_pids+=($!)
-editor=$(e2e_wait_window 'note.txt')
-e2e_check "editor window" 1 "$([ -n "$editor" ] && echo 1)"
+e2e_open_editor '漢字の読み方'
 
 log=$e2e_tmp/kotobane.log
 QT_LOGGING_RULES="kotobane.timing.info=true" "$kotobane" --profile-dir "$profile" >"$log" 2>&1 &

@@ -20,6 +20,7 @@
 #include "reading/ImeCatalog.h"
 #include "settings/IniProfile.h"
 #include "window/CReadingDlg.h"
+#include "window/Colours.h"
 #include "window/DialogUnits.h"
 
 using namespace kotobane;
@@ -60,6 +61,12 @@ protected:
     }
 
     static QRect Screen() { return QGuiApplication::primaryScreen()->geometry(); }
+    // Template 102's window with the outline's band round it.
+    QSize TemplateSizeWithBand() const
+    {
+        const int band = BorderBand(settings.RoundDialog);
+        return DialogToPixels(QRect(0, 0, 112, 13)).size() + QSize(2 * band, 2 * band);
+    }
 
     void StorePlacement(QRect normal)
     {
@@ -226,7 +233,7 @@ TEST_F(ReadingDlgTest, NoStoredPlacementCentresTheTemplateSize)
 {
     CReadingDlg& w = Popup();
     EXPECT_EQ(w.geometry().center(), Screen().center());
-    EXPECT_EQ(w.size(), DialogToPixels(QRect(0, 0, 112, 13)).size());
+    EXPECT_EQ(w.size(), TemplateSizeWithBand());
 }
 
 TEST_F(ReadingDlgTest, DeactivationMakesItTranslucentAndMovingOverAControlOpaque)
@@ -314,7 +321,60 @@ TEST_F(ReadingDlgTest, ControlsFollowAResizeFromEveryEdge)
     EXPECT_EQ(w.TextBox()->geometry(), text);
 
     // It cannot shrink below the template size.
-    EXPECT_EQ(w.minimumSize(), DialogToPixels(QRect(0, 0, 112, 13)).size());
+    EXPECT_EQ(w.minimumSize(), TemplateSizeWithBand());
+}
+
+// The controls leave the outline uncovered on all four sides, and its band
+// resizes the window from the edge or corner it lies on.
+TEST_F(ReadingDlgTest, OutlineShowsAllRoundAndItsBandResizes)
+{
+    CReadingDlg& w = Popup();
+    w.ShowPopup(true);
+    const QImage shot = w.grab().toImage();
+    const QPoint text = w.TextBox()->geometry().center();
+    // The middle of each side; which edge or corner each point of the band
+    // resizes is the logic's test.
+    const QList<std::pair<QPoint, Qt::CursorShape>> sides = {{{0, text.y()}, Qt::SizeHorCursor},
+        {{text.x(), 0}, Qt::SizeVerCursor}, {{text.x(), w.height() - 1}, Qt::SizeVerCursor},
+        {{w.width() - 1, text.y()}, Qt::SizeHorCursor}};
+    for (const auto& [at, cursor] : sides) {
+        EXPECT_EQ(shot.pixelColor(at), ToQColor(settings.BorderColor)) << at.x() << "," << at.y();
+        QMouseEvent move(QEvent::MouseMove, at, w.mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&w, &move);
+        EXPECT_EQ(w.cursor().shape(), cursor) << at.x() << "," << at.y();
+    }
+}
+
+// A look-up's text shows whole: the window grows to it within half the
+// screen's width, never below the size the user gave it, which is the one
+// it stores.
+TEST_F(ReadingDlgTest, LookUpGrowsToTheWholeTextAndKeepsTheUsersSize)
+{
+    CReadingDlg& w = Popup();
+    const auto showsWhole = [&](const QString& text) {
+        w.ShowText(text);
+        QCoreApplication::processEvents();
+        QTextCursor end(w.TextBox()->document());
+        end.movePosition(QTextCursor::End);
+        return w.TextBox()->cursorRect(end).bottom() < w.TextBox()->viewport()->height();
+    };
+    const QString sentence = QStringLiteral("吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。何でも薄暗い所 "
+                                            "(わがはいはねこである。なまえはまだない。どこでうまれたかとんとけんとうがつかぬ。)");
+    const QRect start = w.geometry();
+    EXPECT_TRUE(showsWhole(sentence));
+    EXPECT_GT(w.width(), start.width());
+    EXPECT_GT(w.height(), start.height());
+    EXPECT_LE(w.width(), w.screen()->availableGeometry().width() / 2);
+
+    const QRect user = start.adjusted(-20, -10, 40, 30);  // as dragged by the user
+    w.setGeometry(user);
+    EXPECT_TRUE(showsWhole(QStringLiteral("東京 (とうきょう)")));
+    EXPECT_EQ(w.geometry(), user);
+    EXPECT_TRUE(showsWhole(sentence));
+    w.Destroy();
+    WindowPlacement p;
+    ASSERT_TRUE(ReadWindowPlacement(profile, QStringLiteral("Settings"), QStringLiteral("DlgReading"), p));
+    EXPECT_EQ(QRect(QPoint(p.left, p.top), QPoint(p.right - 1, p.bottom - 1)), user);
 }
 
 TEST_F(ReadingDlgTest, TrayPressLooksUpOrHidesAndExitRemovesTheIcon)
@@ -353,6 +413,11 @@ TEST_F(ReadingDlgTest, TrayPressLooksUpOrHidesAndExitRemovesTheIcon)
     w.OnCommand(ID_APP_EXIT);
     EXPECT_FALSE(w.Tray().Enabled());
     EXPECT_FALSE(w.Tray().Icon()->isVisible());
+
+    // exit() with no loop running makes every later nested loop (a menu's)
+    // return at once; a run of the application's own loop clears that.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
 }
 
 TEST_F(ReadingDlgTest, MenuButtonOpensTheShortMenuWithHistoryAsDefault)

@@ -122,6 +122,76 @@ TEST(GripStrokes, ThreeGroupsInsideTheCorner)
     }
 }
 
+TEST(BorderBand, PenPlusHowFarTheRoundedCornersReachIn)
+{
+    // r = round / 2; the band b is the least with sqrt(2) * (r - b) <= r - 1.
+    const struct {
+        int round, band;
+    } cases[] = {{-4, 1}, {0, 1}, {2, 1}, {5, 2}, {9, 3}, {30, 6}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(BorderBand(c.round), c.band) << c.round;
+    }
+}
+
+TEST(ResizeEdgesAt, EdgesInTheBandAndCornersAlongThem)
+{
+    const Qt::Edges none;
+    const Qt::Edge L = Qt::LeftEdge, R = Qt::RightEdge, T = Qt::TopEdge, B = Qt::BottomEdge;
+    const struct {
+        QPoint at;
+        Qt::Edges edges;
+    } cases[] = {  // a window of 200 x 30 with a band of 3 and corners 7 long
+        {{0, 15}, L},   {{2, 15}, L},       {{3, 15}, none},     {{197, 15}, R},      {{196, 15}, none},
+        {{100, 0}, T},  {{100, 27}, B},     {{100, 26}, none},   {{6, 0}, L | T},     {{7, 0}, T},
+        {{0, 23}, L | B}, {{199, 29}, R | B}, {{200, 15}, none},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ResizeEdgesAt(c.at, QSize(200, 30), 3, 7), c.edges) << c.at.x() << "," << c.at.y();
+    }
+}
+
+TEST(ResizeCursor, ArrowsAlongTheEdgesAndDiagonalsAtTheCorners)
+{
+    const QList<std::pair<Qt::Edges, Qt::CursorShape>> cases = {
+        {Qt::LeftEdge, Qt::SizeHorCursor}, {Qt::RightEdge, Qt::SizeHorCursor}, {Qt::TopEdge, Qt::SizeVerCursor},
+        {Qt::BottomEdge, Qt::SizeVerCursor}, {Qt::LeftEdge | Qt::TopEdge, Qt::SizeFDiagCursor},
+        {Qt::RightEdge | Qt::BottomEdge, Qt::SizeFDiagCursor}, {Qt::RightEdge | Qt::TopEdge, Qt::SizeBDiagCursor},
+        {Qt::LeftEdge | Qt::BottomEdge, Qt::SizeBDiagCursor}};
+    for (const auto& [edges, cursor] : cases) {
+        EXPECT_EQ(ResizeCursor(edges), cursor) << edges.toInt();
+    }
+}
+
+TEST(FitToText, GrowsToTheWholeTextWithinHalfTheScreenAndStaysOnIt)
+{
+    // A text 20-pixel lines high with a one-pixel margin, laid out anywhere.
+    const auto heightAt = [](int natural) {
+        return [natural](int width) { return 2 + 20 * ((natural - 2 + width - 3) / (width - 2)); };
+    };
+    const QSize chrome(80, 6);  // a user's box of 120 x 24 in a window of 200 x 30
+    const QRect screen(0, 0, 1280, 800);
+    const struct {
+        const char* what;
+        QRect home, available;
+        int natural;
+        QRect fit;
+    } cases[] = {
+        {"a short text keeps the user's size", {100, 100, 200, 30}, screen, 50, {100, 100, 200, 30}},
+        {"one line widens only", {100, 100, 200, 30}, screen, 302, {100, 100, 382, 30}},
+        {"a long text wraps at half the screen", {100, 100, 200, 30}, screen, 1402, {100, 100, 640, 68}},
+        {"wraps at the user's width when wider", {100, 100, 800, 30}, screen, 1402, {100, 100, 800, 48}},
+        {"moves left to stay on the screen", {1000, 100, 200, 30}, screen, 1402, {640, 100, 640, 68}},
+        {"moves up to stay on the screen", {100, 760, 200, 30}, screen, 1402, {100, 732, 640, 68}},
+        {"no taller than the screen", {100, 100, 200, 30}, screen, 27902, {100, 0, 640, 800}},
+        {"on the screen it is on, below its panel", {2300, 40, 200, 30}, {1280, 30, 1280, 770}, 1402,
+         {1920, 40, 640, 68}},
+        {"as far off the screen as the user put it", {1200, 100, 200, 30}, screen, 50, {1200, 100, 200, 30}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FitToText(c.home, chrome, c.available, c.natural, heightAt(c.natural)), c.fit) << c.what;
+    }
+}
+
 TEST(DialogUnits, MulDivRoundsHalfAwayFromZero)
 {
     EXPECT_EQ(MulDiv(7, 6, 4), 11);  // 10.5
