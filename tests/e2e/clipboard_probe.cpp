@@ -1,12 +1,10 @@
-// Drives the X11 session's clipboard service for clipboard-test.sh; the
-// hostile owners below talk raw X, as another program would. Modes:
+// Drives the X11 session's clipboard service for clipboard-test.sh. Modes:
 //   read                 prints "ok:TEXT" or "none:ERRNO", then the read time in ms
 //   read-ansi            Unicode then 8-bit text, as a capture reads them:
 //                        "unicode:..." , "ansi:HEX" or "ansi:none:ERRNO", ms
 //   own TEXT DELAY_MS    takes the clipboard after the delay, prints
 //                        "owned:READBACK" and serves it until killed
-//   hang                 owns the clipboard on a raw connection and never
-//                        answers a request
+//   hang                 owns the clipboard and never answers a request
 //   string-owner HEX     owns it on a raw connection and offers only the
 //                        STRING target, with these bytes
 //   watch MIN MAX CMD... starts CMD after BeginOwnerWatch(), then prints
@@ -14,6 +12,7 @@
 //                        and "watching:0|1"
 #include "platform/desktop/DesktopChoice.h"
 
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QProcess>
@@ -56,6 +55,8 @@ QString Unicode(ClipboardService& clipboard)
     return QStringLiteral("none:%1").arg(clipboard.GetLastError());
 }
 
+// Another program speaking raw X: Qt converts whatever it offers, so an
+// owner that knows nothing but STRING has to be written by hand.
 xcb_atom_t Intern(xcb_connection_t* c, const char* name)
 {
     xcb_intern_atom_reply_t* reply =
@@ -114,17 +115,22 @@ int StringOwner(const QByteArray& bytes)
     return 0;
 }
 
-int Hang()
+// An owner that has stopped responding: it takes the clipboard through Qt,
+// then blocks the thread that would answer every request.
+int Hang(QGuiApplication& app)
 {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(c) || TakeClipboard(c) == 0) {
+    QGuiApplication::clipboard()->setText(QStringLiteral("hung"));
+    QElapsedTimer wait;
+    wait.start();
+    while (!QGuiApplication::clipboard()->ownsClipboard() && wait.elapsed() < 5000) {
+        app.processEvents(QEventLoop::AllEvents, 50);
+    }
+    if (!QGuiApplication::clipboard()->ownsClipboard()) {
         Print(QStringLiteral("not-owned"));
         return 2;
     }
     Print(QStringLiteral("owned"));
-    // Requests pile up unread: an owner that has stopped responding.
     std::this_thread::sleep_for(std::chrono::seconds(30));
-    xcb_disconnect(c);
     return 0;
 }
 
@@ -133,13 +139,13 @@ int Hang()
 int main(int argc, char** argv)
 {
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    QGuiApplication app(argc, argv);
     if (mode == "hang") {
-        return Hang();
+        return Hang(app);
     }
     if (mode == "string-owner" && argc > 2) {
         return StringOwner(QByteArray::fromHex(argv[2]));
     }
-    QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
     const std::unique_ptr<kotobane::DesktopPlatform> platform = kotobane::ChooseDesktopPlatform();
     if (platform->OwnerWatch() == nullptr) {
@@ -210,6 +216,6 @@ int main(int argc, char** argv)
         owner.waitForFinished(2000);
         return 0;
     }
-    std::fprintf(stderr, "usage: clipboard_probe read|read-ansi|own TEXT DELAY|hang|string-owner HEX|watch MIN MAX CMD...\n");
+    std::fprintf(stderr, "usage: clipboard_probe read|read-ansi|own TEXT DELAY|hang|watch MIN MAX CMD...\n");
     return 2;
 }

@@ -1,7 +1,6 @@
 // Registers Control+F12 the way the program does and reports what happens:
 // "registered" or "failed <code>", then "pressed <id>" for each press.
-// After each press it prints "numlock on" or "numlock off" as the server
-// sees the lock state. With --copy it answers a press with a synthesized
+// With --copy it answers a press with a synthesized
 // Control+C. With --keylog it registers nothing, shows a window titled
 // "hotkey probe" and prints "key ctrl+c" when that chord reaches it.
 // With --slow-copy TEXT MS it registers nothing, shows a window titled
@@ -21,23 +20,7 @@
 
 #include "platform/desktop/DesktopChoice.h"
 
-// X headers after Qt's: their macros clash with Qt's names.
-#include <xcb/xcb.h>
-
 namespace {
-
-// Whether NumLock (Mod2) is locked, from the pointer's modifier state.
-bool NumLockOn()
-{
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
-    if (c == nullptr) return false;
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    xcb_query_pointer_reply_t* reply = xcb_query_pointer_reply(c, xcb_query_pointer(c, root), nullptr);
-    const bool on = reply && (reply->mask & XCB_MOD_MASK_2);
-    std::free(reply);
-    return on;
-}
 
 class KeyLog : public QWindow {
 protected:
@@ -137,7 +120,7 @@ int main(int argc, char** argv)
 
     int seen = 0;
     hotKeys.SetPressHandler([&](int id) {
-        std::printf("pressed %d\nnumlock %s\n", id, NumLockOn() ? "on" : "off");
+        std::printf("pressed %d\n", id);
         std::fflush(stdout);
         if (copy) {
             using kotobane::KEYEVENTF_KEYUP;
