@@ -36,11 +36,16 @@ struct Corpus {
 QString CorpusFile(quint16 language)
 {
     switch (language) {
-    case 0x0411: return QStringLiteral("ja.txt");
-    case 0x0804: return QStringLiteral("zh-hans.txt");
-    case 0x0404: return QStringLiteral("zh-hant.txt");
-    case 0x0412: return QStringLiteral("ko.txt");
-    default: return QString();
+    case 0x0411:
+        return QStringLiteral("ja.txt");
+    case 0x0804:
+        return QStringLiteral("zh-hans.txt");
+    case 0x0404:
+        return QStringLiteral("zh-hant.txt");
+    case 0x0412:
+        return QStringLiteral("ko.txt");
+    default:
+        return QString();
     }
 }
 

@@ -13,15 +13,15 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
-#include <ostream>
-#include <utility>
 #include <memory>
+#include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "platform/SystemServices.h"
 #include "backends/LinuxImeService.h"
 #include "backends/MecabBackend.h"
+#include "platform/SystemServices.h"
 #include "reading/ReadingEngine.h"
 
 namespace kotobane {
@@ -59,18 +59,21 @@ Corpus g_corpus;
 std::vector<Text> CutPhrases(const QString& text, qsizetype length, int count)
 {
     std::vector<Text> phrases;
-    if (text.size() <= length + 1)
+    if (text.size() <= length + 1) {
         return phrases;
+    }
     const qsizetype span = text.size() - length - 1;
     std::uint64_t state = 0x9E3779B97F4A7C15u;
     for (int i = 0; i < count; ++i) {
         state = state * 6364136223846793005u + 1442695040888963407u;
         qsizetype start = qsizetype((state >> 17) % std::uint64_t(span));
-        if (text[start].isLowSurrogate())
+        if (text[start].isLowSurrogate()) {
             ++start;
+        }
         qsizetype n = length;
-        if (text[start + n - 1].isHighSurrogate())
+        if (text[start + n - 1].isHighSurrogate()) {
             --n;
+        }
         const QString phrase = text.mid(start, n);
         phrases.push_back({phrase.toStdString(), phrase});
     }
@@ -80,12 +83,14 @@ std::vector<Text> CutPhrases(const QString& text, qsizetype length, int count)
 bool LoadCorpus(const char* path)
 {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
+    if (!in) {
         return false;
+    }
     QString all;
     for (std::string line; std::getline(in, line);) {
-        if (line.empty())
+        if (line.empty()) {
             continue;
+        }
         g_corpus.bytes += std::int64_t(line.size());
         QString utf16 = QString::fromStdString(line);
         all += utf16;
@@ -141,8 +146,9 @@ public:
     bool Read(const Text& text) override
     {
         m_lattice->set_sentence(text.utf8.data(), text.utf8.size());
-        if (!m_tagger->parse(m_lattice))
+        if (!m_tagger->parse(m_lattice)) {
             return false;
+        }
         std::size_t walked = 0;
         for (const MeCab::Node* node = m_lattice->bos_node(); node != nullptr; node = node->next) {
             benchmark::DoNotOptimize(node->feature);
@@ -161,7 +167,7 @@ private:
 // The back-end alone, to tell its cost from that of the layers above it.
 class BackendReader final : public Reader {
 public:
-    explicit BackendReader(Kind kind) : m_backend(MecabBackend::Open(kind)) {}
+    explicit BackendReader(Kind kind) : m_backend(MecabBackend::Open(kind)) { }
     bool Ready() const override { return m_backend != nullptr; }
     bool Read(const Text& text) override
     {
@@ -199,16 +205,17 @@ public:
     explicit FullReader(Kind kind)
     {
         std::unique_ptr<MecabBackend> backend = MecabBackend::Open(kind);
-        if (!backend)
+        if (!backend) {
             return;
+        }
         const QString layout = LayoutText(backend->Handle());
         std::vector<std::unique_ptr<ReadingBackend>> backends;
         backends.push_back(std::move(backend));
-        m_ime = std::make_unique<LinuxImeService>(std::move(backends),
-                                                  QLocale(QLocale::Japanese, QLocale::Japan));
+        m_ime = std::make_unique<LinuxImeService>(std::move(backends), QLocale(QLocale::Japanese, QLocale::Japan));
         m_engine = std::make_unique<CReadingEngine>(*m_ime, m_clock, m_box);
-        if (!m_engine->SelectIme(layout, 1))
+        if (!m_engine->SelectIme(layout, 1)) {
             m_engine.reset();
+        }
     }
 
     bool Ready() const override { return m_engine != nullptr; }
@@ -222,8 +229,9 @@ public:
     // not measured the reading.
     std::string Trouble() const override
     {
-        if (m_clock.sleeps == 0 && m_box.shown == 0)
+        if (m_clock.sleeps == 0 && m_box.shown == 0) {
             return {};
+        }
         return ("look-ups went off the reading path: " + m_box.last).toStdString();
     }
 
@@ -274,28 +282,32 @@ Reader& ReaderFor(Path path, Kind kind)
 
 bool Prepare(benchmark::State& state, const Reader& reader)
 {
-    if (!reader.Ready())
+    if (!reader.Ready()) {
         state.SkipWithError("dictionary not installed or layout not selected");
+    }
     return reader.Ready();
 }
 
 void Finish(benchmark::State& state, const Reader& reader)
 {
     const std::string trouble = reader.Trouble();
-    if (!trouble.empty())
+    if (!trouble.empty()) {
         state.SkipWithError(trouble.c_str());  // the library copies the text
+    }
 }
 
 // Every iteration reads the whole corpus, line by line.
 void Throughput(benchmark::State& state, Path path, Kind kind)
 {
     Reader& reader = ReaderFor(path, kind);
-    if (!Prepare(state, reader))
+    if (!Prepare(state, reader)) {
         return;
+    }
     std::int64_t unread = 0;
     for (auto _ : state) {
-        for (const Text& line : g_corpus.lines)
+        for (const Text& line : g_corpus.lines) {
             unread += !reader.Read(line);
+        }
     }
     state.SetBytesProcessed(state.iterations() * g_corpus.bytes);
     state.counters["unread_lines"] = double(unread) / double(state.iterations());
@@ -306,8 +318,9 @@ void Throughput(benchmark::State& state, Path path, Kind kind)
 void LookUp(benchmark::State& state, Path path, Kind kind, const std::vector<Text>* phrases)
 {
     Reader& reader = ReaderFor(path, kind);
-    if (!Prepare(state, reader))
+    if (!Prepare(state, reader)) {
         return;
+    }
     std::size_t next = 0;
     std::int64_t units = 0;
     for (auto _ : state) {
@@ -336,8 +349,7 @@ void RegisterAll()
                 ->MinTime(3);
         }
         for (const Path path : kPaths) {
-            benchmark::RegisterBenchmark(Name("LookUp10", path, kind).c_str(), LookUp, path, kind,
-                                         &g_corpus.phrases10)
+            benchmark::RegisterBenchmark(Name("LookUp10", path, kind).c_str(), LookUp, path, kind, &g_corpus.phrases10)
                 ->Unit(benchmark::kMicrosecond)
                 ->MeasureProcessCPUTime();
         }
@@ -360,11 +372,13 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (run.error_occurred || (run.run_type == Run::RT_Aggregate && !median))
+            if (run.error_occurred || (run.run_type == Run::RT_Aggregate && !median)) {
                 continue;
+            }
             Figures& figures = m_figures[run.run_name.function_name];
-            if (figures.median && !median)
+            if (figures.median && !median) {
                 continue;
+            }
             figures.median = median;
             figures.valid = true;
             const auto bytes = run.counters.find("bytes_per_second");
@@ -387,21 +401,22 @@ public:
             const Figures& raw = m_figures[Name("Throughput", Path::Raw, kind)];
             for (const Path path : {Path::Backend, Path::Full}) {
                 const Figures& figures = m_figures[Name("Throughput", path, kind)];
-                if (!raw.valid || !figures.valid)
+                if (!raw.valid || !figures.valid) {
                     continue;
-                std::snprintf(line, sizeof line,
-                              "  %-7s throughput %-7s %6.2f MB/s vs raw MeCab %6.2f MB/s: %.3f x\n",
-                              KindName(kind), PathName(path), figures.bytesPerSecond / 1e6,
-                              raw.bytesPerSecond / 1e6, figures.bytesPerSecond / raw.bytesPerSecond);
+                }
+                std::snprintf(line, sizeof line, "  %-7s throughput %-7s %6.2f MB/s vs raw MeCab %6.2f MB/s: %.3f x\n",
+                              KindName(kind), PathName(path), figures.bytesPerSecond / 1e6, raw.bytesPerSecond / 1e6,
+                              figures.bytesPerSecond / raw.bytesPerSecond);
                 out << line;
             }
             for (const char* what : {"LookUp10", "LookUp1000"}) {
                 for (const Path path : kPaths) {
                     const Figures& figures = m_figures[Name(what, path, kind)];
-                    if (!figures.valid)
+                    if (!figures.valid) {
                         continue;
-                    std::snprintf(line, sizeof line, "  %-7s %-10s %-7s %9.2f us CPU per look-up\n",
-                                  KindName(kind), what, PathName(path), figures.cpuMicroseconds);
+                    }
+                    std::snprintf(line, sizeof line, "  %-7s %-10s %-7s %9.2f us CPU per look-up\n", KindName(kind),
+                                  what, PathName(path), figures.cpuMicroseconds);
                     out << line;
                 }
             }

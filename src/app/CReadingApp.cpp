@@ -129,11 +129,11 @@ int RunDesktop(const QStringList& arguments)
         TextGrabber grabber(desktop->Clipboard(), desktop->Keyboard(), desktop->Activation(), clock, ui);
         grabber.SetOwnerWatch(desktop->OwnerWatch());
         HistoryAppender history(paths.historyFile, ui);
-        GetTextFlow flow(desktop->Windows(), desktop->Activation(), grabber, clock,
-                         [&popup](const QString& phrase) { return popup.Engine().GetReading(phrase); }, history,
-                         PopupAccess{Hwnd(popup.winId()),
-                                     [&popup](const QString& text) { popup.SetText(text); },
-                                     [&popup](bool show) { popup.ShowPopup(show); }});
+        GetTextFlow flow(
+            desktop->Windows(), desktop->Activation(), grabber, clock,
+            [&popup](const QString& phrase) { return popup.Engine().GetReading(phrase); }, history,
+            PopupAccess{Hwnd(popup.winId()), [&popup](const QString& text) { popup.SetText(text); },
+                        [&popup](bool show) { popup.ShowPopup(show); }});
         popup.SetLookUp([&flow] { flow.LookUp(); });
 
         if (const QString limitation = desktop->Limitation(); !limitation.isEmpty()) {

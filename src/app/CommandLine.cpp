@@ -2,9 +2,9 @@
 
 #include <QCommandLineParser>
 
+#include "reading/ImeCatalog.h"
 #include "reading/ReadingEngine.h"
 #include "reading/TextGrabber.h"
-#include "reading/ImeCatalog.h"
 #include "window/GetText.h"
 #include "window/Menus.h"
 
@@ -36,19 +36,17 @@ const ControlOption kControlOptions[] = {
 
 void DefineOptions(QCommandLineParser& parser)
 {
-    parser.setApplicationDescription(QStringLiteral(
-        "Shows the reading of Japanese, Chinese and Korean text selected in any application."));
+    parser.setApplicationDescription(
+        QStringLiteral("Shows the reading of Japanese, Chinese and Korean text selected in any application."));
     parser.addOptions({
-        {QStringLiteral("read"),
-         QStringLiteral("Print what the popup would show for each TEXT, or for each line of "
-                        "standard input.")},
-        {QStringLiteral("ime"), QStringLiteral("Use the input method KEY (see --list-imes)."),
-         QStringLiteral("KEY")},
+        {QStringLiteral("read"), QStringLiteral("Print what the popup would show for each TEXT, or for each line of "
+                                                "standard input.")},
+        {QStringLiteral("ime"), QStringLiteral("Use the input method KEY (see --list-imes)."), QStringLiteral("KEY")},
         {QStringLiteral("list-imes"), QStringLiteral("List the input methods: key, TAB, text.")},
-        {QStringLiteral("profile-dir"),
-         QStringLiteral("Keep the settings and history files in DIR."), QStringLiteral("DIR")},
-        {QStringLiteral("show"),
-         QStringLiteral("Show TEXT in the running copy's popup, or start with it shown."), QStringLiteral("TEXT")},
+        {QStringLiteral("profile-dir"), QStringLiteral("Keep the settings and history files in DIR."),
+         QStringLiteral("DIR")},
+        {QStringLiteral("show"), QStringLiteral("Show TEXT in the running copy's popup, or start with it shown."),
+         QStringLiteral("TEXT")},
     });
     for (const ControlOption& option : kControlOptions) {
         parser.addOption({QString::fromLatin1(option.name), QString::fromLatin1(option.help)});
@@ -99,9 +97,8 @@ int Read(const QCommandLineParser& parser, ConsoleEnvironment& env)
         texts = InputLines(env.in.readAll());
     }
     for (const QString& text : texts) {
-        const LookupText lookup = ComposeLookup(
-            NormaliseCapturedText(text),
-            [&](const QString& phrase) { return engine.GetReading(phrase); });
+        const LookupText lookup = ComposeLookup(NormaliseCapturedText(text),
+                                                [&](const QString& phrase) { return engine.GetReading(phrase); });
         env.out << lookup.Display() << '\n';
     }
     env.out.flush();
@@ -188,7 +185,8 @@ int RunConsoleCommand(const QStringList& arguments, ConsoleEnvironment& env)
     QCommandLineParser parser;
     DefineOptions(parser);
     if (!parser.parse(arguments)) {
-        env.err << "kotobane: " << parser.errorText() << "\n" << "Try kotobane --help." << Qt::endl;
+        env.err << "kotobane: " << parser.errorText() << "\n"
+                << "Try kotobane --help." << Qt::endl;
         return kUsageError;
     }
     if (parser.isSet(QStringLiteral("help"))) {

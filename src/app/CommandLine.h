@@ -13,9 +13,9 @@ namespace kotobane {
 
 // What main() should do with its arguments.
 enum class Mode {
-    Desktop,   // no command-line action: the tray program
-    Console,   // a command handled without a display
-    Control,   // a command for the running copy (--get-text, --exit ...)
+    Desktop,  // no command-line action: the tray program
+    Console,  // a command handled without a display
+    Control,  // a command for the running copy (--get-text, --exit ...)
 };
 Mode ModeFor(const QStringList& arguments);
 

@@ -74,8 +74,7 @@ int GuiMessageBox::MessageBox(const QString& text, unsigned type)
     if (owner == nullptr) {
         owner = QApplication::activeWindow();
     }
-    QMessageBox box(IconFor(type), ProgramName(QCoreApplication::applicationFilePath()), text, ButtonsFor(type),
-                    owner);
+    QMessageBox box(IconFor(type), ProgramName(QCoreApplication::applicationFilePath()), text, ButtonsFor(type), owner);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     return ResultCode(box.exec());
 }

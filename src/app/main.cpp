@@ -7,8 +7,8 @@
 
 #include "app/CReadingApp.h"
 #include "app/CommandLine.h"
-#include "platform/system/ConsoleServices.h"
 #include "backends/LinuxImeService.h"
+#include "platform/system/ConsoleServices.h"
 #include "settings/IniProfile.h"
 #include "settings/ProfilePaths.h"
 
@@ -82,7 +82,8 @@ int RunConsole(int argc, char* argv[])
     ConsoleMessageBox ui(err);
     const auto storedLayout = [](const QString& profileDir) {
         const ProfilePaths paths = ResolveProfilePaths(QCoreApplication::applicationDirPath(), profileDir);
-        return IniProfile(paths.settingsFile).GetString(QStringLiteral("Settings"), QStringLiteral("keylayout"), QString());
+        return IniProfile(paths.settingsFile)
+            .GetString(QStringLiteral("Settings"), QStringLiteral("keylayout"), QString());
     };
     ConsoleEnvironment env{in, out, err, *ime, clock, ui, storedLayout};
     return RunConsoleCommand(arguments, env);

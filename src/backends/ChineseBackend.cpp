@@ -37,8 +37,9 @@ constexpr qsizetype kMaxRun = 4096;
 
 bool IsLetterOrDigit(char32_t c)
 {
-    if (c < 0x80)
+    if (c < 0x80) {
         return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
+    }
     return !QChar::isSurrogate(c) && QChar::isLetterOrNumber(c);
 }
 
@@ -52,11 +53,9 @@ struct ScriptInfo {
 
 const ScriptInfo& Info(ChineseBackend::Script script)
 {
-    static constexpr ScriptInfo kSimplified{0xE0010804u, "Pinyin (terra_pinyin)",
-                                            "terra_pinyin-hans.idx", "pinyin-1",
+    static constexpr ScriptInfo kSimplified{0xE0010804u, "Pinyin (terra_pinyin)", "terra_pinyin-hans.idx", "pinyin-1",
                                             pinyin::Notation::ToneMarks};
-    static constexpr ScriptInfo kTraditional{0xE0010404u, "Zhuyin (terra_pinyin)",
-                                             "terra_pinyin-hant.idx", "zhuyin-1",
+    static constexpr ScriptInfo kTraditional{0xE0010404u, "Zhuyin (terra_pinyin)", "terra_pinyin-hant.idx", "zhuyin-1",
                                              pinyin::Notation::Zhuyin};
     return script == ChineseBackend::Script::Simplified ? kSimplified : kTraditional;
 }
@@ -77,18 +76,21 @@ struct Candidate {
 int HanLength(std::string_view key, QString* decoded = nullptr)
 {
     const QString text = QString::fromUtf8(key.data(), qsizetype(key.size()));
-    if (text.isEmpty() || text.size() > PhraseIndex::kMaxKeyLength)
+    if (text.isEmpty() || text.size() > PhraseIndex::kMaxKeyLength) {
         return -1;
+    }
     int count = 0;
     const auto* units = reinterpret_cast<const char16_t*>(text.utf16());
     for (qsizetype i = 0; i < text.size(); ++count) {
         const CodePoint c = CodePointAt(units, text.size(), i);
-        if (c.value == 0xFFFD || !IsHan(c.value))
+        if (c.value == 0xFFFD || !IsHan(c.value)) {
             return -1;
+        }
         i += c.length;
     }
-    if (decoded)
+    if (decoded) {
         *decoded = text;
+    }
     return count;
 }
 
@@ -97,10 +99,12 @@ std::vector<std::string_view> Tokens(std::string_view syllables)
     std::vector<std::string_view> tokens;
     while (!syllables.empty()) {
         const std::size_t space = syllables.find(' ');
-        if (space != 0)
+        if (space != 0) {
             tokens.push_back(syllables.substr(0, space));
-        if (space == std::string_view::npos)
+        }
+        if (space == std::string_view::npos) {
             break;
+        }
         syllables.remove_prefix(space + 1);
     }
     return tokens;
@@ -110,8 +114,9 @@ std::string Joined(const std::vector<std::string_view>& tokens)
 {
     std::string joined;
     for (const std::string_view token : tokens) {
-        if (!joined.empty())
+        if (!joined.empty()) {
             joined += ' ';
+        }
         joined += token;
     }
     return joined;
@@ -123,15 +128,17 @@ template <class Line>
 bool ForEachLine(const QString& path, const Line& line)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
         return false;
+    }
     const QByteArray data = file.readAll();
     std::string_view rest(data.constData(), std::size_t(data.size()));
     while (!rest.empty()) {
         const std::size_t eol = rest.find('\n');
         line(rest.substr(0, eol));
-        if (eol == std::string_view::npos)
+        if (eol == std::string_view::npos) {
             break;
+        }
         rest.remove_prefix(eol + 1);
     }
     return true;
@@ -144,12 +151,14 @@ bool ForEachLine(const QString& path, const Line& line)
 std::unordered_set<std::string> ErhuaSpellings(const QString& dictionaryPath)
 {
     std::unordered_set<std::string> spellings;
-    if (dictionaryPath.isEmpty())
+    if (dictionaryPath.isEmpty()) {
         return spellings;
+    }
     ForEachLine(dictionaryPath, [&](std::string_view text) {
         const std::optional<pinyin::TableLine> line = pinyin::ParseTableLine(text);
-        if (!line)
+        if (!line) {
             return;
+        }
         for (const std::string_view token : Tokens(line->syllables)) {
             if (token == "r5") {
                 spellings.emplace(std::string(line->phrase) + '\t' + Joined(Tokens(line->syllables)));
@@ -162,11 +171,12 @@ std::unordered_set<std::string> ErhuaSpellings(const QString& dictionaryPath)
 
 class OpenCC final {
 public:
-    OpenCC() : m_handle(opencc_open("t2s.json")) {}
+    OpenCC() : m_handle(opencc_open("t2s.json")) { }
     ~OpenCC()
     {
-        if (Ok())
+        if (Ok()) {
             opencc_close(m_handle);
+        }
     }
     Q_DISABLE_COPY_MOVE(OpenCC)
 
@@ -183,21 +193,24 @@ public:
             joined += '\n';
         }
         char* converted = opencc_convert_utf8(m_handle, joined.data(), joined.size());
-        if (converted == nullptr)
+        if (converted == nullptr) {
             return {};
+        }
         std::vector<std::string> result;
         result.reserve(texts.size());
         std::string_view rest(converted);
         while (!rest.empty()) {
             const std::size_t eol = rest.find('\n');
             result.emplace_back(rest.substr(0, eol));
-            if (eol == std::string_view::npos)
+            if (eol == std::string_view::npos) {
                 break;
+            }
             rest.remove_prefix(eol + 1);
         }
         opencc_convert_utf8_free(converted);
-        if (result.size() != texts.size())
+        if (result.size() != texts.size()) {
             return {};
+        }
         return result;
     }
 
@@ -225,7 +238,7 @@ void ForEachReading(const Candidate& candidate, const Each& each)
 // What the table says about one reading of one character.
 struct ReadingStats {
     double weight = 0;  // of the character alone with this reading
-    double usage = 0;   // in phrases: the sum of their log weights
+    double usage = 0;  // in phrases: the sum of their log weights
 };
 using ReadingTable = std::unordered_map<std::string, ReadingStats>;
 
@@ -256,8 +269,9 @@ TieBreak Rank(const Candidate& candidate, const ReadingTable& readings)
 {
     TieBreak rank;
     ForEachReading(candidate, [&](std::string_view character, std::string_view syllable) {
-        if (syllable.ends_with('5'))
+        if (syllable.ends_with('5')) {
             ++rank.neutral;
+        }
         const auto found = readings.find(ReadingKey(character, syllable));
         if (found != readings.end()) {
             rank.characters += std::log1p(found->second.weight);
@@ -274,34 +288,36 @@ ChineseBackend::DataFiles ChineseBackend::InstalledDataFiles()
     DataFiles files;
     files.table = QStandardPaths::locate(QStandardPaths::GenericDataLocation,
                                          QStringLiteral("rime-data/build/terra_pinyin.table.txt"));
-    files.dictionary = QStandardPaths::locate(QStandardPaths::GenericDataLocation,
-                                              QStringLiteral("rime-data/terra_pinyin.dict.yaml"));
+    files.dictionary =
+        QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("rime-data/terra_pinyin.dict.yaml"));
     return files;
 }
 
 std::unique_ptr<ChineseBackend> ChineseBackend::Open(Script script)
 {
     const DataFiles files = InstalledDataFiles();
-    if (files.table.isEmpty())
+    if (files.table.isEmpty()) {
         return nullptr;
+    }
     return Open(script, files, IndexCacheDirectory() + u'/' + QLatin1String(Info(script).cacheName));
 }
 
-std::unique_ptr<ChineseBackend> ChineseBackend::Open(Script script, const DataFiles& files,
-                                                     const QString& cachePath)
+std::unique_ptr<ChineseBackend> ChineseBackend::Open(Script script, const DataFiles& files, const QString& cachePath)
 {
-    if (!QFileInfo(files.table).isFile())
+    if (!QFileInfo(files.table).isFile()) {
         return nullptr;
+    }
     QStringList sources{files.table};
-    if (!files.dictionary.isEmpty())
+    if (!files.dictionary.isEmpty()) {
         sources << files.dictionary;
+    }
     if (script == Script::Simplified) {
         // A new OpenCC release may convert differently.
         for (const char* name : {"opencc/t2s.json", "opencc/TSPhrases.ocd2", "opencc/TSCharacters.ocd2"}) {
-            const QString path = QStandardPaths::locate(QStandardPaths::GenericDataLocation,
-                                                        QLatin1String(name));
-            if (!path.isEmpty())
+            const QString path = QStandardPaths::locate(QStandardPaths::GenericDataLocation, QLatin1String(name));
+            if (!path.isEmpty()) {
                 sources << path;
+            }
         }
     }
     const QByteArray signature = SourceSignature(sources, Info(script).builderVersion);
@@ -312,13 +328,13 @@ std::unique_ptr<ChineseBackend> ChineseBackend::Open(Script script, const DataFi
         qCInfo(lcChinese) << "read" << files.table << "in" << timer.elapsed() << "ms";
         return entries;
     });
-    if (!index || index->Size() == 0)
+    if (!index || index->Size() == 0) {
         return nullptr;
+    }
     return std::unique_ptr<ChineseBackend>(new ChineseBackend(script, std::move(index)));
 }
 
-std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Script script,
-                                                                          const DataFiles& files)
+std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Script script, const DataFiles& files)
 {
     QElapsedTimer timer;
     timer.start();
@@ -330,19 +346,22 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
     quint32 order = 0;
     const bool read = ForEachLine(files.table, [&](std::string_view text) {
         const std::optional<pinyin::TableLine> line = pinyin::ParseTableLine(text);
-        if (!line)
+        if (!line) {
             return;
+        }
         std::vector<std::string_view> syllables = Tokens(line->syllables);
         // Names such as 卡爾·馬克思 hold a mark without a syllable; they are
         // left out rather than guessed at.
-        if (HanLength(line->phrase) != int(syllables.size()))
+        if (HanLength(line->phrase) != int(syllables.size())) {
             return;
+        }
         std::string spelling = Joined(syllables);
         if (!trustErhua && spelling.find("r5") != std::string::npos
             && !erhua.contains(std::string(line->phrase) + '\t' + spelling)) {
             for (std::string_view& syllable : syllables) {
-                if (syllable == "r5")
+                if (syllable == "r5") {
                     syllable = "er2";
+                }
             }
             spelling = Joined(syllables);
         }
@@ -363,8 +382,9 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
         }
         candidates.push_back(std::move(candidate));
     });
-    if (!read)
+    if (!read) {
         return std::nullopt;
+    }
     qCDebug(lcChinese) << "parsed" << candidates.size() << "readings in" << timer.elapsed() << "ms";
 
     if (script == Script::Simplified) {
@@ -382,8 +402,9 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
             // Views into candidates, which grows below.
             std::vector<std::string_view> keys;
             keys.reserve(candidates.size());
-            for (const Candidate& candidate : candidates)
+            for (const Candidate& candidate : candidates) {
                 keys.push_back(candidate.key);
+            }
             simplified = opencc.Convert(keys);
         }
         if (simplified.size() != candidates.size()) {
@@ -392,9 +413,9 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
         }
         const std::size_t direct = candidates.size();
         for (std::size_t i = 0; i < direct; ++i) {
-            if (simplified[i] == candidates[i].key
-                || HanLength(simplified[i]) != HanLength(candidates[i].key))
+            if (simplified[i] == candidates[i].key || HanLength(simplified[i]) != HanLength(candidates[i].key)) {
                 continue;
+            }
             Candidate candidate = candidates[i];
             candidate.key = simplified[i];
             candidate.converted = true;
@@ -411,12 +432,15 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
     std::sort(sorted.begin(), sorted.end(), [&](quint32 a, quint32 b) {
         const Candidate& x = candidates[a];
         const Candidate& y = candidates[b];
-        if (const int c = x.key.compare(y.key); c != 0)
+        if (const int c = x.key.compare(y.key); c != 0) {
             return c < 0;
-        if (x.weight != y.weight)
+        }
+        if (x.weight != y.weight) {
             return x.weight > y.weight;
-        if (x.converted != y.converted)
+        }
+        if (x.converted != y.converted) {
             return !x.converted;
+        }
         return x.order < y.order;
     });
 
@@ -426,11 +450,13 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
     for (std::size_t begin = 0; begin < sorted.size();) {
         const Candidate& first = candidates[sorted[begin]];
         std::size_t end = begin + 1;
-        while (end < sorted.size() && candidates[sorted[end]].key == first.key)
+        while (end < sorted.size() && candidates[sorted[end]].key == first.key) {
             ++end;
+        }
         std::size_t tied = begin + 1;
-        while (tied < end && candidates[sorted[tied]].weight == first.weight)
+        while (tied < end && candidates[sorted[tied]].weight == first.weight) {
             ++tied;
+        }
         const Candidate* chosen = &first;
         if (tied - begin > 1) {
             TieBreak best = Rank(first, readings);
@@ -445,12 +471,12 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
         }
         // A key whose best reading cannot be written falls to the next one.
         QString value = pinyin::Spell(chosen->syllables, notation);
-        for (std::size_t i = begin; value.isEmpty() && i < end; ++i)
+        for (std::size_t i = begin; value.isEmpty() && i < end; ++i) {
             value = pinyin::Spell(candidates[sorted[i]].syllables, notation);
+        }
         if (!value.isEmpty()) {
             const double weight = std::min(std::log1p(chosen->weight) * kWeightScale, 1e9);
-            entries.push_back({QString::fromStdString(first.key), std::move(value),
-                               qint32(std::lround(weight))});
+            entries.push_back({QString::fromStdString(first.key), std::move(value), qint32(std::lround(weight))});
         }
         begin = end;
     }
@@ -459,9 +485,9 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
 }
 
 ChineseBackend::ChineseBackend(Script script, std::unique_ptr<PhraseIndex> index)
-    : m_script(script), m_index(std::move(index))
-{
-}
+    : m_script(script),
+      m_index(std::move(index))
+{ }
 
 ChineseBackend::~ChineseBackend() = default;
 
@@ -490,8 +516,9 @@ QString ChineseBackend::Reading(const QString& phrase)
             qsizetype end = i;
             while (end < n && end - start < kMaxRun) {
                 const CodePoint next = CodePointAt(units, n, end);
-                if (!IsHan(next.value))
+                if (!IsHan(next.value)) {
                     break;
+                }
                 end += next.length;
             }
             AppendHan(QStringView(units + start, end - start));
@@ -499,8 +526,9 @@ QString ChineseBackend::Reading(const QString& phrase)
             continue;
         }
         const Last kind = IsLetterOrDigit(c) ? Last::LetterOrDigit : Last::Other;
-        if (kind == Last::LetterOrDigit && m_last == Last::Syllable)
+        if (kind == Last::LetterOrDigit && m_last == Last::Syllable) {
             m_out += u' ';
+        }
         m_out.append(units + start, std::size_t(i - start));
         m_last = kind;
     }
@@ -513,14 +541,14 @@ void ChineseBackend::AppendHan(QStringView run)
         m_index->Prefixes(text, out);
     };
     for (const HanSegmenter::Word& word : m_segmenter.Split(run, prefixes)) {
-        if (m_last == Last::Syllable || m_last == Last::LetterOrDigit)
+        if (m_last == Last::Syllable || m_last == Last::LetterOrDigit) {
             m_out += u' ';
-        if (word.reading.isEmpty())
-            m_out.append(reinterpret_cast<const char16_t*>(run.utf16()) + word.start,
-                        std::size_t(word.length));
-        else
-            m_out.append(reinterpret_cast<const char16_t*>(word.reading.utf16()),
-                        std::size_t(word.reading.size()));
+        }
+        if (word.reading.isEmpty()) {
+            m_out.append(reinterpret_cast<const char16_t*>(run.utf16()) + word.start, std::size_t(word.length));
+        } else {
+            m_out.append(reinterpret_cast<const char16_t*>(word.reading.utf16()), std::size_t(word.reading.size()));
+        }
         m_last = Last::Syllable;
     }
 }

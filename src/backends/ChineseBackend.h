@@ -25,7 +25,7 @@ public:
     struct Word {
         qsizetype start = 0;
         qsizetype length = 0;  // UTF-16 units
-        QStringView reading;   // empty: not in the dictionary
+        QStringView reading;  // empty: not in the dictionary
     };
 
     // prefixes(text, out) puts into out every dictionary word that text
@@ -55,7 +55,7 @@ public:
     enum class Script { Simplified, Traditional };
 
     struct DataFiles {
-        QString table;       // terra_pinyin.table.txt: phrases, readings, weights
+        QString table;  // terra_pinyin.table.txt: phrases, readings, weights
         QString dictionary;  // terra_pinyin.dict.yaml; may be empty
     };
 
@@ -63,14 +63,12 @@ public:
     // IndexCacheDirectory(); null when the data is not installed.
     static std::unique_ptr<ChineseBackend> Open(Script script);
     // The same over files, its index cached at cachePath.
-    static std::unique_ptr<ChineseBackend> Open(Script script, const DataFiles& files,
-                                                const QString& cachePath);
+    static std::unique_ptr<ChineseBackend> Open(Script script, const DataFiles& files, const QString& cachePath);
     // Where the data is installed; empty paths for files that are missing.
     static DataFiles InstalledDataFiles();
     // The index entries for script: one reading per phrase, already written
     // out in the script's notation. Nullopt when the table cannot be read.
-    static std::optional<std::vector<PhraseIndex::Entry>> ReadEntries(Script script,
-                                                                      const DataFiles& files);
+    static std::optional<std::vector<PhraseIndex::Entry>> ReadEntries(Script script, const DataFiles& files);
 
     ~ChineseBackend() override;
     Q_DISABLE_COPY_MOVE(ChineseBackend)
@@ -106,22 +104,24 @@ const std::vector<HanSegmenter::Word>& HanSegmenter::Split(QStringView run, cons
         Best& here = m_best[std::size_t(i)];
         // The character alone, unread, is always a way on; it weighs less
         // than any dictionary word.
-        const bool pair = QChar::isHighSurrogate(run[i].unicode()) && i + 1 < n
-                          && QChar::isLowSurrogate(run[i + 1].unicode());
+        const bool pair =
+            QChar::isHighSurrogate(run[i].unicode()) && i + 1 < n && QChar::isLowSurrogate(run[i + 1].unicode());
         const qsizetype single = pair ? 2 : 1;
         const Best& after = m_best[std::size_t(i + single)];
         here = {after.words + 1, after.weight - 1, single, {}};
         prefixes(run.sliced(i), m_matches);
         for (const PhraseIndex::Match& match : m_matches) {
-            if (match.length <= 0 || match.length > n - i)
+            if (match.length <= 0 || match.length > n - i) {
                 continue;
+            }
             const Best& rest = m_best[std::size_t(i + match.length)];
             const qsizetype words = rest.words + 1;
             const std::int64_t weight = rest.weight + match.weight;
             // Matches come shortest first, so an equal score goes to the
             // longer word.
-            if (words < here.words || (words == here.words && weight >= here.weight))
+            if (words < here.words || (words == here.words && weight >= here.weight)) {
                 here = {words, weight, match.length, match.value};
+            }
         }
     }
     m_words.clear();

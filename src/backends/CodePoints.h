@@ -15,8 +15,9 @@ struct CodePoint {
 inline CodePoint CodePointAt(const char16_t* units, qsizetype n, qsizetype i)
 {
     const char16_t c = units[i];
-    if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(units[i + 1]))
+    if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(units[i + 1])) {
         return {QChar::surrogateToUcs4(c, units[i + 1]), 2};
+    }
     return {c, 1};
 }
 
@@ -25,8 +26,9 @@ inline CodePoint CodePointAt(const char16_t* units, qsizetype n, qsizetype i)
 // look-up.
 inline bool IsHan(char32_t c)
 {
-    if (c >= 0x4E00 && c <= 0x9FFF)
+    if (c >= 0x4E00 && c <= 0x9FFF) {
         return true;
+    }
     return c >= 0x2E80 && !QChar::isSurrogate(c) && QChar::script(c) == QChar::Script_Han;
 }
 

@@ -51,14 +51,14 @@ constexpr char16_t Join(Jamo jamo)
 // ㅑ ㅒ ㅕ ㅖ ㅛ ㅠ ㅣ: the vowels before which ㄹ and ㄴ fall silent.
 constexpr bool IsIotized(int medial)
 {
-    return medial == 2 || medial == 3 || medial == 6 || medial == 7 || medial == 12 || medial == 17
-           || medial == 20;
+    return medial == 2 || medial == 3 || medial == 6 || medial == 7 || medial == 12 || medial == 17 || medial == 20;
 }
 
 bool IsHangul(char32_t c)
 {
-    if (hangul::IsSyllable(c))
+    if (hangul::IsSyllable(c)) {
         return true;
+    }
     return c >= 0x1100 && QChar::script(c) == QChar::Script_Hangul;
 }
 
@@ -74,8 +74,9 @@ bool ForEachHanja(QStringView key, QStringView reading, F f)
     while (i < key.size() && j < reading.size()) {
         const CodePoint hanja = CodePointAt(k, key.size(), i);
         const CodePoint syllable = CodePointAt(r, reading.size(), j);
-        if (!f(hanja.value, syllable.value))
+        if (!f(hanja.value, syllable.value)) {
             return false;
+        }
         i += hanja.length;
         j += syllable.length;
     }
@@ -88,13 +89,13 @@ bool ForEachHanja(QStringView key, QStringView reading, F f)
 // start with a hanja, as only hanja are looked up.
 bool Spells(QStringView key, QStringView reading)
 {
-    if (key.isEmpty() || key.size() > PhraseIndex::kMaxKeyLength)
+    if (key.isEmpty() || key.size() > PhraseIndex::kMaxKeyLength) {
         return false;
-    if (!IsHan(CodePointAt(reinterpret_cast<const char16_t*>(key.utf16()), key.size(), 0).value))
+    }
+    if (!IsHan(CodePointAt(reinterpret_cast<const char16_t*>(key.utf16()), key.size(), 0).value)) {
         return false;
-    return ForEachHanja(key, reading, [](char32_t k, char32_t r) {
-        return IsHan(k) ? hangul::IsSyllable(r) : r == k;
-    });
+    }
+    return ForEachHanja(key, reading, [](char32_t k, char32_t r) { return IsHan(k) ? hangul::IsSyllable(r) : r == k; });
 }
 
 // One key of the table with its readings in the order listed.
@@ -103,7 +104,7 @@ struct Group {
     bool single;  // one hanja
     QStringList readings;
     QList<int> meanings;  // glosses in each reading's comment
-    QList<int> votes;     // longer words that spell the key with each reading
+    QList<int> votes;  // longer words that spell the key with each reading
 };
 
 int CountMeanings(QByteArrayView comment)
@@ -112,8 +113,9 @@ int CountMeanings(QByteArrayView comment)
     for (QByteArrayView rest = comment; !rest.isEmpty();) {
         const qsizetype comma = rest.indexOf(',');
         const QByteArrayView gloss = (comma < 0 ? rest : rest.first(comma)).trimmed();
-        if (!gloss.isEmpty())
+        if (!gloss.isEmpty()) {
             ++count;
+        }
         rest = comma < 0 ? QByteArrayView() : rest.sliced(comma + 1);
     }
     return count;
@@ -150,14 +152,17 @@ QString ChooseSingle(const Group& group, const Tally& tally)
         bool isInitialForm = false;
         for (const QString& other : group.readings) {
             const char16_t o = other.front().unicode();
-            if (o != reading && hangul::WordInitialForm(o) == reading)
+            if (o != reading && hangul::WordInitialForm(o) == reading) {
                 isInitialForm = true;
+            }
         }
-        if (isInitialForm)
+        if (isInitialForm) {
             continue;
+        }
         long score = Count(tally, hanja, reading);
-        if (const char16_t initial = hangul::WordInitialForm(reading); initial != reading)
+        if (const char16_t initial = hangul::WordInitialForm(reading); initial != reading) {
             score += Count(tally, hanja, initial);
+        }
         const int meanings = group.meanings[i];
         if (score > bestScore || (score == bestScore && meanings > bestMeanings)) {
             best = group.readings[i];
@@ -175,8 +180,7 @@ QString AsWritten(const QString& reading)
     QString written = reading;
     for (qsizetype i = 0; i < written.size(); ++i) {
         const char16_t unit = written[i].unicode();
-        written[i] = i == 0 ? hangul::WordInitialForm(unit)
-                            : hangul::AfterVowelForm(unit, written[i - 1].unicode());
+        written[i] = i == 0 ? hangul::WordInitialForm(unit) : hangul::AfterVowelForm(unit, written[i - 1].unicode());
     }
     return written;
 }
@@ -189,23 +193,26 @@ QString AsWritten(const QString& reading)
 // table (乾物 건물 over 간물).
 QString ChooseWord(const Group& group, const Tally& tally)
 {
-    if (group.readings.size() == 1)
+    if (group.readings.size() == 1) {
         return group.readings.front();
+    }
     QString best;
     int bestVotes = -1;
     double bestScore = -1;
     for (qsizetype r = 0; r < group.readings.size(); ++r) {
         const QString& reading = group.readings[r];
-        if (const QString written = AsWritten(reading);
-            written != reading && group.readings.contains(written))
+        if (const QString written = AsWritten(reading); written != reading && group.readings.contains(written)) {
             continue;
+        }
         const int votes = group.votes.value(r);
-        if (votes < bestVotes)
+        if (votes < bestVotes) {
             continue;
+        }
         double score = 0;
         ForEachHanja(group.key, reading, [&](char32_t hanja, char32_t syllable) {
-            if (IsHan(hanja))
+            if (IsHan(hanja)) {
                 score += std::log1p(Count(tally, hanja, char16_t(syllable)));
+            }
             return true;
         });
         if (votes > bestVotes || score > bestScore) {
@@ -223,24 +230,28 @@ namespace hangul {
 
 char16_t WordInitialForm(char16_t syllable)
 {
-    if (!IsSyllable(syllable))
+    if (!IsSyllable(syllable)) {
         return syllable;
+    }
     Jamo jamo = Split(syllable);
-    if (jamo.initial == kRieul)
+    if (jamo.initial == kRieul) {
         jamo.initial = IsIotized(jamo.medial) ? kIeung : kNieun;
-    else if (jamo.initial == kNieun && IsIotized(jamo.medial))
+    } else if (jamo.initial == kNieun && IsIotized(jamo.medial)) {
         jamo.initial = kIeung;
+    }
     return Join(jamo);
 }
 
 char16_t AfterVowelForm(char16_t syllable, char16_t previous)
 {
     // 렬 and 률 only: 리, 려 … keep their ㄹ after a vowel (유리, 거리).
-    if (!IsSyllable(syllable) || !IsSyllable(previous) || (syllable != u'렬' && syllable != u'률'))
+    if (!IsSyllable(syllable) || !IsSyllable(previous) || (syllable != u'렬' && syllable != u'률')) {
         return syllable;
+    }
     const int previousFinal = Split(previous).final;
-    if (previousFinal != 0 && previousFinal != kFinalNieun)
+    if (previousFinal != 0 && previousFinal != kFinalNieun) {
         return syllable;
+    }
     Jamo jamo = Split(syllable);
     jamo.initial = kIeung;
     return Join(jamo);
@@ -260,14 +271,17 @@ std::vector<PhraseIndex::Entry> HanjaBackend::Entries(const QByteArray& table)
     const QByteArrayView data(table);
     for (qsizetype start = 0; start < data.size();) {
         qsizetype end = data.indexOf('\n', start);
-        if (end < 0)
+        if (end < 0) {
             end = data.size();
+        }
         QByteArrayView line = data.sliced(start, end - start);
         start = end + 1;
-        if (line.endsWith('\r'))
+        if (line.endsWith('\r')) {
             line.chop(1);
-        if (line.isEmpty() || line.front() == '#')
+        }
+        if (line.isEmpty() || line.front() == '#') {
             continue;
+        }
         const qsizetype first = line.indexOf(':');
         const qsizetype second = first < 0 ? -1 : line.indexOf(':', first + 1);
         if (second < 0) {
@@ -287,8 +301,9 @@ std::vector<PhraseIndex::Entry> HanjaBackend::Entries(const QByteArray& table)
             groups.push_back({key, single, {}, {}, {}});
         }
         Group& group = groups[std::size_t(it.value())];
-        if (group.readings.contains(reading))
+        if (group.readings.contains(reading)) {
             continue;
+        }
         group.readings.push_back(reading);
         group.meanings.push_back(CountMeanings(line.sliced(second + 1)));
     }
@@ -306,23 +321,28 @@ std::vector<PhraseIndex::Entry> HanjaBackend::Entries(const QByteArray& table)
     }
     for (const Group& group : groups) {
         const qsizetype length = group.key.size();
-        if (group.single || length < 3)
+        if (group.single || length < 3) {
             continue;
+        }
         for (const QString& reading : group.readings) {
             // Beyond the BMP the units of key and reading do not line up.
-            if (reading.size() != length)
+            if (reading.size() != length) {
                 continue;
+            }
             for (qsizetype from = 0; from + 2 <= length; ++from) {
-                if (!startsAmbiguous[group.key[from].unicode()])
+                if (!startsAmbiguous[group.key[from].unicode()]) {
                     continue;
+                }
                 for (qsizetype size = 2; from + size <= length && size < length; ++size) {
                     const auto it = ambiguous.constFind(QStringView(group.key).sliced(from, size));
-                    if (it == ambiguous.constEnd())
+                    if (it == ambiguous.constEnd()) {
                         continue;
+                    }
                     Group& held = groups[std::size_t(it.value())];
                     const qsizetype index = held.readings.indexOf(reading.sliced(from, size));
-                    if (index >= 0)
+                    if (index >= 0) {
                         ++held.votes[index];
+                    }
                 }
             }
         }
@@ -331,12 +351,14 @@ std::vector<PhraseIndex::Entry> HanjaBackend::Entries(const QByteArray& table)
     Tally tally;
     tally.reserve(1 << 17);
     for (const Group& group : groups) {
-        if (group.single)
+        if (group.single) {
             continue;
+        }
         for (const QString& reading : group.readings) {
             ForEachHanja(group.key, reading, [&tally](char32_t hanja, char32_t syllable) {
-                if (IsHan(hanja))
+                if (IsHan(hanja)) {
                     ++tally[TallyKey(hanja, char16_t(syllable))];
+                }
                 return true;
             });
         }
@@ -348,8 +370,9 @@ std::vector<PhraseIndex::Entry> HanjaBackend::Entries(const QByteArray& table)
         QString value = group.single ? ChooseSingle(group, tally) : ChooseWord(group, tally);
         entries.push_back({group.key, std::move(value), 0});
     }
-    if (skipped != 0)
+    if (skipped != 0) {
         qCDebug(lcHanja) << "hanja table:" << skipped << "lines left out";
+    }
     return entries;
 }
 
@@ -361,15 +384,18 @@ std::unique_ptr<HanjaBackend> HanjaBackend::Open()
 std::unique_ptr<HanjaBackend> HanjaBackend::Open(const QString& dataPath, const QString& cachePath)
 {
     const QByteArray signature = SourceSignature({dataPath}, kBuilderVersion);
-    if (signature.isEmpty())
+    if (signature.isEmpty()) {
         return nullptr;
+    }
     auto build = [&dataPath]() -> std::optional<std::vector<PhraseIndex::Entry>> {
         QFile file(dataPath);
-        if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxTableBytes)
+        if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxTableBytes) {
             return std::nullopt;
+        }
         std::vector<PhraseIndex::Entry> entries = Entries(file.readAll());
-        if (entries.empty())
+        if (entries.empty()) {
             return std::nullopt;
+        }
         return entries;
     };
     return FromIndex(PhraseIndex::Open(cachePath, signature, build));
@@ -377,12 +403,14 @@ std::unique_ptr<HanjaBackend> HanjaBackend::Open(const QString& dataPath, const 
 
 std::unique_ptr<HanjaBackend> HanjaBackend::FromIndex(std::unique_ptr<PhraseIndex> index)
 {
-    if (!index)
+    if (!index) {
         return nullptr;
+    }
     return std::unique_ptr<HanjaBackend>(new HanjaBackend(std::move(index)));
 }
 
-HanjaBackend::HanjaBackend(std::unique_ptr<PhraseIndex> index) : m_index(std::move(index)) {}
+HanjaBackend::HanjaBackend(std::unique_ptr<PhraseIndex> index) : m_index(std::move(index))
+{ }
 
 HanjaBackend::~HanjaBackend() = default;
 
@@ -413,8 +441,9 @@ QString HanjaBackend::Reading(const QString& phrase)
     auto settleBul = [&](char16_t next) {
         if (pendingBul != kNoBul && hangul::IsSyllable(next)) {
             const int initial = Split(next).initial;
-            if (initial == kDigeut || initial == kJieut)
+            if (initial == kDigeut || initial == kJieut) {
                 m_out[pendingBul] = u'부';
+            }
         }
         pendingBul = kNoBul;
     };
@@ -439,13 +468,15 @@ QString HanjaBackend::Reading(const QString& phrase)
         if (match.length == len && match.value.size() == 1) {
             // A single character, listed in its original sound.
             char16_t syllable = match.value.front().unicode();
-            if (!inWord)
+            if (!inWord) {
                 syllable = hangul::WordInitialForm(syllable);
-            else if (!m_out.empty())
+            } else if (!m_out.empty()) {
                 syllable = hangul::AfterVowelForm(syllable, m_out.back());
+            }
             settleBul(syllable);
-            if (c == U'不' && syllable == u'불')
+            if (c == U'不' && syllable == u'불') {
                 pendingBul = m_out.size();
+            }
             m_out.push_back(syllable);
         } else {
             // A word, listed as it is written.

@@ -70,7 +70,10 @@ char16_t WordInitialForm(char16_t syllable);
 // syllables as they are.
 char16_t AfterVowelForm(char16_t syllable, char16_t previous);
 
-constexpr bool IsSyllable(char32_t c) { return c >= 0xAC00 && c <= 0xD7A3; }
+constexpr bool IsSyllable(char32_t c)
+{
+    return c >= 0xAC00 && c <= 0xD7A3;
+}
 
 }  // namespace hangul
 

@@ -10,16 +10,19 @@ std::vector<std::unique_ptr<ReadingBackend>> CreateInstalledBackends()
 {
     std::vector<std::unique_ptr<ReadingBackend>> backends;
     for (const MecabBackend::Kind kind : {MecabBackend::Kind::Ipadic, MecabBackend::Kind::Unidic}) {
-        if (std::unique_ptr<MecabBackend> backend = MecabBackend::Open(kind))
+        if (std::unique_ptr<MecabBackend> backend = MecabBackend::Open(kind)) {
             backends.push_back(std::move(backend));
+        }
     }
     for (const ChineseBackend::Script script :
          {ChineseBackend::Script::Simplified, ChineseBackend::Script::Traditional}) {
-        if (std::unique_ptr<ChineseBackend> backend = ChineseBackend::Open(script))
+        if (std::unique_ptr<ChineseBackend> backend = ChineseBackend::Open(script)) {
             backends.push_back(std::move(backend));
+        }
     }
-    if (std::unique_ptr<HanjaBackend> hanja = HanjaBackend::Open())
+    if (std::unique_ptr<HanjaBackend> hanja = HanjaBackend::Open()) {
         backends.push_back(std::move(hanja));
+    }
     return backends;
 }
 

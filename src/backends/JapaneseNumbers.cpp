@@ -38,12 +38,10 @@ struct Parsed {
 
 constexpr std::u16string_view kDigits[] = {u"ぜろ", u"いち", u"に",   u"さん", u"よん",
                                            u"ご",   u"ろく", u"なな", u"はち", u"きゅう"};
-constexpr std::u16string_view kHundreds[] = {u"",           u"ひゃく",   u"にひゃく", u"さんびゃく",
-                                             u"よんひゃく", u"ごひゃく", u"ろっぴゃく", u"ななひゃく",
-                                             u"はっぴゃく", u"きゅうひゃく"};
-constexpr std::u16string_view kThousands[] = {u"",         u"せん",     u"にせん",   u"さんぜん",
-                                              u"よんせん", u"ごせん",   u"ろくせん", u"ななせん",
-                                              u"はっせん", u"きゅうせん"};
+constexpr std::u16string_view kHundreds[] = {u"",         u"ひゃく",     u"にひゃく",   u"さんびゃく", u"よんひゃく",
+                                             u"ごひゃく", u"ろっぴゃく", u"ななひゃく", u"はっぴゃく", u"きゅうひゃく"};
+constexpr std::u16string_view kThousands[] = {u"",       u"せん",     u"にせん",   u"さんぜん", u"よんせん",
+                                              u"ごせん", u"ろくせん", u"ななせん", u"はっせん", u"きゅうせん"};
 constexpr std::u16string_view kMyriads[] = {u"", u"まん", u"おく", u"ちょう", u"けい"};
 
 // Integers of more places than 京 covers are read digit by digit.
@@ -58,31 +56,56 @@ struct Classified {
 
 Classified Classify(char16_t c)
 {
-    if (c >= u'0' && c <= u'9')
+    if (c >= u'0' && c <= u'9') {
         return {Sym::Digit, std::uint8_t(c - u'0')};
-    if (c >= u'０' && c <= u'９')
+    }
+    if (c >= u'０' && c <= u'９') {
         return {Sym::Digit, std::uint8_t(c - u'０')};
+    }
     switch (c) {
-    case u'〇': case u'零': return {Sym::Digit, 0};
-    case u'一': return {Sym::Digit, 1};
-    case u'二': return {Sym::Digit, 2};
-    case u'三': return {Sym::Digit, 3};
-    case u'四': return {Sym::Digit, 4};
-    case u'五': return {Sym::Digit, 5};
-    case u'六': return {Sym::Digit, 6};
-    case u'七': return {Sym::Digit, 7};
-    case u'八': return {Sym::Digit, 8};
-    case u'九': return {Sym::Digit, 9};
-    case u'十': return {Sym::Place, 1};
-    case u'百': return {Sym::Place, 2};
-    case u'千': return {Sym::Place, 3};
-    case u'万': return {Sym::Myriad, 1};
-    case u'億': return {Sym::Myriad, 2};
-    case u'兆': return {Sym::Myriad, 3};
-    case u'京': return {Sym::Myriad, 4};
-    case u',': case u'，': return {Sym::Comma, 0};
-    case u'.': case u'．': return {Sym::Point, 0};
-    default: return {Sym::Other, 0};
+    case u'〇':
+    case u'零':
+        return {Sym::Digit, 0};
+    case u'一':
+        return {Sym::Digit, 1};
+    case u'二':
+        return {Sym::Digit, 2};
+    case u'三':
+        return {Sym::Digit, 3};
+    case u'四':
+        return {Sym::Digit, 4};
+    case u'五':
+        return {Sym::Digit, 5};
+    case u'六':
+        return {Sym::Digit, 6};
+    case u'七':
+        return {Sym::Digit, 7};
+    case u'八':
+        return {Sym::Digit, 8};
+    case u'九':
+        return {Sym::Digit, 9};
+    case u'十':
+        return {Sym::Place, 1};
+    case u'百':
+        return {Sym::Place, 2};
+    case u'千':
+        return {Sym::Place, 3};
+    case u'万':
+        return {Sym::Myriad, 1};
+    case u'億':
+        return {Sym::Myriad, 2};
+    case u'兆':
+        return {Sym::Myriad, 3};
+    case u'京':
+        return {Sym::Myriad, 4};
+    case u',':
+    case u'，':
+        return {Sym::Comma, 0};
+    case u'.':
+    case u'．':
+        return {Sym::Point, 0};
+    default:
+        return {Sym::Other, 0};
     }
 }
 
@@ -96,18 +119,23 @@ void AppendPlaces(const Groups& groups, bool sayOne, std::vector<Element>& out)
     const std::size_t start = out.size();
     for (int k = 4; k >= 0; --k) {
         const std::uint32_t v = groups[std::size_t(k)];
-        if (v == 0)
+        if (v == 0) {
             continue;
+        }
         const auto thousands = std::uint8_t(v / 1000), hundreds = std::uint8_t(v / 100 % 10),
                    tens = std::uint8_t(v / 10 % 10), ones = std::uint8_t(v % 10);
-        if (thousands != 0)
+        if (thousands != 0) {
             out.push_back({Unit::Thousand, thousands, false, sayOne && v == 1000 && k > 0});
-        if (hundreds != 0)
+        }
+        if (hundreds != 0) {
             out.push_back({Unit::Hundred, hundreds});
-        if (tens != 0)
+        }
+        if (tens != 0) {
             out.push_back({Unit::Ten, tens});
-        if (ones != 0)
+        }
+        if (ones != 0) {
             out.push_back({Unit::Digit, ones});
+        }
         if (k > 0) {
             // 兆 and 京 double the consonant before them as counters do:
             // いっちょう, じゅっちょう, ろっけい, ひゃっけい.
@@ -116,20 +144,22 @@ void AppendPlaces(const Groups& groups, bool sayOne, std::vector<Element>& out)
             const bool eight = before.unit == Unit::Digit && before.value == 8;
             const bool six = before.unit == Unit::Digit && before.value == 6;
             if ((k == 3 && (one || eight || before.unit == Unit::Ten))
-                || (k == 4 && (one || six || eight || before.unit == Unit::Ten
-                               || before.unit == Unit::Hundred)))
+                || (k == 4 && (one || six || eight || before.unit == Unit::Ten || before.unit == Unit::Hundred))) {
                 before.geminate = true;
+            }
             out.push_back({Unit::Myriad, std::uint8_t(k)});
         }
     }
-    if (out.size() == start)
+    if (out.size() == start) {
         out.push_back({Unit::Zero});
+    }
 }
 
 void AppendDigitByDigit(std::u16string_view digits, std::vector<Element>& out)
 {
-    for (const char16_t d : digits)
+    for (const char16_t d : digits) {
         out.push_back(d == u'0' ? Element{Unit::Zero} : Element{Unit::Digit, std::uint8_t(d - u'0')});
+    }
 }
 
 // Digits with optional thousands commas and a decimal point: 2024,
@@ -151,27 +181,30 @@ std::optional<Parsed> ParsePositional(QStringView text)
         case Sym::Comma:
             // Commas group the whole part by threes; anything else (1,2)
             // is a list, not a number.
-            if (point || whole.empty() || (comma ? sinceComma != 3 : sinceComma > 3))
+            if (point || whole.empty() || (comma ? sinceComma != 3 : sinceComma > 3)) {
                 return std::nullopt;
+            }
             comma = true;
             sinceComma = 0;
             break;
         case Sym::Point:
-            if (point || whole.empty() || (comma && sinceComma != 3))
+            if (point || whole.empty() || (comma && sinceComma != 3)) {
                 return std::nullopt;
+            }
             point = true;
             break;
         default:
             return std::nullopt;
         }
     }
-    if (whole.empty() || (point && fraction.empty()) || (!point && comma && sinceComma != 3))
+    if (whole.empty() || (point && fraction.empty()) || (!point && comma && sinceComma != 3)) {
         return std::nullopt;
+    }
 
     const std::size_t firstNonZero = whole.find_first_not_of(u'0');
     const std::u16string_view digits = firstNonZero == std::u16string::npos
-        ? std::u16string_view(u"0")
-        : std::u16string_view(whole).substr(firstNonZero);
+                                           ? std::u16string_view(u"0")
+                                           : std::u16string_view(whole).substr(firstNonZero);
     Parsed parsed;
     if (digits.size() > kMaxPlaces) {
         AppendDigitByDigit(digits, parsed.elements);
@@ -188,15 +221,16 @@ std::optional<Parsed> ParsePositional(QStringView text)
             }
         }
         AppendPlaces(groups, true, parsed.elements);
-        if (!point && digits.size() <= 4)
+        if (!point && digits.size() <= 4) {
             parsed.small = int(groups[0]);
+        }
     }
     if (point) {
         // 1.5 いってんご, 8.5 はってんご, 10.5 じゅってんご.
         Element& before = parsed.elements.back();
-        if ((before.unit == Unit::Digit && (before.value == 1 || before.value == 8))
-            || before.unit == Unit::Ten)
+        if ((before.unit == Unit::Digit && (before.value == 1 || before.value == 8)) || before.unit == Unit::Ten) {
             before.geminate = true;
+        }
         parsed.elements.push_back({Unit::Point});
         AppendDigitByDigit(fraction, parsed.elements);
     }
@@ -217,8 +251,9 @@ std::optional<Parsed> ParseWithPlaces(QStringView text)
         const Classified c = Classify(qc.unicode());
         switch (c.sym) {
         case Sym::Digit:
-            if (digitCount == 4)
+            if (digitCount == 4) {
                 return std::nullopt;
+            }
             digits = digits * 10 + c.value;
             ++digitCount;
             break;
@@ -226,8 +261,9 @@ std::optional<Parsed> ParseWithPlaces(QStringView text)
             // Places fall within a group (千, then 百, then 十), each taking
             // one digit or none (十 is 10).
             const std::uint32_t times = digitCount == 0 ? 1 : digits;
-            if (c.value >= lastPlace || times == 0 || times > 9)
+            if (c.value >= lastPlace || times == 0 || times > 9) {
                 return std::nullopt;
+            }
             group += times * kPow10[c.value];
             lastPlace = c.value;
             digits = 0;
@@ -235,12 +271,14 @@ std::optional<Parsed> ParseWithPlaces(QStringView text)
             break;
         }
         case Sym::Myriad:
-            if (c.value >= lastMyriad || (digitCount != 0 && digits >= kPow10[lastPlace]))
+            if (c.value >= lastMyriad || (digitCount != 0 && digits >= kPow10[lastPlace])) {
                 return std::nullopt;
+            }
             group += digits;
             // A unit with nothing before it (万 alone) is not a number.
-            if (group == 0)
+            if (group == 0) {
                 return std::nullopt;
+            }
             groups[c.value] = group;
             lastMyriad = c.value;
             lastPlace = 4;
@@ -252,13 +290,15 @@ std::optional<Parsed> ParseWithPlaces(QStringView text)
             return std::nullopt;
         }
     }
-    if (digitCount != 0 && digits >= kPow10[lastPlace])
+    if (digitCount != 0 && digits >= kPow10[lastPlace]) {
         return std::nullopt;
+    }
     groups[0] = group + digits;
     Parsed parsed;
     AppendPlaces(groups, false, parsed.elements);
-    if (lastMyriad == 5)
+    if (lastMyriad == 5) {
         parsed.small = int(groups[0]);
+    }
     return parsed;
 }
 
@@ -267,12 +307,14 @@ std::optional<Parsed> Parse(QStringView text)
     bool places = false;
     for (const QChar qc : text) {
         const Sym sym = Classify(qc.unicode()).sym;
-        if (sym == Sym::Other)
+        if (sym == Sym::Other) {
             return std::nullopt;
+        }
         places = places || sym == Sym::Place || sym == Sym::Myriad;
     }
-    if (text.isEmpty())
+    if (text.isEmpty()) {
         return std::nullopt;
+    }
     return places ? ParseWithPlaces(text) : ParsePositional(text);
 }
 
@@ -291,8 +333,9 @@ void AppendElement(const Element& e, QString& out)
         }
         return;
     case Unit::Ten:
-        if (e.value > 1)
+        if (e.value > 1) {
             out += kDigits[e.value];
+        }
         out += e.geminate ? u"じゅっ" : u"じゅう";
         return;
     case Unit::Hundred: {
@@ -322,13 +365,20 @@ void AppendElement(const Element& e, QString& out)
 int Category(const Element& e)
 {
     switch (e.unit) {
-    case Unit::Zero: return 0;
-    case Unit::Digit: return e.value;
-    case Unit::Ten: return 10;
-    case Unit::Hundred: return 11;
-    case Unit::Thousand: return 12;
-    case Unit::Myriad: return 12 + e.value;
-    case Unit::Point: break;
+    case Unit::Zero:
+        return 0;
+    case Unit::Digit:
+        return e.value;
+    case Unit::Ten:
+        return 10;
+    case Unit::Hundred:
+        return 11;
+    case Unit::Thousand:
+        return 12;
+    case Unit::Myriad:
+        return 12 + e.value;
+    case Unit::Point:
+        break;
     }
     return -1;
 }
@@ -336,8 +386,9 @@ int Category(const Element& e)
 constexpr std::uint32_t Bits(std::initializer_list<int> categories)
 {
     std::uint32_t bits = 0;
-    for (const int c : categories)
+    for (const int c : categories) {
         bits |= 1u << c;
+    }
     return bits;
 }
 
@@ -384,18 +435,16 @@ constexpr Fused kNinmaeFused[] = {{4, u"よにんまえ"}};
 constexpr Fused kNichiFused[] = {{4, u"よっか"}};
 constexpr Fused kNichikanFused[] = {{4, u"よっかかん"}};
 
-constexpr Special kDays[] = {{1, u"ついたち"}, {2, u"ふつか"},   {3, u"みっか"},   {4, u"よっか"},
-                             {5, u"いつか"},   {6, u"むいか"},   {7, u"なのか"},   {8, u"ようか"},
-                             {9, u"ここのか"}, {10, u"とおか"},  {20, u"はつか"}};
-constexpr Special kDaySpans[] = {
-    {1, u"いちにちかん"}, {2, u"ふつかかん"},   {3, u"みっかかん"}, {4, u"よっかかん"},
-    {5, u"いつかかん"},   {6, u"むいかかん"},   {7, u"なのかかん"}, {8, u"ようかかん"},
-    {9, u"ここのかかん"}, {10, u"とおかかん"},  {20, u"はつかかん"}};
+constexpr Special kDays[] = {{1, u"ついたち"}, {2, u"ふつか"},  {3, u"みっか"}, {4, u"よっか"},
+                             {5, u"いつか"},   {6, u"むいか"},  {7, u"なのか"}, {8, u"ようか"},
+                             {9, u"ここのか"}, {10, u"とおか"}, {20, u"はつか"}};
+constexpr Special kDaySpans[] = {{1, u"いちにちかん"}, {2, u"ふつかかん"},  {3, u"みっかかん"}, {4, u"よっかかん"},
+                                 {5, u"いつかかん"},   {6, u"むいかかん"},  {7, u"なのかかん"}, {8, u"ようかかん"},
+                                 {9, u"ここのかかん"}, {10, u"とおかかん"}, {20, u"はつかかん"}};
 constexpr Special kPeople[] = {{1, u"ひとり"}, {2, u"ふたり"}};
 constexpr Special kAge[] = {{20, u"はたち"}};
-constexpr Special kThings[] = {{1, u"ひとつ"}, {2, u"ふたつ"},   {3, u"みっつ"}, {4, u"よっつ"},
-                               {5, u"いつつ"}, {6, u"むっつ"},   {7, u"ななつ"}, {8, u"やっつ"},
-                               {9, u"ここのつ"}, {10, u"とお"}};
+constexpr Special kThings[] = {{1, u"ひとつ"}, {2, u"ふたつ"}, {3, u"みっつ"}, {4, u"よっつ"},   {5, u"いつつ"},
+                               {6, u"むっつ"}, {7, u"ななつ"}, {8, u"やっつ"}, {9, u"ここのつ"}, {10, u"とお"}};
 
 constexpr Counter kCounters[] = {
     {u"年", u"ねん", {}, 0, {}, 0, kNenFused},
@@ -467,8 +516,9 @@ constexpr Counter kCounters[] = {
 const Counter* FindCounter(QStringView surface)
 {
     for (const Counter& counter : kCounters) {
-        if (QStringView(counter.surface) == surface)
+        if (QStringView(counter.surface) == surface) {
             return &counter;
+        }
     }
     return nullptr;
 }
@@ -478,11 +528,13 @@ const Counter* FindCounter(QStringView surface)
 QString ReadNumber(QStringView text)
 {
     const std::optional<Parsed> parsed = Parse(text);
-    if (!parsed)
+    if (!parsed) {
         return {};
+    }
     QString reading;
-    for (const Element& e : parsed->elements)
+    for (const Element& e : parsed->elements) {
         AppendElement(e, reading);
+    }
     return reading;
 }
 
@@ -494,22 +546,26 @@ bool IsCounter(QStringView counter)
 QString ReadWithCounter(QStringView number, QStringView counter)
 {
     const Counter* rule = FindCounter(counter);
-    if (rule == nullptr)
+    if (rule == nullptr) {
         return {};
+    }
     std::optional<Parsed> parsed = Parse(number);
-    if (!parsed)
+    if (!parsed) {
         return {};
+    }
     for (const Special& special : rule->specials) {
-        if (special.value == parsed->small)
+        if (special.value == parsed->small) {
             return QString::fromUtf16(special.reading.data(), qsizetype(special.reading.size()));
+        }
     }
 
     std::vector<Element>& elements = parsed->elements;
     Element last = elements.back();
     elements.pop_back();
     QString reading;
-    for (const Element& e : elements)
+    for (const Element& e : elements) {
         AppendElement(e, reading);
+    }
     const int category = Category(last);
     if (last.unit == Unit::Digit) {
         for (const Fused& fused : rule->fused) {

@@ -111,8 +111,7 @@ Hkl FirstStartLayout(const QLocale& locale, const std::vector<Hkl>& installed, H
     Hkl preferred = 0;
     if (locale.language() == QLocale::Chinese) {
         const bool traditional = locale.script() == QLocale::TraditionalHanScript
-                                 || locale.territory() == QLocale::Taiwan
-                                 || locale.territory() == QLocale::HongKong
+                                 || locale.territory() == QLocale::Taiwan || locale.territory() == QLocale::HongKong
                                  || locale.territory() == QLocale::Macao;
         preferred = withLanguage(traditional ? 0x0404 : 0x0804);
     } else if (locale.language() == QLocale::Korean) {

@@ -11,8 +11,7 @@
 
 namespace kotobane {
 
-LinuxImeService::LinuxImeService(std::vector<std::unique_ptr<ReadingBackend>> backends,
-                                 const QLocale& locale)
+LinuxImeService::LinuxImeService(std::vector<std::unique_ptr<ReadingBackend>> backends, const QLocale& locale)
     : m_backends(std::move(backends)),
       m_plainLayout(PlainLayoutFor(LanguageIdForLocale(locale))),
       m_threadLocale(LanguageIdForLocale(locale))
@@ -68,9 +67,9 @@ int LinuxImeService::ImmGetDescriptionW(Hkl layout, char16_t* buffer, int capaci
 Hkl LinuxImeService::LoadKeyboardLayoutW(const QString& layoutId, quint32 flags)
 {
     // An identifier is one to eight hexadecimal digits, in either case.
-    const bool wellFormed = !layoutId.isEmpty() && layoutId.size() <= 8
-                            && std::all_of(layoutId.begin(), layoutId.end(),
-                                           [](QChar c) { return HexDigit(c.unicode()) >= 0; });
+    const bool wellFormed =
+        !layoutId.isEmpty() && layoutId.size() <= 8
+        && std::all_of(layoutId.begin(), layoutId.end(), [](QChar c) { return HexDigit(c.unicode()) >= 0; });
     const Hkl layout = wellFormed ? LeadingHex(layoutId) : 0;
     if (!wellFormed || std::find(m_layouts.begin(), m_layouts.end(), layout) == m_layouts.end()) {
         Fail(EINVAL);
@@ -135,8 +134,8 @@ const QString& LinuxImeService::ReadingOf(ReadingBackend& backend, const QString
     return m_cachedReading;
 }
 
-quint32 LinuxImeService::ImmGetConversionListW(Hkl layout, Himc context, const QString& source,
-                                               void* buffer, quint32 bufferLength, quint32 flag)
+quint32 LinuxImeService::ImmGetConversionListW(Hkl layout, Himc context, const QString& source, void* buffer,
+                                               quint32 bufferLength, quint32 flag)
 {
     if (flag != GCL_REVERSECONVERSION || !m_contexts.contains(context)) {
         Fail(EINVAL);
@@ -175,8 +174,7 @@ quint32 LinuxImeService::ImmGetConversionListW(Hkl layout, Himc context, const Q
     qToLittleEndian<quint32>(0, bytes + CandidateListLayout::kPageStart);
     qToLittleEndian<quint32>(1, bytes + CandidateListLayout::kPageSize);
     qToLittleEndian<quint32>(offset, bytes + CandidateListLayout::kOffsets);
-    qToLittleEndian<quint16>(reinterpret_cast<const quint16*>(reading.utf16()), reading.size(),
-                             bytes + offset);
+    qToLittleEndian<quint16>(reinterpret_cast<const quint16*>(reading.utf16()), reading.size(), bytes + offset);
     qToLittleEndian<quint16>(0, bytes + size - 2);
     return size;
 }

@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/ImeService.h"
 #include "backends/ReadingBackend.h"
+#include "platform/ImeService.h"
 
 namespace kotobane {
 
@@ -31,8 +31,8 @@ public:
     Himc ImmAssociateContext(Hwnd window, Himc context) override;
     bool ImmSetOpenStatus(Himc context, bool open) override;
     bool ImmGetOpenStatus(Himc context) override;
-    quint32 ImmGetConversionListW(Hkl layout, Himc context, const QString& source, void* buffer,
-                                  quint32 bufferLength, quint32 flag) override;
+    quint32 ImmGetConversionListW(Hkl layout, Himc context, const QString& source, void* buffer, quint32 bufferLength,
+                                  quint32 flag) override;
     bool ImmReleaseContext(Hwnd window, Himc context) override;
     bool ImmDestroyContext(Himc context) override;
     quint32 GetLastError() override;

@@ -18,11 +18,8 @@
 namespace kotobane {
 
 namespace {
+
 Q_LOGGING_CATEGORY(lcMecab, "kotobane.backends.mecab", QtWarningMsg)
-}  // namespace
-
-
-namespace {
 
 struct KindInfo {
     const char* dictionaryDir;
@@ -38,10 +35,8 @@ struct KindInfo {
 
 const KindInfo& Info(MecabBackend::Kind kind)
 {
-    static constexpr KindInfo kIpadic{"/var/lib/mecab/dic/ipadic-utf8", 7, "名詞,数,", 0xE0010411u,
-                                      "MeCab IPADIC"};
-    static constexpr KindInfo kUnidic{"/var/lib/mecab/dic/unidic", 20, "名詞,数詞,", 0xE0020411u,
-                                      "MeCab UniDic"};
+    static constexpr KindInfo kIpadic{"/var/lib/mecab/dic/ipadic-utf8", 7, "名詞,数,", 0xE0010411u, "MeCab IPADIC"};
+    static constexpr KindInfo kUnidic{"/var/lib/mecab/dic/unidic", 20, "名詞,数詞,", 0xE0020411u, "MeCab UniDic"};
     return kind == MecabBackend::Kind::Ipadic ? kIpadic : kUnidic;
 }
 
@@ -50,8 +45,9 @@ const KindInfo& Info(MecabBackend::Kind kind)
 char32_t DecodeUtf8Slow(const unsigned char*& p, const unsigned char* end)
 {
     const unsigned char lead = *p++;
-    if (lead < 0x80)
+    if (lead < 0x80) {
         return lead;
+    }
     int extra;
     char32_t c;
     char32_t min;
@@ -64,15 +60,18 @@ char32_t DecodeUtf8Slow(const unsigned char*& p, const unsigned char* end)
     } else {
         return 0xFFFD;
     }
-    if (end - p < extra)
+    if (end - p < extra) {
         return 0xFFFD;
+    }
     for (int i = 0; i < extra; ++i) {
-        if ((p[i] & 0xC0) != 0x80)
+        if ((p[i] & 0xC0) != 0x80) {
             return 0xFFFD;
+        }
         c = (c << 6) | (p[i] & 0x3F);
     }
-    if (c < min || c > 0x10FFFF || QChar::isSurrogate(c))
+    if (c < min || c > 0x10FFFF || QChar::isSurrogate(c)) {
         return 0xFFFD;
+    }
     p += extra;
     return c;
 }
@@ -90,8 +89,7 @@ inline char32_t DecodeUtf8(const unsigned char*& p, const unsigned char* end)
         return lead;
     }
     if ((lead & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
-        const char32_t c = (char32_t(lead & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6)
-                           | char32_t(p[2] & 0x3F);
+        const char32_t c = (char32_t(lead & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | char32_t(p[2] & 0x3F);
         if (c >= 0x800 && !QChar::isSurrogate(c)) {
             p += 3;
             return c;
@@ -102,8 +100,7 @@ inline char32_t DecodeUtf8(const unsigned char*& p, const unsigned char* end)
 
 constexpr bool IsJapaneseScript(QChar::Script script)
 {
-    return script == QChar::Script_Han || script == QChar::Script_Hiragana
-           || script == QChar::Script_Katakana;
+    return script == QChar::Script_Han || script == QChar::Script_Hiragana || script == QChar::Script_Katakana;
 }
 
 // A morpheme is read only when it holds Japanese script; Latin words,
@@ -121,11 +118,12 @@ bool HasJapaneseScript(std::string_view text)
         const char32_t c = DecodeUtf8(p, end);
         // Kana letters and the unified ideographs answer without a table
         // look-up; nothing below U+2E80 is Han or kana.
-        if ((c >= 0x3041 && c <= 0x3096) || (c >= 0x30A1 && c <= 0x30FA)
-            || (c >= 0x4E00 && c <= 0x9FFF))
+        if ((c >= 0x3041 && c <= 0x3096) || (c >= 0x30A1 && c <= 0x30FA) || (c >= 0x4E00 && c <= 0x9FFF)) {
             return true;
-        if (c >= 0x2E80 && IsJapaneseScript(QChar::script(c)))
+        }
+        if (c >= 0x2E80 && IsJapaneseScript(QChar::script(c))) {
             return true;
+        }
     }
     return false;
 }
@@ -150,8 +148,9 @@ char16_t* ToUtf16(std::string_view text, bool toHiragana, char16_t* out)
             continue;
         }
         char32_t c = DecodeUtf8(p, end);
-        if (toHiragana)
+        if (toHiragana) {
             c = ToHiragana(c);
+        }
         if (c < 0x10000) {
             *out++ = char16_t(c);
         } else {
@@ -168,8 +167,9 @@ char16_t* ToUtf16(std::string_view text, bool toHiragana, char16_t* out)
 // feature has fewer fields. A quoted field is unquoted into scratch.
 std::string_view FeatureField(const char* feature, int index, std::string& scratch)
 {
-    if (feature == nullptr)
+    if (feature == nullptr) {
         return {};
+    }
     // strchr rather than a byte loop: this runs for every morpheme and the
     // reading sits behind most of the feature.
     const char* p = feature;
@@ -186,8 +186,9 @@ std::string_view FeatureField(const char* feature, int index, std::string& scrat
             }
         }
         p = std::strchr(p, ',');
-        if (p == nullptr)
+        if (p == nullptr) {
             return {};
+        }
         ++p;
     }
     if (*p != '"') {
@@ -197,8 +198,9 @@ std::string_view FeatureField(const char* feature, int index, std::string& scrat
     scratch.clear();
     for (++p; *p != '\0'; ++p) {
         if (*p == '"') {
-            if (p[1] != '"')
+            if (p[1] != '"') {
                 break;
+            }
             ++p;
         }
         scratch.push_back(*p);
@@ -215,13 +217,14 @@ bool HasDigits(std::string_view text)
 {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= '0' && c <= '9')
+        if (c >= '0' && c <= '9') {
             return true;
+        }
         // Full-width ０..９ are EF BC 90..99.
         if (c == 0xEF && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xBC
-            && static_cast<unsigned char>(text[i + 2]) >= 0x90
-            && static_cast<unsigned char>(text[i + 2]) <= 0x99)
+            && static_cast<unsigned char>(text[i + 2]) >= 0x90 && static_cast<unsigned char>(text[i + 2]) <= 0x99) {
             return true;
+        }
     }
     return false;
 }
@@ -237,8 +240,9 @@ bool GluesDigits(unsigned char c)
 // Full-width Latin letters and digits, EF BC 90..99, A1..BA, EF BD 81..9A.
 bool IsFullWidthAlnum(const unsigned char* p)
 {
-    if (p[0] != 0xEF)
+    if (p[0] != 0xEF) {
         return false;
+    }
     return (p[1] == 0xBC && ((p[2] >= 0x90 && p[2] <= 0x99) || (p[2] >= 0xA1 && p[2] <= 0xBA)))
            || (p[1] == 0xBD && p[2] >= 0x81 && p[2] <= 0x9A);
 }
@@ -246,20 +250,23 @@ bool IsFullWidthAlnum(const unsigned char* p)
 bool GluedBefore(const char* at, const char* text)
 {
     const auto p = reinterpret_cast<const unsigned char*>(at);
-    if (at - text >= 1 && p[-1] < 0x80)
+    if (at - text >= 1 && p[-1] < 0x80) {
         return p[-1] != 0 && GluesDigits(p[-1]);
+    }
     return at - text >= 3 && IsFullWidthAlnum(p - 3);
 }
 
 bool GluedAfter(const char* at, const char* end)
 {
-    if (at >= end)
+    if (at >= end) {
         return false;
+    }
     const auto p = reinterpret_cast<const unsigned char*>(at);
     if (p[0] < 0x80) {
         // A full stop ends a sentence; only 3.x or 1.2.3 hold on to it.
-        if (p[0] == '.')
+        if (p[0] == '.') {
             return end - at >= 2 && p[1] < 0x80 && std::isalnum(p[1]) != 0;
+        }
         return p[0] != 0 && GluesDigits(p[0]);
     }
     return end - at >= 3 && IsFullWidthAlnum(p);
@@ -278,37 +285,56 @@ bool IsWordOfItsOwn(QStringView number, QStringView counter)
 bool IsNumeralReading(QStringView surface, QStringView reading)
 {
     const QString ours = ReadNumber(surface);
-    if (reading == ours)
+    if (reading == ours) {
         return true;
+    }
     // UniDic spells a numeral as it is said before its counter: 二十 (歳)
     // にじっ, 一 (回) いっ.
-    if (reading.size() >= 2 && reading.back() == u'っ' && ours.startsWith(reading.chopped(1)))
+    if (reading.size() >= 2 && reading.back() == u'っ' && ours.startsWith(reading.chopped(1))) {
         return true;
-    if (surface.size() != 1)
+    }
+    if (surface.size() != 1) {
         return false;
+    }
     switch (surface.front().unicode()) {
-    case u'四': return reading == u"し";
-    case u'七': return reading == u"しち";
-    case u'九': return reading == u"く";
-    case u'〇': case u'零': return reading == u"れい" || reading == u"まる";
-    default: return false;
+    case u'四':
+        return reading == u"し";
+    case u'七':
+        return reading == u"しち";
+    case u'九':
+        return reading == u"く";
+    case u'〇':
+    case u'零':
+        return reading == u"れい" || reading == u"まる";
+    default:
+        return false;
     }
 }
 
 bool IsPlaceName(QStringView surface)
 {
     for (const QChar c : surface) {
-        if (!QStringView(u"十百千万億兆京").contains(c))
+        if (!QStringView(u"十百千万億兆京").contains(c)) {
             return false;
+        }
     }
     return true;
 }
 
 }  // namespace
 
-void MecabBackend::ModelDeleter::operator()(MeCab::Model* model) const { MeCab::deleteModel(model); }
-void MecabBackend::TaggerDeleter::operator()(MeCab::Tagger* tagger) const { MeCab::deleteTagger(tagger); }
-void MecabBackend::LatticeDeleter::operator()(MeCab::Lattice* lattice) const { MeCab::deleteLattice(lattice); }
+void MecabBackend::ModelDeleter::operator()(MeCab::Model* model) const
+{
+    MeCab::deleteModel(model);
+}
+void MecabBackend::TaggerDeleter::operator()(MeCab::Tagger* tagger) const
+{
+    MeCab::deleteTagger(tagger);
+}
+void MecabBackend::LatticeDeleter::operator()(MeCab::Lattice* lattice) const
+{
+    MeCab::deleteLattice(lattice);
+}
 
 const char* MecabBackend::DefaultDictionaryDir(Kind kind)
 {
@@ -320,41 +346,43 @@ std::unique_ptr<MecabBackend> MecabBackend::Open(Kind kind)
     return Open(kind, DefaultDictionaryDir(kind));
 }
 
-std::unique_ptr<MecabBackend> MecabBackend::Open(Kind kind, const std::string& dictionaryDir,
-                                                 int cacheBits)
+std::unique_ptr<MecabBackend> MecabBackend::Open(Kind kind, const std::string& dictionaryDir, int cacheBits)
 {
-    if (cacheBits < 0 || cacheBits > 20)
+    if (cacheBits < 0 || cacheBits > 20) {
         return nullptr;
+    }
     // Checked first so a missing dictionary is a quiet null, not a MeCab error.
     std::error_code error;
     const std::filesystem::path dir(dictionaryDir);
     if (!std::filesystem::is_regular_file(dir / "sys.dic", error)
-        || !std::filesystem::is_regular_file(dir / "dicrc", error))
+        || !std::filesystem::is_regular_file(dir / "dicrc", error)) {
         return nullptr;
+    }
 
     // An empty resource file keeps a user's ~/.mecabrc (user dictionaries,
     // another dicdir) from changing what the back-end reads.
     std::vector<std::string> args{"kotobane", "--rcfile=/dev/null", "--dicdir=" + dictionaryDir};
     std::vector<char*> argv;
-    for (std::string& arg : args)
+    for (std::string& arg : args) {
         argv.push_back(arg.data());
-    std::unique_ptr<MeCab::Model, ModelDeleter> model(
-        MeCab::createModel(int(argv.size()), argv.data()));
+    }
+    std::unique_ptr<MeCab::Model, ModelDeleter> model(MeCab::createModel(int(argv.size()), argv.data()));
     if (!model) {
-        qCWarning(lcMecab).noquote() << "cannot open the dictionary in" << QString::fromStdString(dictionaryDir)
-                                     << ":" << MeCab::getLastError();
+        qCWarning(lcMecab).noquote() << "cannot open the dictionary in" << QString::fromStdString(dictionaryDir) << ":"
+                                     << MeCab::getLastError();
         return nullptr;
     }
     std::unique_ptr<MeCab::Tagger, TaggerDeleter> tagger(model->createTagger());
     std::unique_ptr<MeCab::Lattice, LatticeDeleter> lattice(model->createLattice());
-    if (!tagger || !lattice)
+    if (!tagger || !lattice) {
         return nullptr;
+    }
     return std::unique_ptr<MecabBackend>(
         new MecabBackend(kind, model.release(), tagger.release(), lattice.release(), cacheBits));
 }
 
-MecabBackend::MecabBackend(Kind kind, MeCab::Model* model, MeCab::Tagger* tagger,
-                           MeCab::Lattice* lattice, int cacheBits)
+MecabBackend::MecabBackend(Kind kind, MeCab::Model* model, MeCab::Tagger* tagger, MeCab::Lattice* lattice,
+                           int cacheBits)
     : m_kind(kind),
       m_readingField(Info(kind).readingField),
       m_model(model),
@@ -384,8 +412,9 @@ void MecabBackend::Grow(std::size_t units)
     // copied into, so the new room is left unfilled.
     const std::size_t capacity = std::max({m_outCapacity * 2, m_outSize + units, std::size_t(256)});
     auto grown = std::make_unique_for_overwrite<char16_t[]>(capacity);
-    if (m_outSize != 0)
+    if (m_outSize != 0) {
         std::copy_n(m_out.get(), m_outSize, grown.get());
+    }
     m_out = std::move(grown);
     m_outCapacity = capacity;
 }
@@ -422,8 +451,9 @@ QString MecabBackend::Reading(const QString& phrase)
     // phrase is cut there, the stretch before it read, and the unit itself
     // copied to the reading where it stood. Three bytes per unit is enough;
     // the buffer only grows, as resizing it would clear the new room.
-    if (m_utf8.size() < std::size_t(n) * 3)
+    if (m_utf8.size() < std::size_t(n) * 3) {
         m_utf8.resize(std::size_t(n) * 3);
+    }
     char* const begin = m_utf8.data();
     char* w = begin;
     for (qsizetype i = 0; i < n; ++i) {
@@ -444,25 +474,29 @@ QString MecabBackend::Reading(const QString& phrase)
             *w++ = char(0x80 | ((c >> 6) & 0x3F));
             *w++ = char(0x80 | (c & 0x3F));
         } else {
-            if (!ReadStretch(begin, std::size_t(w - begin)))
+            if (!ReadStretch(begin, std::size_t(w - begin))) {
                 return {};
+            }
             const char16_t unit = char16_t(c);
             AppendUnits(&unit, 1);
             w = begin;
         }
     }
-    if (!ReadStretch(begin, std::size_t(w - begin)))
+    if (!ReadStretch(begin, std::size_t(w - begin))) {
         return {};
+    }
     return QString::fromUtf16(m_out.get(), qsizetype(m_outSize));
 }
 
 bool MecabBackend::ReadStretch(const char* text, std::size_t len)
 {
-    if (len == 0)
+    if (len == 0) {
         return true;
+    }
     m_lattice->set_sentence(text, len);
-    if (!m_tagger->parse(m_lattice.get()))
+    if (!m_tagger->parse(m_lattice.get())) {
         return false;
+    }
 
     // MeCab skips white space before a morpheme (the node's rlength - length
     // bytes before its surface) and after the last one; copying whatever
@@ -470,13 +504,16 @@ bool MecabBackend::ReadStretch(const char* text, std::size_t len)
     const char* const end = text + len;
     const char* cursor = text;
     for (const MeCab::Node* node = m_lattice->bos_node(); node != nullptr; node = node->next) {
-        if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE)
+        if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE) {
             continue;
+        }
         const char* surface = node->surface;
-        if (surface < cursor || surface > end || node->length > std::size_t(end - surface))
+        if (surface < cursor || surface > end || node->length > std::size_t(end - surface)) {
             return false;
-        if (surface != cursor)
+        }
+        if (surface != cursor) {
             AppendUtf16({cursor, std::size_t(surface - cursor)}, false);
+        }
         if (IsNumeral(node)) {
             node = AppendNumber(node, text, end);
             cursor = node->surface + node->length;
@@ -495,8 +532,7 @@ bool MecabBackend::IsNumeral(const MeCab::Node* node) const
     return node->feature != nullptr && std::strncmp(node->feature, tag.data(), tag.size()) == 0;
 }
 
-const MeCab::Node* MecabBackend::AppendNumber(const MeCab::Node* first, const char* text,
-                                              const char* end)
+const MeCab::Node* MecabBackend::AppendNumber(const MeCab::Node* first, const char* text, const char* end)
 {
     // A number is a run of numeral morphemes with nothing between them
     // but commas and decimal points: UniDic gives each digit a morpheme of
@@ -509,8 +545,9 @@ const MeCab::Node* MecabBackend::AppendNumber(const MeCab::Node* first, const ch
     const MeCab::Node* last = first;
     for (;;) {
         const MeCab::Node* next = last->next;
-        if (!adjoins(next, last))
+        if (!adjoins(next, last)) {
             break;
+        }
         if (IsNumeral(next)) {
             last = next;
         } else if (IsNumberSeparator({next->surface, next->length}) && adjoins(next->next, next)
@@ -527,23 +564,27 @@ const MeCab::Node* MecabBackend::AppendNumber(const MeCab::Node* first, const ch
     QString counterText;
     if (counter != nullptr) {
         counterText = QString::fromUtf8(counter->surface, qsizetype(counter->length));
-        if (!IsCounter(counterText))
+        if (!IsCounter(counterText)) {
             counter = nullptr;
+        }
     }
 
     bool say = true;
-    if (HasDigits(run))
+    if (HasDigits(run)) {
         say = !GluedBefore(first->surface, text) && (counter != nullptr || !GluedAfter(runEnd, end));
+    }
     if (say && HasJapaneseScript(run)) {
         // A kanji numeral standing alone keeps MeCab's reading, which
         // knows its word; a run or a numeral with a counter is ours unless
         // MeCab read a digit as part of a word.
-        if (counter == nullptr ? first == last : IsWordOfItsOwn(number, counterText))
+        if (counter == nullptr ? first == last : IsWordOfItsOwn(number, counterText)) {
             say = false;
+        }
         for (const MeCab::Node* node = first; say; node = node->next) {
             if (!IsNumeral(node) || !HasJapaneseScript({node->surface, node->length})) {
-                if (node == last)
+                if (node == last) {
                     break;
+                }
                 continue;
             }
             const QString surface = QString::fromUtf8(node->surface, qsizetype(node->length));
@@ -554,19 +595,21 @@ const MeCab::Node* MecabBackend::AppendNumber(const MeCab::Node* first, const ch
                 hiragana.truncate(qsizetype(ToUtf16(reading, true, units) - units));
                 say = IsNumeralReading(surface, hiragana);
             }
-            if (node == last)
+            if (node == last) {
                 break;
+            }
         }
     }
 
-    const QString reading = !say ? QString()
+    const QString reading = !say                 ? QString()
                             : counter != nullptr ? ReadWithCounter(number, counterText)
                                                  : ReadNumber(number);
     if (reading.isNull()) {
         for (const MeCab::Node* node = first;; node = node->next) {
             AppendMorpheme({node->surface, node->length}, node->feature);
-            if (node == last)
+            if (node == last) {
                 return last;
+            }
         }
     }
     AppendUnits(reinterpret_cast<const char16_t*>(reading.utf16()), std::size_t(reading.size()));
@@ -580,29 +623,33 @@ void MecabBackend::AppendMorpheme(std::string_view surface, const char* feature)
         return;
     }
     if (const CachedReading* cached = CachedReadingOf(feature)) {
-        if (cached->found)
+        if (cached->found) {
             AppendCached(*cached);
-        else
+        } else {
             AppendUtf16(surface, true);
+        }
         return;
     }
     std::string_view reading = FeatureField(feature, m_readingField, m_unquoted);
-    if (reading.empty() || reading == "*")
+    if (reading.empty() || reading == "*") {
         reading = surface;
+    }
     AppendUtf16(reading, true);
 }
 
 const MecabBackend::CachedReading* MecabBackend::CachedReadingOf(const char* feature)
 {
-    if (feature == nullptr)
+    if (feature == nullptr) {
         return nullptr;
+    }
     // Features live in the mapped dictionary as long as the model does and
     // are never rewritten (no partial parsing here), so the address is the
     // entry's identity.
     const auto hash = std::uintptr_t(feature) * std::uintptr_t(0x9E3779B97F4A7C15u);
     CachedReading& slot = m_cache[(hash >> 40) & m_cacheMask];
-    if (slot.feature == feature)
+    if (slot.feature == feature) {
         return &slot;
+    }
 
     const std::string_view reading = FeatureField(feature, m_readingField, m_unquoted);
     if (reading.empty() || reading == "*") {
@@ -612,11 +659,13 @@ const MecabBackend::CachedReading* MecabBackend::CachedReadingOf(const char* fea
     }
     // Readings too long for a slot are converted every time.
     char16_t units[CachedReading::kCapacity * 3];
-    if (reading.size() > std::size(units))
+    if (reading.size() > std::size(units)) {
         return nullptr;
+    }
     const std::size_t size = std::size_t(ToUtf16(reading, true, units) - units);
-    if (size > std::size_t(CachedReading::kCapacity))
+    if (size > std::size_t(CachedReading::kCapacity)) {
         return nullptr;
+    }
     // The rest is cleared too, as the whole slot is copied out.
     std::fill(std::copy_n(units, size, slot.units), std::end(slot.units), u'\0');
     slot.size = std::uint8_t(size);

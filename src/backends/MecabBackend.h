@@ -54,12 +54,17 @@ public:
     QString Reading(const QString& phrase) override;
 
 private:
-    struct ModelDeleter { void operator()(MeCab::Model* model) const; };
-    struct TaggerDeleter { void operator()(MeCab::Tagger* tagger) const; };
-    struct LatticeDeleter { void operator()(MeCab::Lattice* lattice) const; };
+    struct ModelDeleter {
+        void operator()(MeCab::Model* model) const;
+    };
+    struct TaggerDeleter {
+        void operator()(MeCab::Tagger* tagger) const;
+    };
+    struct LatticeDeleter {
+        void operator()(MeCab::Lattice* lattice) const;
+    };
 
-    MecabBackend(Kind kind, MeCab::Model* model, MeCab::Tagger* tagger, MeCab::Lattice* lattice,
-                 int cacheBits);
+    MecabBackend(Kind kind, MeCab::Model* model, MeCab::Tagger* tagger, MeCab::Lattice* lattice, int cacheBits);
 
     // Reads len bytes of valid UTF-8 at text into m_out; false when MeCab fails.
     bool ReadStretch(const char* text, std::size_t len);
@@ -71,8 +76,9 @@ private:
     // Room for units more units at the end of m_out.
     char16_t* Room(std::size_t units)
     {
-        if (m_outCapacity - m_outSize < units)
+        if (m_outCapacity - m_outSize < units) {
             Grow(units);
+        }
         return m_out.get() + m_outSize;
     }
     void Grow(std::size_t units);

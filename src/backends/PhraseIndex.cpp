@@ -67,9 +67,9 @@ QByteArray PhraseIndex::Build(std::vector<Entry> entries, const QByteArray& sign
         const int order = View(a.key).compare(View(b.key));
         return order != 0 ? order < 0 : a.weight > b.weight;
     });
-    entries.erase(std::unique(entries.begin(), entries.end(),
-                              [](const Entry& a, const Entry& b) { return a.key == b.key; }),
-                  entries.end());
+    entries.erase(
+        std::unique(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.key == b.key; }),
+        entries.end());
 
     quint64 poolUnits = 0;
     for (const Entry& e : entries) {
@@ -135,7 +135,8 @@ bool PhraseIndex::Attach(const uchar* data, qint64 size)
     const auto fits = [total](quint64 offset, quint64 bytes) {
         return offset % 8 == 0 && offset <= total && bytes <= total - offset;
     };
-    if (!fits(h.bucketsOffset, (kBuckets + 1) * sizeof(quint32)) || !fits(h.recordsOffset, quint64(h.count) * sizeof(Record))
+    if (!fits(h.bucketsOffset, (kBuckets + 1) * sizeof(quint32))
+        || !fits(h.recordsOffset, quint64(h.count) * sizeof(Record))
         || !fits(h.poolOffset, quint64(h.poolUnits) * sizeof(char16_t)) || !fits(h.signatureOffset, h.signatureSize)) {
         return false;
     }
@@ -304,8 +305,8 @@ QByteArray SourceSignature(const QStringList& paths, const QByteArray& builderVe
         if (!info.isFile()) {
             return QByteArray();
         }
-        signature += '\n' + QFile::encodeName(info.absoluteFilePath()) + '\t' + QByteArray::number(info.size())
-                     + '\t' + QByteArray::number(info.lastModified().toMSecsSinceEpoch());
+        signature += '\n' + QFile::encodeName(info.absoluteFilePath()) + '\t' + QByteArray::number(info.size()) + '\t'
+                     + QByteArray::number(info.lastModified().toMSecsSinceEpoch());
     }
     return signature;
 }

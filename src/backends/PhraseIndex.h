@@ -26,8 +26,8 @@ public:
         qint32 weight = 0;
     };
     struct Match {
-        int length = 0;      // key length in UTF-16 units; 0: no match
-        QStringView value;   // valid while the index lives
+        int length = 0;  // key length in UTF-16 units; 0: no match
+        QStringView value;  // valid while the index lives
         qint32 weight = 0;
     };
 
@@ -66,7 +66,7 @@ private:
     bool Attach(const uchar* data, qint64 size);
 
     struct Record;
-    QByteArray m_image;             // when built or read into memory
+    QByteArray m_image;  // when built or read into memory
     std::unique_ptr<QFile> m_file;  // when mapped
     const uchar* m_data = nullptr;
     const quint32* m_buckets = nullptr;  // 65537 record indices by first unit

@@ -12,7 +12,7 @@ namespace kotobane::pinyin {
 
 enum class Notation {
     ToneMarks,  // zhōng guó
-    Zhuyin,     // ㄓㄨㄥ ㄍㄨㄛˊ
+    Zhuyin,  // ㄓㄨㄥ ㄍㄨㄛˊ
 };
 
 // "zhong1" → "zhōng", "lv3" → "lǚ", "de5" → "de"; "u:" is read as ü too.

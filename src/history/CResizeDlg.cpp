@@ -6,7 +6,8 @@
 
 namespace kotobane {
 
-CResizeDlg::CResizeDlg(QWidget* parent) : QDialog(parent) {}
+CResizeDlg::CResizeDlg(QWidget* parent) : QDialog(parent)
+{ }
 
 void CResizeDlg::InitResizeBase()
 {
@@ -34,7 +35,7 @@ void CResizeDlg::AddAnchor(QWidget* control, int id, int leftDrag, int rightDrag
     // Qt does not paint the background under child widgets, so NoErase is
     // only kept in the entry.
     m_layout.AddAnchor(id, RectInClient(control), size(), leftDrag, rightDrag, topDrag, bottomDrag, flags,
-                      horizontalPosition, horizontalSize, verticalPosition, verticalSize);
+                       horizontalPosition, horizontalSize, verticalPosition, verticalSize);
     m_controls.insert(id, control);
 }
 
@@ -57,11 +58,10 @@ void CResizeDlg::resizeEvent(QResizeEvent* event)
     if (!m_layout.IsInitialised()) {
         return;
     }
-    const std::vector<AnchorMove> moves =
-        m_layout.Layout(ClientRectOnScreen(), QCursor::pos(), [this](int id) {
-            const QWidget* control = m_controls.value(id);
-            return control != nullptr ? RectInClient(control) : QRect();
-        });
+    const std::vector<AnchorMove> moves = m_layout.Layout(ClientRectOnScreen(), QCursor::pos(), [this](int id) {
+        const QWidget* control = m_controls.value(id);
+        return control != nullptr ? RectInClient(control) : QRect();
+    });
     if (moves.empty()) {
         return;
     }
@@ -120,8 +120,7 @@ void CResizeDlg::ApplyLimits()
     setMinimumSize((limits.minimumTrack - m_frameExtra).expandedTo(QSize(0, 0)));
     const QSize maximum = limits.maximumTrack.boundedTo(limits.maximised);
     setMaximumSize(maximum.width() >= QWIDGETSIZE_MAX ? QWIDGETSIZE_MAX : maximum.width() - m_frameExtra.width(),
-                   maximum.height() >= QWIDGETSIZE_MAX ? QWIDGETSIZE_MAX
-                                                       : maximum.height() - m_frameExtra.height());
+                   maximum.height() >= QWIDGETSIZE_MAX ? QWIDGETSIZE_MAX : maximum.height() - m_frameExtra.height());
 }
 
 }  // namespace kotobane

@@ -21,9 +21,10 @@ QString HistoryDate(const QDateTime& t)
 }
 
 HistoryAppender::HistoryAppender(QString historyFilePath, MessageBoxService& ui, Now now)
-    : m_path(std::move(historyFilePath)), m_ui(ui), m_now(std::move(now))
-{
-}
+    : m_path(std::move(historyFilePath)),
+      m_ui(ui),
+      m_now(std::move(now))
+{ }
 
 void HistoryAppender::AppendHistory(const QString& phrase, const QString& reading)
 {

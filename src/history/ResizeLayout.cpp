@@ -56,9 +56,9 @@ struct Axis {
     AnchorMode mode;
     AnchorMode nearDrag;
     AnchorMode farDrag;
-    int sinceLast;     // size change since the previous layout
+    int sinceLast;  // size change since the previous layout
     int sinceInitial;  // size change since initialisation
-    int size;          // new client size
+    int size;  // new client size
     int initialSize;
     double position;
     double sizeRatio;
@@ -116,8 +116,8 @@ void ResizeLayout::Initialise(QRect clientRectOnScreen)
 }
 
 void ResizeLayout::AddAnchor(int id, QRect controlRectInClient, QSize clientSize, int leftDrag, int rightDrag,
-                             int topDrag, int bottomDrag, int flags, double horizontalPosition,
-                             double horizontalSize, double verticalPosition, double verticalSize)
+                             int topDrag, int bottomDrag, int flags, double horizontalPosition, double horizontalSize,
+                             double verticalPosition, double verticalSize)
 {
     AnchorEntry entry;
     entry.id = id;

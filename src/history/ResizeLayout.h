@@ -13,12 +13,12 @@ namespace kotobane {
 // How a control follows one axis of its dialog. A mode is four bits wide;
 // the values 6 to 15 leave the axis unchanged.
 enum AnchorMode : quint8 {
-    Keep = 0,     // stays where it is
+    Keep = 0,  // stays where it is
     Stretch = 1,  // far edge follows the change since the previous layout
-    Move = 2,     // both edges follow the change since the previous layout
-    Centre = 3,   // same size, centre at the stored relative position
-    Scale = 4,    // both edges scaled by new size / initial size
-    Share = 5,    // edges move by parts of the change since initialisation
+    Move = 2,  // both edges follow the change since the previous layout
+    Centre = 3,  // same size, centre at the stored relative position
+    Scale = 4,  // both edges scaled by new size / initial size
+    Share = 5,  // edges move by parts of the change since initialisation
 };
 
 enum AnchorFlag : int {
@@ -49,9 +49,9 @@ struct AnchorEntry {
 // One control to reposition after a size change.
 struct AnchorMove {
     int id = 0;
-    QRect rect;       // the new geometry
+    QRect rect;  // the new geometry
     bool repaint = false;
-    QRect vacated;    // with repaint: the old area to repaint in the dialog
+    QRect vacated;  // with repaint: the old area to repaint in the dialog
 };
 
 // What the window manager is told about the sizes the user may drag to.
@@ -74,8 +74,8 @@ public:
     // entry that already has that id. clientSize is the dialog's client size
     // now; a Centre or Scale axis takes its position ratio from it.
     void AddAnchor(int id, QRect controlRectInClient, QSize clientSize, int leftDrag, int rightDrag, int topDrag,
-                   int bottomDrag, int flags, double horizontalPosition, double horizontalSize,
-                   double verticalPosition, double verticalSize);
+                   int bottomDrag, int flags, double horizontalPosition, double horizontalSize, double verticalPosition,
+                   double verticalSize);
 
     // The moves to apply together for the client area newClientOnScreen.
     // The cursor decides which edges count as dragged: the one of each axis
@@ -100,8 +100,8 @@ public:
     QRect PreviousClientRect() const { return m_previousClient; }
 
 private:
-    std::optional<AnchorMove> Place(AnchorEntry& entry, QRect newClient, bool left, bool right, bool top,
-                                    bool bottom, const std::function<QRect(int id)>& currentRectOfControl) const;
+    std::optional<AnchorMove> Place(AnchorEntry& entry, QRect newClient, bool left, bool right, bool top, bool bottom,
+                                    const std::function<QRect(int id)>& currentRectOfControl) const;
 
     std::vector<AnchorEntry> m_entries;
     QRect m_previousClient;

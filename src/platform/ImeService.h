@@ -58,8 +58,8 @@ public:
     // With bufferLength 0: the size in bytes the candidate list needs
     // (0 or 0xFFFFFFFF when there is no reading). Otherwise fills buffer and
     // returns non-zero on success.
-    virtual quint32 ImmGetConversionListW(Hkl layout, Himc context, const QString& source,
-                                          void* buffer, quint32 bufferLength, quint32 flag) = 0;
+    virtual quint32 ImmGetConversionListW(Hkl layout, Himc context, const QString& source, void* buffer,
+                                          quint32 bufferLength, quint32 flag) = 0;
     virtual bool ImmReleaseContext(Hwnd window, Himc context) = 0;
     virtual bool ImmDestroyContext(Himc context) = 0;
 

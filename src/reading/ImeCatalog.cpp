@@ -3,8 +3,8 @@
 #include <exception>
 #include <vector>
 
-#include "core/SystemError.h"
 #include "core/HexDigits.h"
+#include "core/SystemError.h"
 
 namespace kotobane {
 
@@ -46,15 +46,11 @@ QString GetImeDescription(Hkl layout, ImeService& ime, MessageBoxService& ui)
     } catch (const std::exception& e) {
         ui.MessageBox(QStringLiteral("error"), MB_OK);
         // The message is cut to fit a buffer of 1023 units with its terminator.
-        ui.MessageBox(QStringLiteral("error on GetImeDescription: %1")
-                          .arg(QString::fromLocal8Bit(e.what()))
-                          .left(1022),
+        ui.MessageBox(QStringLiteral("error on GetImeDescription: %1").arg(QString::fromLocal8Bit(e.what())).left(1022),
                       MB_OK);
         return handle;
-    } catch (...) {
-    }
-    ShowSystemError(ui, QStringLiteral("error on GetImeDescription: (hkl=") + handle + u')',
-                    ime.GetLastError());
+    } catch (...) { }
+    ShowSystemError(ui, QStringLiteral("error on GetImeDescription: (hkl=") + handle + u')', ime.GetLastError());
     return handle;
 }
 
@@ -68,8 +64,8 @@ void LoadIMEList(ImeCatalog& catalog, ImeService& ime, MessageBoxService& ui)
             if (description.isEmpty()) {
                 continue;
             }
-            catalog.append({LayoutText(layouts[i]),
-                            QStringLiteral("%1 (%2)").arg(description, LanguageName(layouts[i]))});
+            catalog.append(
+                {LayoutText(layouts[i]), QStringLiteral("%1 (%2)").arg(description, LanguageName(layouts[i]))});
         }
     } catch (const std::exception&) {
         ShowSystemError(ui, QStringLiteral("error on LoadIMEList"), ime.GetLastError());

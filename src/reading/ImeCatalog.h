@@ -9,7 +9,7 @@
 namespace kotobane {
 
 struct ImeCatalogEntry {
-    QString key;   // the layout handle in "%X" form, as keylayout stores it
+    QString key;  // the layout handle in "%X" form, as keylayout stores it
     QString text;  // "description (language)"
     bool operator==(const ImeCatalogEntry&) const = default;
 };

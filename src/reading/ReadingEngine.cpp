@@ -6,8 +6,8 @@
 #include <memory>
 #include <new>
 
-#include "core/SystemError.h"
 #include "core/HexDigits.h"
+#include "core/SystemError.h"
 
 namespace kotobane {
 
@@ -34,9 +34,10 @@ quint32 LocaleFromLayoutId(const QString& layoutId)
 }
 
 CReadingEngine::CReadingEngine(ImeService& ime, Clock& clock, MessageBoxService& ui)
-    : m_ime(ime), m_clock(clock), m_ui(ui)
-{
-}
+    : m_ime(ime),
+      m_clock(clock),
+      m_ui(ui)
+{ }
 
 CReadingEngine::~CReadingEngine()
 {
@@ -108,8 +109,7 @@ QString CReadingEngine::GetReading(const QString& phrase)
         return QString();
     }
 
-    const quint32 size = m_ime.ImmGetConversionListW(layout, m_context, phrase, nullptr, 0,
-                                                     GCL_REVERSECONVERSION);
+    const quint32 size = m_ime.ImmGetConversionListW(layout, m_context, phrase, nullptr, 0, GCL_REVERSECONVERSION);
     if (size == 0 || size == 0xFFFFFFFFu) {
         return QString();
     }
@@ -119,8 +119,7 @@ QString CReadingEngine::GetReading(const QString& phrase)
         ShowSystemError(m_ui, ENOMEM);
         return QString();
     }
-    if (m_ime.ImmGetConversionListW(layout, m_context, phrase, buffer.get(), size,
-                                    GCL_REVERSECONVERSION) == 0) {
+    if (m_ime.ImmGetConversionListW(layout, m_context, phrase, buffer.get(), size, GCL_REVERSECONVERSION) == 0) {
         return QString();
     }
 

@@ -12,11 +12,14 @@ constexpr quint8 VK_C = 0x43;
 constexpr quint8 kControlScanCode = 0x1D;
 }  // namespace
 
-TextGrabber::TextGrabber(ClipboardService& clipboard, KeyboardService& keyboard,
-                         WindowService& windows, Clock& clock, MessageBoxService& ui)
-    : m_clipboard(clipboard), m_keyboard(keyboard), m_windows(windows), m_clock(clock), m_ui(ui)
-{
-}
+TextGrabber::TextGrabber(ClipboardService& clipboard, KeyboardService& keyboard, WindowService& windows, Clock& clock,
+                         MessageBoxService& ui)
+    : m_clipboard(clipboard),
+      m_keyboard(keyboard),
+      m_windows(windows),
+      m_clock(clock),
+      m_ui(ui)
+{ }
 
 QString NormaliseCapturedText(QString text)
 {

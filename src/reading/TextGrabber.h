@@ -11,8 +11,8 @@ namespace kotobane {
 // clipboard, and writes text to the clipboard. Keeps nothing between calls.
 class TextGrabber {
 public:
-    TextGrabber(ClipboardService& clipboard, KeyboardService& keyboard, WindowService& windows,
-                Clock& clock, MessageBoxService& ui);
+    TextGrabber(ClipboardService& clipboard, KeyboardService& keyboard, WindowService& windows, Clock& clock,
+                MessageBoxService& ui);
 
     // With a watch that can watch, the wait after the copy keys lasts until
     // the clipboard changes owner (at least the usual wait, at most

@@ -48,8 +48,8 @@ LogFont FromQFont(const QFont& font, const LogFont& base)
     f.SetFaceName(font.family());
     int pixels = font.pixelSize();
     if (pixels <= 0) {
-        const qreal dpi = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->logicalDotsPerInchY()
-                                                           : 96.0;
+        const qreal dpi =
+            QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->logicalDotsPerInchY() : 96.0;
         pixels = int(std::lround(font.pointSizeF() * dpi / 72.0));
     }
     f.lfHeight = -pixels;

@@ -38,14 +38,14 @@ enum class Encoding { Utf8, Utf16Le, Utf16Be };
 struct Line {
     QByteArray raw;  // content, line end excluded
     QByteArray end;  // LF, CR LF, a lone CR, or nothing on an unterminated last line
-    QString text;    // raw decoded, for matching
+    QString text;  // raw decoded, for matching
 };
 
 struct Document {
     Encoding encoding = Encoding::Utf8;
     QByteArray bom;
     QList<Line> lines;
-    bool crlf = false;      // style of new lines: that of the first line end
+    bool crlf = false;  // style of new lines: that of the first line end
     bool halfUnit = false;  // UTF-16 with an odd byte count: the last byte belongs to no unit
 };
 
@@ -243,8 +243,7 @@ Location Locate(const Document& doc, QStringView section, QStringView key)
 
 bool Fail(const QString& path, const QString& why)
 {
-    qCWarning(lcSettings, "cannot write %s: %s", qUtf8Printable(QDir::toNativeSeparators(path)),
-              qUtf8Printable(why));
+    qCWarning(lcSettings, "cannot write %s: %s", qUtf8Printable(QDir::toNativeSeparators(path)), qUtf8Printable(why));
     return false;
 }
 
@@ -374,7 +373,8 @@ bool Save(const QString& path, const QByteArray& bytes)
 
 }  // namespace
 
-IniProfile::IniProfile(QString path) : m_path(std::move(path)) {}
+IniProfile::IniProfile(QString path) : m_path(std::move(path))
+{ }
 
 void IniProfile::SetBeforeReplaceHook(std::function<void()> hook)
 {

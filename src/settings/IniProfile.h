@@ -39,7 +39,7 @@ public:
     // the same writes made one by one would leave it.
     class Batch {
     public:
-        explicit Batch(const IniProfile& profile) : m_profile(profile) {}
+        explicit Batch(const IniProfile& profile) : m_profile(profile) { }
         // A name that WriteString would refuse is logged and left out.
         void WriteString(const QString& section, const QString& key, const QString& value);
         // False when a write was left out or the file was not replaced.

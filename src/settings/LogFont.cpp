@@ -14,8 +14,8 @@ QByteArray LogFont::ToBytes() const
         qToLittleEndian<qint32>(v, p);
         p += 4;
     }
-    for (const quint8 v : {lfItalic, lfUnderline, lfStrikeOut, lfCharSet, lfOutPrecision, lfClipPrecision,
-                           lfQuality, lfPitchAndFamily}) {
+    for (const quint8 v : {lfItalic, lfUnderline, lfStrikeOut, lfCharSet, lfOutPrecision, lfClipPrecision, lfQuality,
+                           lfPitchAndFamily}) {
         *p++ = v;
     }
     for (const char16_t c : lfFaceName) {
@@ -35,8 +35,8 @@ LogFont LogFont::FromBytes(QByteArrayView bytes)
         *v = qFromLittleEndian<qint32>(p);
         p += 4;
     }
-    for (quint8* v : {&f.lfItalic, &f.lfUnderline, &f.lfStrikeOut, &f.lfCharSet, &f.lfOutPrecision,
-                      &f.lfClipPrecision, &f.lfQuality, &f.lfPitchAndFamily}) {
+    for (quint8* v : {&f.lfItalic, &f.lfUnderline, &f.lfStrikeOut, &f.lfCharSet, &f.lfOutPrecision, &f.lfClipPrecision,
+                      &f.lfQuality, &f.lfPitchAndFamily}) {
         *v = *p++;
     }
     for (char16_t& c : f.lfFaceName) {

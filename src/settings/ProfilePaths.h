@@ -6,7 +6,7 @@ namespace kotobane {
 
 struct ProfilePaths {
     QString settingsFile;  // Kotobane.ini
-    QString historyFile;   // Kotobane.txt
+    QString historyFile;  // Kotobane.txt
 };
 
 // Where the settings and history files live: the given directory when

@@ -53,8 +53,9 @@ std::optional<qint64> MakeLocalTime(int year, int month, int day, int hour, int 
     t.tm_sec = second;
     t.tm_isdst = isDst;
     const std::time_t result = std::mktime(&t);
-    if (result == std::time_t(-1) && !(t.tm_year == 69 && t.tm_mon == 11 && t.tm_mday == 31 && t.tm_hour == 23
-                                       && t.tm_min == 59 && t.tm_sec == 59)) {
+    if (result == std::time_t(-1)
+        && !(t.tm_year == 69 && t.tm_mon == 11 && t.tm_mday == 31 && t.tm_hour == 23 && t.tm_min == 59
+             && t.tm_sec == 59)) {
         return std::nullopt;
     }
     return qint64(result);
@@ -184,9 +185,9 @@ bool ReadWindowPlacement(const IniProfile& profile, const QString& section, cons
         return false;
     }
     WindowPlacement read;
-    const int fields = std::sscanf(text.constData(), "%u,%u,%d,%d,%d,%d,%d,%d,%d,%d", &read.flags, &read.showCmd,
-                                   &read.minX, &read.minY, &read.maxX, &read.maxY, &read.left, &read.top,
-                                   &read.right, &read.bottom);
+    const int fields =
+        std::sscanf(text.constData(), "%u,%u,%d,%d,%d,%d,%d,%d,%d,%d", &read.flags, &read.showCmd, &read.minX,
+                    &read.minY, &read.maxX, &read.maxY, &read.left, &read.top, &read.right, &read.bottom);
     if (fields != 10) {
         return false;
     }
@@ -199,8 +200,8 @@ void WriteWindowPlacement(const IniProfile& profile, const QString& section, con
                           const WindowPlacement& p)
 {
     profile.WriteString(section, key,
-                        QString::asprintf("%u,%u,%d,%d,%d,%d,%d,%d,%d,%d", p.flags, p.showCmd, p.minX, p.minY,
-                                          p.maxX, p.maxY, p.left, p.top, p.right, p.bottom));
+                        QString::asprintf("%u,%u,%d,%d,%d,%d,%d,%d,%d,%d", p.flags, p.showCmd, p.minX, p.minY, p.maxX,
+                                          p.maxY, p.left, p.top, p.right, p.bottom));
 }
 
 void LoadSettings(Settings& s, SettingsContext& c)
@@ -209,8 +210,7 @@ void LoadSettings(Settings& s, SettingsContext& c)
 
     const QString hotKeys = HotKeySection(kGetText);
     s.HotKeys.append({kGetText, quint8(ini.GetInt(hotKeys, QStringLiteral("Modifier_Key"), kDefaultModifiers)),
-                      quint8(ini.GetInt(hotKeys, QStringLiteral("Virtual_Key"), kDefaultVirtualKey)),
-                      ID_GET_READING});
+                      quint8(ini.GetInt(hotKeys, QStringLiteral("Virtual_Key"), kDefaultVirtualKey)), ID_GET_READING});
 
     s.RoundEdit = ini.GetInt(kSettings, QStringLiteral("RoundEdit"), 7);
     if (s.RoundEdit < 0) {
@@ -270,7 +270,8 @@ void SaveSettings(Settings& s, SettingsContext& c)
     WriteInt(ini, kSettings, QStringLiteral("RoundEdit"), s.RoundEdit);
     WriteInt(ini, kSettings, QStringLiteral("RoundDialog"), s.RoundDialog);
     ini.WriteString(kSettings, QStringLiteral("keylayout"), s.keylayout);
-    ini.WriteString(kSettings, QStringLiteral("TextFont"), s.TextFont ? EncodeByteBlock(s.TextFont->ToBytes()) : QString());
+    ini.WriteString(kSettings, QStringLiteral("TextFont"),
+                    s.TextFont ? EncodeByteBlock(s.TextFont->ToBytes()) : QString());
     ini.WriteString(kSettings, QStringLiteral("HistoryFont"),
                     s.HistoryFont ? EncodeByteBlock(s.HistoryFont->ToBytes()) : QString());
 

@@ -23,7 +23,7 @@ using Colour = quint32;
 
 struct HotKeyEntry {
     QString name;
-    quint8 modifiers = 0;   // 1 Shift, 2 Control, 4 Alt, 8 extended key
+    quint8 modifiers = 0;  // 1 Shift, 2 Control, 4 Alt, 8 extended key
     quint8 virtualKey = 0;  // a Windows virtual-key code (F12 = 123)
     quint32 command = 0;
     bool operator==(const HotKeyEntry&) const = default;
@@ -57,7 +57,7 @@ struct SettingsContext {
     ImeCatalog& catalog;
     SpeechEngine& speech;
     LogFont defaultFont;  // the system's fixed-pitch font, height -15
-    QDateTime now;        // the current local time
+    QDateTime now;  // the current local time
 };
 
 void LoadSettings(Settings& settings, SettingsContext& context);
@@ -72,7 +72,7 @@ QDateTime ParseDateTime(const QString& text);
 // Up to three numbers split at ":" replace the time of 1990-01-01 00:00:00.
 QDateTime ParseTime(const QString& text);
 QString FormatDateTime(const QDateTime& time);  // "%Y/%m/%d %H:%M:%S"
-QString FormatTime(const QDateTime& time);      // "%H:%M:%S"
+QString FormatTime(const QDateTime& time);  // "%H:%M:%S"
 
 // Whole calendar days from last's date to now's date, each taken at
 // midnight without daylight saving time, truncated.

@@ -33,19 +33,19 @@ class NoSpeechEngine final : public SpeechEngine {
 public:
     bool Initialize() override { return false; }
     bool IsReady() const override { return false; }
-    void Release() override {}
+    void Release() override { }
     bool SelectVoiceByDescription(const QString&) override { return false; }
     bool SelectVoiceByLanguage(quint32) override { return false; }
     QString CurrentVoiceDescription() override { return QString(); }
-    void SetVolume(int) override {}
+    void SetVolume(int) override { }
     int GetVolume() override { return 0; }
-    void SetRate(int) override {}
+    void SetRate(int) override { }
     int GetRate() override { return 0; }
-    void SetFormatIndex(int) override {}
+    void SetFormatIndex(int) override { }
     int CurrentFormatIndex() override { return 0; }
     bool SelectOutputByDescription(const QString&) override { return false; }
     QString CurrentOutputDescription() override { return QString(); }
-    void Speak(const QString&) override {}
+    void Speak(const QString&) override { }
 };
 
 }  // namespace kotobane

@@ -2,8 +2,8 @@
 
 #include <QApplication>
 #include <QBitmap>
-#include <QCoreApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -185,9 +185,8 @@ void CReadingDlg::Initialise()
     m_shown = true;
     ShowPopup(false);
     m_timer.start();
-    m_tray.Create(Icon(QStringLiteral("128")), QStringLiteral("Get Reading"), [this](int command) {
-        OnCommand(command);
-    });
+    m_tray.Create(Icon(QStringLiteral("128")), QStringLiteral("Get Reading"),
+                  [this](int command) { OnCommand(command); });
 }
 
 void CReadingDlg::OnCommand(int command)
@@ -280,8 +279,7 @@ void CReadingDlg::RestorePlacement()
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     if (ReadWindowPlacement(m_services.profile, kSettingsSection, kPlacementKey, placement)
         && PlacementFitsScreen(placement, screen.size())) {
-        setGeometry(placement.left, placement.top, placement.right - placement.left,
-                    placement.bottom - placement.top);
+        setGeometry(placement.left, placement.top, placement.right - placement.left, placement.bottom - placement.top);
         return;
     }
     move(screen.center() - rect().center());

@@ -122,7 +122,7 @@ private:
     bool m_shown = false;
     int m_band = 1;
     QSize m_chrome;  // the window's size less the text box's
-    QRect m_home;    // where and how big the user made the window
+    QRect m_home;  // where and how big the user made the window
     QRect m_fitted;  // the geometry the last fit asked for
     QTimer m_timer;
     CTrayIcon m_tray;

@@ -52,7 +52,8 @@ void CTrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason)
     // remove the icon (Exit from its menu), and the icon's window must not be
     // destroyed under its own handler.
     QMetaObject::invokeMethod(
-        this, [this, command] {
+        this,
+        [this, command] {
             if (m_send) {
                 m_send(command);
             }

@@ -14,7 +14,7 @@ inline const QString kTooLongMessage = QStringLiteral("The string is more than 1
 QString TrimPhrase(const QString& text);
 
 struct LookupText {
-    QString phrase;   // the trimmed phrase, or the too-long message
+    QString phrase;  // the trimmed phrase, or the too-long message
     QString reading;  // "" or "(" + reading + ")"
     // What the popup's text box shows.
     QString Display() const { return reading.isEmpty() ? phrase : phrase + u' ' + reading; }

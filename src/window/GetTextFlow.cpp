@@ -62,8 +62,7 @@ Hwnd FindTargetWindow(DesktopWindows& desktop, Hwnd popup, Hwnd window)
 }
 
 GetTextFlow::GetTextFlow(DesktopWindows& desktop, WindowService& windows, TextGrabber& grabber, Clock& clock,
-                         std::function<QString(const QString&)> getReading, HistoryAppender& history,
-                         PopupAccess popup)
+                         std::function<QString(const QString&)> getReading, HistoryAppender& history, PopupAccess popup)
     : m_desktop(desktop),
       m_windows(windows),
       m_grabber(grabber),
@@ -71,8 +70,7 @@ GetTextFlow::GetTextFlow(DesktopWindows& desktop, WindowService& windows, TextGr
       m_getReading(std::move(getReading)),
       m_history(history),
       m_popup(std::move(popup))
-{
-}
+{ }
 
 void GetTextFlow::LookUp()
 {

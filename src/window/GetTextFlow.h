@@ -18,8 +18,7 @@ quint32 RegistrationModifiers(quint8 controlFlags);
 
 // Registers every entry under its position + 1, showing one message per
 // entry that fails; or unregisters them all, ignoring failures.
-void RegisterHotKeys(HotKeyService& hotKeys, MessageBoxService& ui, const QList<HotKeyEntry>& entries,
-                     bool reg);
+void RegisterHotKeys(HotKeyService& hotKeys, MessageBoxService& ui, const QList<HotKeyEntry>& entries, bool reg);
 
 // The window to copy from: the given one when it is another titled window,
 // else the first titled, visible, top-level, not minimised window below it

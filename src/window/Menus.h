@@ -10,7 +10,7 @@ namespace kotobane {
 struct MenuEntry {
     int command = 0;  // 0: a separator
     QString text;
-    int image = -1;   // index into the five menu images, or -1
+    int image = -1;  // index into the five menu images, or -1
 };
 
 // The two pop-ups of the program's menu: 0 for the tray icon, 1 for the

@@ -166,7 +166,7 @@ Qt::Edges ResizeEdgesAt(QPoint p, QSize window, int band, int corner)
     // Corners reach along the edges, so that they are more than a pixel or
     // two to aim at.
     return (horizontal.toInt() != 0 ? horizontal : nearEdge(p.x(), w, corner, Qt::LeftEdge, Qt::RightEdge))
-         | (vertical.toInt() != 0 ? vertical : nearEdge(p.y(), h, corner, Qt::TopEdge, Qt::BottomEdge));
+           | (vertical.toInt() != 0 ? vertical : nearEdge(p.y(), h, corner, Qt::TopEdge, Qt::BottomEdge));
 }
 
 Qt::CursorShape ResizeCursor(Qt::Edges edges)

@@ -54,7 +54,7 @@ QRect GripArea(QRect client);
 
 struct GripStroke {
     bool dark;  // BorderColor shifted by -70, else BorderColor
-    QLine line; // both end points are painted
+    QLine line;  // both end points are painted
 };
 // The three groups of grip strokes for d = 11, 7 and 3, as the pixels a
 // line rule without end point leaves inside the client area.

@@ -71,8 +71,8 @@ xcb_window_t TakeClipboard(xcb_connection_t* c)
 {
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     const xcb_window_t window = xcb_generate_id(c);
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
     const xcb_atom_t clipboard = Intern(c, "CLIPBOARD");
     xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
     xcb_get_selection_owner_reply_t* owner =
@@ -102,8 +102,8 @@ int StringOwner(const QByteArray& bytes)
             notify.target = request->target;
             notify.property = XCB_ATOM_NONE;
             if (request->target == XCB_ATOM_STRING) {
-                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property,
-                                    XCB_ATOM_STRING, 8, uint32_t(bytes.size()), bytes.constData());
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, XCB_ATOM_STRING, 8,
+                                    uint32_t(bytes.size()), bytes.constData());
                 notify.property = request->property;
             }
             xcb_send_event(c, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&notify));

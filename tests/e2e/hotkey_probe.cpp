@@ -36,12 +36,14 @@ protected:
 
 class SlowCopier : public QWindow {
 public:
-    SlowCopier(QString text, int delay) : m_text(std::move(text)), m_delay(delay) {}
+    SlowCopier(QString text, int delay) : m_text(std::move(text)), m_delay(delay) { }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override
     {
-        if (event->key() != Qt::Key_C || !(event->modifiers() & Qt::ControlModifier)) return;
+        if (event->key() != Qt::Key_C || !(event->modifiers() & Qt::ControlModifier)) {
+            return;
+        }
         std::printf("key ctrl+c\n");
         std::fflush(stdout);
         QTimer::singleShot(m_delay, this, [this] {
@@ -69,15 +71,23 @@ int main(int argc, char** argv)
     int slowDelay = -1;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--copy")) copy = true;
-        if (args[i] == QLatin1String("--keylog")) keylog = true;
+        if (args[i] == QLatin1String("--copy")) {
+            copy = true;
+        }
+        if (args[i] == QLatin1String("--keylog")) {
+            keylog = true;
+        }
         if (i + 2 < args.size() && args[i] == QLatin1String("--slow-copy")) {
             slowText = args[i + 1];
             slowDelay = args[i + 2].toInt();
             i += 2;
         }
-        if (i + 1 < args.size() && args[i] == QLatin1String("--presses")) presses = args[++i].toInt();
-        if (i + 1 < args.size() && args[i] == QLatin1String("--timeout")) timeout = args[++i].toInt();
+        if (i + 1 < args.size() && args[i] == QLatin1String("--presses")) {
+            presses = args[++i].toInt();
+        }
+        if (i + 1 < args.size() && args[i] == QLatin1String("--timeout")) {
+            timeout = args[++i].toInt();
+        }
     }
 
     QTimer::singleShot(timeout * 1000, &app, [&] {
@@ -130,12 +140,16 @@ int main(int argc, char** argv)
             keyboard.KeyEvent(0x11, 0, KEYEVENTF_KEYUP, 0);
             // Let the window read the keys before the probe ends.
             QTimer::singleShot(500, &app, [&] {
-                if (seen >= presses) app.quit();
+                if (seen >= presses) {
+                    app.quit();
+                }
             });
             ++seen;
             return;
         }
-        if (++seen >= presses) app.quit();
+        if (++seen >= presses) {
+            app.quit();
+        }
     });
     return app.exec();
 }

@@ -7,17 +7,17 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QTimer>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTextCursor>
+#include <QTimer>
 
 #include "fakes/FakeDesktop.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/FakeSpeech.h"
-#include "settings/FontMapping.h"
 #include "reading/ImeCatalog.h"
+#include "settings/FontMapping.h"
 #include "settings/IniProfile.h"
 #include "window/CReadingDlg.h"
 #include "window/Colours.h"
@@ -53,7 +53,8 @@ protected:
     {
         if (!popup) {
             LoadDefaults();
-            popup = std::make_unique<CReadingDlg>(ReadingWindowServices{settings, profile, ime, clock, ui, speech, desktop});
+            popup = std::make_unique<CReadingDlg>(
+                ReadingWindowServices{settings, profile, ime, clock, ui, speech, desktop});
             popup->Initialise();
             QCoreApplication::processEvents();
         }
@@ -257,7 +258,8 @@ TEST_F(ReadingDlgTest, DeactivationMakesItTranslucentAndMovingOverAControlOpaque
     EXPECT_EQ(w.Alpha(), 80);
     EXPECT_NEAR(w.windowOpacity(), 80 / 255.0, 0.01);
 
-    for (QWidget* target : {static_cast<QWidget*>(w.TextBox()->viewport()), static_cast<QWidget*>(w.Button(IDC_SPEAK))}) {
+    for (QWidget* target :
+         {static_cast<QWidget*>(w.TextBox()->viewport()), static_cast<QWidget*>(w.Button(IDC_SPEAK))}) {
         activate(&w);
         activate(&other);
         EXPECT_EQ(w.Alpha(), 80);
@@ -279,8 +281,8 @@ TEST_F(ReadingDlgTest, ControlsFollowAResizeFromEveryEdge)
 
     struct Drag {
         const char* edge;
-        int dx, dy;                  // growth
-        bool movesLeft, movesTop;   // the window's origin moves with the drag
+        int dx, dy;  // growth
+        bool movesLeft, movesTop;  // the window's origin moves with the drag
     };
     const Drag drags[] = {
         {"right", 40, 0, false, false},
@@ -299,10 +301,10 @@ TEST_F(ReadingDlgTest, ControlsFollowAResizeFromEveryEdge)
                                       d.movesTop ? 0 : d.dy);
         // Put the cursor on the dragged edge.
         const QPoint c = after.center();
-        QCursor::setPos(d.movesLeft ? QPoint(after.left(), c.y())
+        QCursor::setPos(d.movesLeft  ? QPoint(after.left(), c.y())
                         : d.movesTop ? QPoint(c.x(), after.top())
-                        : d.dx ? QPoint(after.right(), c.y())
-                               : QPoint(c.x(), after.bottom()));
+                        : d.dx       ? QPoint(after.right(), c.y())
+                                     : QPoint(c.x(), after.bottom()));
         w.setGeometry(after);
         QCoreApplication::processEvents();
 
@@ -335,8 +337,9 @@ TEST_F(ReadingDlgTest, OutlineShowsAllRoundAndItsBandResizes)
     // The middle of each side; which edge or corner each point of the band
     // resizes is the logic's test.
     const QList<std::pair<QPoint, Qt::CursorShape>> sides = {{{0, text.y()}, Qt::SizeHorCursor},
-        {{text.x(), 0}, Qt::SizeVerCursor}, {{text.x(), w.height() - 1}, Qt::SizeVerCursor},
-        {{w.width() - 1, text.y()}, Qt::SizeHorCursor}};
+                                                             {{text.x(), 0}, Qt::SizeVerCursor},
+                                                             {{text.x(), w.height() - 1}, Qt::SizeVerCursor},
+                                                             {{w.width() - 1, text.y()}, Qt::SizeHorCursor}};
     for (const auto& [at, cursor] : sides) {
         EXPECT_EQ(shot.pixelColor(at), ToQColor(settings.BorderColor)) << at.x() << "," << at.y();
         QMouseEvent move(QEvent::MouseMove, at, w.mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
@@ -358,8 +361,9 @@ TEST_F(ReadingDlgTest, LookUpGrowsToTheWholeTextAndKeepsTheUsersSize)
         end.movePosition(QTextCursor::End);
         return w.TextBox()->cursorRect(end).bottom() < w.TextBox()->viewport()->height();
     };
-    const QString sentence = QStringLiteral("吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。何でも薄暗い所 "
-                                            "(わがはいはねこである。なまえはまだない。どこでうまれたかとんとけんとうがつかぬ。)");
+    const QString sentence =
+        QStringLiteral("吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。何でも薄暗い所 "
+                       "(わがはいはねこである。なまえはまだない。どこでうまれたかとんとけんとうがつかぬ。)");
     const QRect start = w.geometry();
     EXPECT_TRUE(showsWhole(sentence));
     EXPECT_GT(w.width(), start.width());

@@ -22,7 +22,10 @@ using kotobane::pinyin::Notation;
 
 namespace {
 
-QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+QString Q(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
 
 // --- syllables --------------------------------------------------------------
 
@@ -35,39 +38,100 @@ TEST(PinyinTest, ToneMarks)
 {
     // a or e takes the mark, then the o of ou, otherwise the last vowel.
     const Written cases[] = {
-        {"zhong1", "zhōng"}, {"guo2", "guó"}, {"hao3", "hǎo"}, {"xiang4", "xiàng"}, {"xue2", "xué"},
-        {"dou1", "dōu"},     {"liu2", "liú"}, {"gui4", "guì"}, {"er2", "ér"},       {"shui3", "shuǐ"},
+        {"zhong1", "zhōng"},
+        {"guo2", "guó"},
+        {"hao3", "hǎo"},
+        {"xiang4", "xiàng"},
+        {"xue2", "xué"},
+        {"dou1", "dōu"},
+        {"liu2", "liú"},
+        {"gui4", "guì"},
+        {"er2", "ér"},
+        {"shui3", "shuǐ"},
         // ü as the data spells it, and as it is written after j, q, x, y.
-        {"lv3", "lǚ"}, {"nve4", "nüè"}, {"lu:4", "lǜ"}, {"lü2", "lǘ"}, {"ju2", "jú"}, {"jv2", "jú"},
-        {"de5", "de"}, {"ma", "ma"},
-        {"", ""}, {"1", ""}, {"zhong6", ""}, {"zhong0", ""}, {"zh0ng1", ""}, {"Zhong1", ""},
-        {"zhong12", ""}, {"abcdefgh1", ""}, {"a b", ""},
+        {"lv3", "lǚ"},
+        {"nve4", "nüè"},
+        {"lu:4", "lǜ"},
+        {"lü2", "lǘ"},
+        {"ju2", "jú"},
+        {"jv2", "jú"},
+        {"de5", "de"},
+        {"ma", "ma"},
+        {"", ""},
+        {"1", ""},
+        {"zhong6", ""},
+        {"zhong0", ""},
+        {"zh0ng1", ""},
+        {"Zhong1", ""},
+        {"zhong12", ""},
+        {"abcdefgh1", ""},
+        {"a b", ""},
     };
-    for (const Written& c : cases)
+    for (const Written& c : cases) {
         EXPECT_EQ(pinyin::ToneMarked(c.syllable), Q(c.expected)) << c.syllable;
+    }
 }
 
 TEST(PinyinTest, Zhuyin)
 {
     const Written cases[] = {
         // Syllables that are an initial alone.
-        {"zhi1", "ㄓ"}, {"chi2", "ㄔˊ"}, {"shi4", "ㄕˋ"}, {"ri4", "ㄖˋ"}, {"zi3", "ㄗˇ"},
-        {"ci2", "ㄘˊ"}, {"si1", "ㄙ"}, {"ji1", "ㄐㄧ"}, {"bi3", "ㄅㄧˇ"},
+        {"zhi1", "ㄓ"},
+        {"chi2", "ㄔˊ"},
+        {"shi4", "ㄕˋ"},
+        {"ri4", "ㄖˋ"},
+        {"zi3", "ㄗˇ"},
+        {"ci2", "ㄘˊ"},
+        {"si1", "ㄙ"},
+        {"ji1", "ㄐㄧ"},
+        {"bi3", "ㄅㄧˇ"},
         // ü, and the glides y and w.
-        {"yu2", "ㄩˊ"}, {"yue4", "ㄩㄝˋ"}, {"yuan2", "ㄩㄢˊ"}, {"yun2", "ㄩㄣˊ"}, {"yong3", "ㄩㄥˇ"},
-        {"you3", "ㄧㄡˇ"}, {"ying1", "ㄧㄥ"}, {"yi1", "ㄧ"}, {"wu3", "ㄨˇ"}, {"wei4", "ㄨㄟˋ"},
-        {"weng1", "ㄨㄥ"}, {"ju2", "ㄐㄩˊ"}, {"quan2", "ㄑㄩㄢˊ"}, {"xun4", "ㄒㄩㄣˋ"},
-        {"jiong3", "ㄐㄩㄥˇ"}, {"lv4", "ㄌㄩˋ"}, {"lve4", "ㄌㄩㄝˋ"}, {"nue4", "ㄋㄩㄝˋ"}, {"lu4", "ㄌㄨˋ"},
+        {"yu2", "ㄩˊ"},
+        {"yue4", "ㄩㄝˋ"},
+        {"yuan2", "ㄩㄢˊ"},
+        {"yun2", "ㄩㄣˊ"},
+        {"yong3", "ㄩㄥˇ"},
+        {"you3", "ㄧㄡˇ"},
+        {"ying1", "ㄧㄥ"},
+        {"yi1", "ㄧ"},
+        {"wu3", "ㄨˇ"},
+        {"wei4", "ㄨㄟˋ"},
+        {"weng1", "ㄨㄥ"},
+        {"ju2", "ㄐㄩˊ"},
+        {"quan2", "ㄑㄩㄢˊ"},
+        {"xun4", "ㄒㄩㄣˋ"},
+        {"jiong3", "ㄐㄩㄥˇ"},
+        {"lv4", "ㄌㄩˋ"},
+        {"lve4", "ㄌㄩㄝˋ"},
+        {"nue4", "ㄋㄩㄝˋ"},
+        {"lu4", "ㄌㄨˋ"},
         // Contracted finals in full.
-        {"liu2", "ㄌㄧㄡˊ"}, {"jiu3", "ㄐㄧㄡˇ"}, {"gui4", "ㄍㄨㄟˋ"}, {"dun4", "ㄉㄨㄣˋ"},
-        {"zhong1", "ㄓㄨㄥ"}, {"guo2", "ㄍㄨㄛˊ"}, {"xiong2", "ㄒㄩㄥˊ"},
+        {"liu2", "ㄌㄧㄡˊ"},
+        {"jiu3", "ㄐㄧㄡˇ"},
+        {"gui4", "ㄍㄨㄟˋ"},
+        {"dun4", "ㄉㄨㄣˋ"},
+        {"zhong1", "ㄓㄨㄥ"},
+        {"guo2", "ㄍㄨㄛˊ"},
+        {"xiong2", "ㄒㄩㄥˊ"},
         // er, ê and the neutral tone, whose mark comes first.
-        {"er2", "ㄦˊ"}, {"er3", "ㄦˇ"}, {"de5", "˙ㄉㄜ"}, {"zi5", "˙ㄗ"}, {"eh1", "ㄝ"},
+        {"er2", "ㄦˊ"},
+        {"er3", "ㄦˇ"},
+        {"de5", "˙ㄉㄜ"},
+        {"zi5", "˙ㄗ"},
+        {"eh1", "ㄝ"},
         // Not syllables.
-        {"b1", ""}, {"y1", ""}, {"w2", ""}, {"zhx1", ""}, {"qa1", ""}, {"iiii1", ""}, {"", ""}, {"x9", ""},
+        {"b1", ""},
+        {"y1", ""},
+        {"w2", ""},
+        {"zhx1", ""},
+        {"qa1", ""},
+        {"iiii1", ""},
+        {"", ""},
+        {"x9", ""},
     };
-    for (const Written& c : cases)
+    for (const Written& c : cases) {
         EXPECT_EQ(pinyin::Zhuyin(c.syllable), Q(c.expected)) << c.syllable;
+    }
 }
 
 TEST(PinyinTest, SpellJoinsSyllablesAndErhua)
@@ -100,9 +164,10 @@ TEST(PinyinTest, ParsesTableAndDictionaryLines)
     ASSERT_TRUE(line);
     EXPECT_DOUBLE_EQ(line->weight, 0);
 
-    for (const char* bad : {"", "# - a1", "中國", "\tzhong1", "中\t\t5", "中\tzhong1\tmany",
-                            "中\tzhong1\t5\textra", "中\tzhong1\tnan"})
+    for (const char* bad :
+         {"", "# - a1", "中國", "\tzhong1", "中\t\t5", "中\tzhong1\tmany", "中\tzhong1\t5\textra", "中\tzhong1\tnan"}) {
         EXPECT_FALSE(pinyin::ParseTableLine(bad)) << bad;
+    }
 }
 
 // --- segmentation -----------------------------------------------------------
@@ -116,8 +181,9 @@ struct MapDictionary {
         out.clear();
         for (qsizetype len = 1; len <= text.size(); ++len) {
             const auto found = words.find(text.first(len).toString());
-            if (found != words.end())
+            if (found != words.end()) {
                 out.push_back({int(len), found->second.first, found->second.second});
+            }
         }
     }
 };
@@ -135,8 +201,11 @@ QStringList Cut(HanSegmenter& segmenter, const QString& text, const MapDictionar
 TEST(ChineseSegmentationTest, FewerWordsBeatHeavierOnes)
 {
     MapDictionary d;
-    d.words = {{Q("中"), {"zhong", 9000}}, {Q("国"), {"guo", 9000}}, {Q("人"), {"ren", 9000}},
-               {Q("中国人"), {"zhongguoren", 1}}, {Q("中国"), {"zhongguo", 5000}}};
+    d.words = {{Q("中"), {"zhong", 9000}},
+               {Q("国"), {"guo", 9000}},
+               {Q("人"), {"ren", 9000}},
+               {Q("中国人"), {"zhongguoren", 1}},
+               {Q("中国"), {"zhongguo", 5000}}};
     HanSegmenter segmenter;
     EXPECT_EQ(Cut(segmenter, Q("中国人"), d), QStringList{"zhongguoren"});
     EXPECT_EQ(Cut(segmenter, Q("中国"), d), QStringList{"zhongguo"});
@@ -146,8 +215,10 @@ TEST(ChineseSegmentationTest, WeightDecidesBetweenEquallyShortCuts)
 {
     // 研究生命: 研究 生命 and 研究生 命 are both two words.
     MapDictionary d;
-    d.words = {{Q("研究"), {"yanjiu", 8000}}, {Q("研究生"), {"yanjiusheng", 6000}},
-               {Q("生命"), {"shengming", 7000}}, {Q("命"), {"ming", 3000}}};
+    d.words = {{Q("研究"), {"yanjiu", 8000}},
+               {Q("研究生"), {"yanjiusheng", 6000}},
+               {Q("生命"), {"shengming", 7000}},
+               {Q("命"), {"ming", 3000}}};
     HanSegmenter segmenter;
     EXPECT_EQ(Cut(segmenter, Q("研究生命"), d), (QStringList{"yanjiu", "shengming"}));
     d.words[Q("命")].second = 9000;
@@ -199,16 +270,16 @@ struct FileStamp {
     timespec modified{};
     bool operator==(const FileStamp& o) const
     {
-        return inode == o.inode && modified.tv_sec == o.modified.tv_sec
-               && modified.tv_nsec == o.modified.tv_nsec;
+        return inode == o.inode && modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
     }
 };
 
 FileStamp Stamp(const QString& path)
 {
-    struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+    struct stat info { };
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
         return {};
+    }
     return {info.st_ino, info.st_mtim};
 }
 
@@ -237,45 +308,43 @@ protected:
     }
     QString Cache(ChineseBackend::Script script) const
     {
-        return dir_.filePath(script == ChineseBackend::Script::Simplified ? "cache/hans.idx"
-                                                                           : "cache/hant.idx");
+        return dir_.filePath(script == ChineseBackend::Script::Simplified ? "cache/hans.idx" : "cache/hant.idx");
     }
 
-    static constexpr const char* kTable =
-        "# syllabary:\n"
-        "# - a1\n"
-        "中國\tzhong1 guo2\t100\n"
-        "中\tzhong1\t1000\n"
-        "中\tzhong4\t10\n"
-        "國\tguo2\t500\n"
-        "行\thang2\t100\n"
-        "行\txing2\t900\n"
-        "銀行\tyin2 hang2\t50\n"
-        "行走\txing2 zou3\t40\n"
-        "走\tzou3\t300\n"
-        "銀\tyin2\t200\n"
-        "长\tzhang3\t0\n"
-        "長\tchang2\t900\n"
-        "長\tzhang3\t100\n"
-        "一\tyi1\t1000\n"
-        "會\thui3\t10\n"
-        "會\thui4\t900\n"
-        "一會\tyi4 hui3\t20\n"
-        "一會\tyi2 hui4\t20\n"
-        "兒\ter2\t900\n"
-        "兒\tr5\t50\n"
-        "兒童\tr5 tong2\t40\n"
-        "哪兒\tna3 r5\t30\n"
-        "卡爾·馬克思\tka3 er3 ma3 ke4 si1\t0\n"
-        "爾\ter3\t100\n"
-        "吧\tba1\t100\n"
-        "吧\tba5\t100\n"
-        "着\tzhao1\t50\n"
-        "着\tzhao2\t50\n"
-        "急\tji2\t80\n"
-        "睡着\tshui4 zhao2\t30\n"
-        "着急\tzhao1 ji2\t20\n"
-        "着急\tzhao2 ji2\t20\n";
+    static constexpr const char* kTable = "# syllabary:\n"
+                                          "# - a1\n"
+                                          "中國\tzhong1 guo2\t100\n"
+                                          "中\tzhong1\t1000\n"
+                                          "中\tzhong4\t10\n"
+                                          "國\tguo2\t500\n"
+                                          "行\thang2\t100\n"
+                                          "行\txing2\t900\n"
+                                          "銀行\tyin2 hang2\t50\n"
+                                          "行走\txing2 zou3\t40\n"
+                                          "走\tzou3\t300\n"
+                                          "銀\tyin2\t200\n"
+                                          "长\tzhang3\t0\n"
+                                          "長\tchang2\t900\n"
+                                          "長\tzhang3\t100\n"
+                                          "一\tyi1\t1000\n"
+                                          "會\thui3\t10\n"
+                                          "會\thui4\t900\n"
+                                          "一會\tyi4 hui3\t20\n"
+                                          "一會\tyi2 hui4\t20\n"
+                                          "兒\ter2\t900\n"
+                                          "兒\tr5\t50\n"
+                                          "兒童\tr5 tong2\t40\n"
+                                          "哪兒\tna3 r5\t30\n"
+                                          "卡爾·馬克思\tka3 er3 ma3 ke4 si1\t0\n"
+                                          "爾\ter3\t100\n"
+                                          "吧\tba1\t100\n"
+                                          "吧\tba5\t100\n"
+                                          "着\tzhao1\t50\n"
+                                          "着\tzhao2\t50\n"
+                                          "急\tji2\t80\n"
+                                          "睡着\tshui4 zhao2\t30\n"
+                                          "着急\tzhao1 ji2\t20\n"
+                                          "着急\tzhao2 ji2\t20\n";
 
     QTemporaryDir dir_;
     ChineseBackend::DataFiles files_;
@@ -376,8 +445,8 @@ TEST_F(ChineseBackendFiles, RandomUnitsKeepEverySurrogate)
     // Han, surrogates (paired or not), ASCII and kana, in random order; the
     // hand-made table knows no character beyond the BMP, so every surrogate
     // must come out as it went in.
-    static constexpr char16_t kPool[] = {u'中', u'国', u'行', u'a', u'3', u' ', u'，', u'か',
-                                         0xD840, 0xDC00, 0xDBFF, 0xDFFF};
+    static constexpr char16_t kPool[] = {u'中', u'国', u'行',  u'a',   u'3',   u' ',
+                                         u'，', u'か', 0xD840, 0xDC00, 0xDBFF, 0xDFFF};
     std::uint32_t seed = 12345;
     for (int round = 0; round < 200; ++round) {
         QString text;
@@ -435,8 +504,9 @@ TEST_F(ChineseBackendFiles, DamagedCacheIsRebuilt)
     file.close();
     const qsizetype size = image.size();
     // Keep the header and signature, ruin the tables behind.
-    for (qsizetype i = 64; i < size; i += 7)
+    for (qsizetype i = 64; i < size; i += 7) {
         image[i] = char(0xFF);
+    }
     Write(cache, image.left(size * 3 / 4));
 
     const auto backend = Open(ChineseBackend::Script::Traditional);
@@ -447,10 +517,9 @@ TEST_F(ChineseBackendFiles, DamagedCacheIsRebuilt)
 
 TEST_F(ChineseBackendFiles, DamagedTableLinesAreSkipped)
 {
-    WriteTable(QByteArray("\xFF\xFE\x00junk\n", 9) + "中\tzhong1\t1e999\n"
-               + "\xE4\xB8\tzhong1\t5\n" + "國\tguo2\t-5\n" + "中國\tzhong1\t5\n"
-               + "行\txing2 xing2\t5\n" + "走\tzzz9\t5\n" + "中\tzhong1\t3\n" + QByteArray(100000, 'x')
-               + "\t\t\t\n" + "走\tzou3");
+    WriteTable(QByteArray("\xFF\xFE\x00junk\n", 9) + "中\tzhong1\t1e999\n" + "\xE4\xB8\tzhong1\t5\n" + "國\tguo2\t-5\n"
+               + "中國\tzhong1\t5\n" + "行\txing2 xing2\t5\n" + "走\tzzz9\t5\n" + "中\tzhong1\t3\n"
+               + QByteArray(100000, 'x') + "\t\t\t\n" + "走\tzou3");
     const auto backend = Open(ChineseBackend::Script::Traditional);
     ASSERT_TRUE(backend);
     EXPECT_EQ(backend->Reading(Q("中國行走")), Q("ㄓㄨㄥ ㄍㄨㄛˊ 行 ㄗㄡˇ"));
@@ -472,15 +541,14 @@ protected:
     static void SetUpTestSuite()
     {
         files_ = ChineseBackend::InstalledDataFiles();
-        if (files_.table.isEmpty())
+        if (files_.table.isEmpty()) {
             return;
+        }
         cache_ = new QTemporaryDir;
-        hans_ = ChineseBackend::Open(ChineseBackend::Script::Simplified, files_,
-                                     cache_->filePath("hans.idx"))
-                    .release();
-        hant_ = ChineseBackend::Open(ChineseBackend::Script::Traditional, files_,
-                                     cache_->filePath("hant.idx"))
-                    .release();
+        hans_ =
+            ChineseBackend::Open(ChineseBackend::Script::Simplified, files_, cache_->filePath("hans.idx")).release();
+        hant_ =
+            ChineseBackend::Open(ChineseBackend::Script::Traditional, files_, cache_->filePath("hant.idx")).release();
     }
     static void TearDownTestSuite()
     {
@@ -492,8 +560,9 @@ protected:
     }
     void SetUp() override
     {
-        if (files_.table.isEmpty())
+        if (files_.table.isEmpty()) {
             GTEST_SKIP() << "rime-data-terra-pinyin is not installed";
+        }
         ASSERT_TRUE(hans_);
         ASSERT_TRUE(hant_);
     }
@@ -536,13 +605,16 @@ TEST_F(ChineseInstalledData, EverySyllableOfTheTableCanBeWritten)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     while (!file.atEnd()) {
         QByteArray line = file.readLine();
-        if (line.endsWith('\n'))
+        if (line.endsWith('\n')) {
             line.chop(1);
+        }
         const auto parsed = pinyin::ParseTableLine(std::string_view(line.constData(), std::size_t(line.size())));
-        if (!parsed)
+        if (!parsed) {
             continue;
-        for (const QByteArray& s : QByteArray(parsed->syllables.data(), parsed->syllables.size()).split(' '))
+        }
+        for (const QByteArray& s : QByteArray(parsed->syllables.data(), parsed->syllables.size()).split(' ')) {
             syllables.insert(s);
+        }
     }
     EXPECT_GT(syllables.size(), 1000);
     for (const QByteArray& s : syllables) {

@@ -4,9 +4,9 @@
 #include <QBuffer>
 
 #include "app/CommandLine.h"
+#include "backends/LinuxImeService.h"
 #include "fakes/FakeBackend.h"
 #include "fakes/FakePlatform.h"
-#include "backends/LinuxImeService.h"
 
 using namespace kotobane;
 using namespace kotobane::test;
@@ -49,7 +49,9 @@ struct ConsoleTest : ::testing::Test {
         QString err;
         QTextStream outStream(&out);
         QTextStream errStream(&err);
-        ConsoleEnvironment env{in, outStream, errStream, *ime, clock, ui, [this](const QString& dir) { return dir == storedDir ? stored : QString(); }};
+        ConsoleEnvironment env{in, outStream, errStream, *ime, clock, ui, [this](const QString& dir) {
+                                   return dir == storedDir ? stored : QString();
+                               }};
         const int status = RunConsoleCommand(args, env);
         outStream.flush();
         errStream.flush();
@@ -69,8 +71,9 @@ TEST_F(ConsoleTest, ReadPrintsWhatThePopupWouldShowForEachText)
 
 TEST_F(ConsoleTest, ReadTakesStandardInputLinesWithoutTexts)
 {
-    const Result r = Run({QStringLiteral("--read"), QStringLiteral("--ime"), QStringLiteral("E0010411")},
-                         QByteArray("  \xe6\x9d\xb1\xe4\xba\xac\t\xe7\x89\xb9\xe8\xa8\xb1  \r\n\xe6\xbc\xa2\xe5\xad\x97"));
+    const Result r =
+        Run({QStringLiteral("--read"), QStringLiteral("--ime"), QStringLiteral("E0010411")},
+            QByteArray("  \xe6\x9d\xb1\xe4\xba\xac\t\xe7\x89\xb9\xe8\xa8\xb1  \r\n\xe6\xbc\xa2\xe5\xad\x97"));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, QStringLiteral("東京 特許 (とうきょう とっきょ)\n漢字 (かんじ)\n"));
 }
@@ -78,26 +81,25 @@ TEST_F(ConsoleTest, ReadTakesStandardInputLinesWithoutTexts)
 TEST_F(ConsoleTest, LayoutComesFromIme_ThenSettings_ThenTheActiveOne)
 {
     EXPECT_EQ(Run({QStringLiteral("--read"), QStringLiteral("漢字")}).out, QStringLiteral("漢字 (かんじ)\n"));
-    EXPECT_EQ(Run({QStringLiteral("--read"), QStringLiteral("--ime"), QStringLiteral("4090409"),
-                   QStringLiteral("漢字")})
-                  .out,
-              QStringLiteral("漢字\n"));
-    EXPECT_EQ(Run({QStringLiteral("--read"), QStringLiteral("--ime"), QStringLiteral("e0010411"),
-                   QStringLiteral("漢字")})
-                  .out,
-              QStringLiteral("漢字 (かんじ)\n"));
+    EXPECT_EQ(
+        Run({QStringLiteral("--read"), QStringLiteral("--ime"), QStringLiteral("4090409"), QStringLiteral("漢字")}).out,
+        QStringLiteral("漢字\n"));
+    EXPECT_EQ(
+        Run({QStringLiteral("--read"), QStringLiteral("--ime"), QStringLiteral("e0010411"), QStringLiteral("漢字")})
+            .out,
+        QStringLiteral("漢字 (かんじ)\n"));
     stored = QStringLiteral("4090409");
     storedDir = QStringLiteral("/p");
-    EXPECT_EQ(Run({QStringLiteral("--read"), QStringLiteral("--profile-dir"), QStringLiteral("/p"),
-                   QStringLiteral("漢字")})
-                  .out,
-              QStringLiteral("漢字\n"));
+    EXPECT_EQ(
+        Run({QStringLiteral("--read"), QStringLiteral("--profile-dir"), QStringLiteral("/p"), QStringLiteral("漢字")})
+            .out,
+        QStringLiteral("漢字\n"));
 }
 
 TEST_F(ConsoleTest, UnknownImeAndBadOptionsAreUsageErrors)
 {
-    Result r = Run({QStringLiteral("--read"), QStringLiteral("--ime"), QStringLiteral("E0990411"),
-                    QStringLiteral("漢字")});
+    Result r =
+        Run({QStringLiteral("--read"), QStringLiteral("--ime"), QStringLiteral("E0990411"), QStringLiteral("漢字")});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, QString());
     EXPECT_THAT(r.err.toStdString(), ::testing::HasSubstr("unknown input method \"E0990411\""));
@@ -128,8 +130,9 @@ TEST(CommandLine, ModeAndInputLines)
     EXPECT_EQ(ModeFor({QStringLiteral("kotobane"), QStringLiteral("-h")}), Mode::Console);
     EXPECT_EQ(ModeFor({QStringLiteral("--read")}), Mode::Desktop);  // the program's own name
     EXPECT_EQ(ModeFor({QStringLiteral("k"), QStringLiteral("--"), QStringLiteral("--read")}), Mode::Desktop);
-    EXPECT_EQ(ModeFor({QStringLiteral("k"), QStringLiteral("--profile-dir"), QStringLiteral("d"), QStringLiteral("--exit")}),
-              Mode::Control);
+    EXPECT_EQ(
+        ModeFor({QStringLiteral("k"), QStringLiteral("--profile-dir"), QStringLiteral("d"), QStringLiteral("--exit")}),
+        Mode::Control);
     // --read wins: it never needs the running copy.
     EXPECT_EQ(ModeFor({QStringLiteral("k"), QStringLiteral("--exit"), QStringLiteral("--read")}), Mode::Console);
     EXPECT_EQ(ModeFor({QStringLiteral("k"), QStringLiteral("--show"), QStringLiteral("--exit")}), Mode::Control);
@@ -157,8 +160,8 @@ TEST(ControlCommandTest, EachOptionSendsItsMenuCommand)
     EXPECT_EQ(ControlCommandsFor({QStringLiteral("k"), QStringLiteral("--exit"), QStringLiteral("--history")}),
               QList<int>({32772, 32776}));
     // What follows "--" is text, not an option.
-    EXPECT_EQ(ControlCommandsFor({QStringLiteral("k"), QStringLiteral("--exit"), QStringLiteral("--"),
-                                  QStringLiteral("--history")}),
+    EXPECT_EQ(ControlCommandsFor(
+                  {QStringLiteral("k"), QStringLiteral("--exit"), QStringLiteral("--"), QStringLiteral("--history")}),
               QList<int>({32772}));
 
     // What another process may ask of the running copy: these and no more.

@@ -4,9 +4,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-
-#include "core/SystemError.h"
 #include "core/Commands.h"
+#include "core/SystemError.h"
 #include "fakes/FakeDesktop.h"
 #include "fakes/FakePlatform.h"
 #include "history/HistoryStore.h"
@@ -15,18 +14,18 @@
 
 using namespace kotobane;
 using namespace kotobane::test;
-using ::testing::ElementsAre;
 using ::testing::Contains;
+using ::testing::ElementsAre;
 
 namespace {
 
 TEST(RegistrationModifiers, ShiftAndAltSwapPlacesOtherBitsPass)
 {
-    EXPECT_EQ(RegistrationModifiers(2), 2u);     // Control
-    EXPECT_EQ(RegistrationModifiers(1), 4u);     // Shift
-    EXPECT_EQ(RegistrationModifiers(4), 1u);     // Alt
-    EXPECT_EQ(RegistrationModifiers(5), 5u);     // Shift + Alt
-    EXPECT_EQ(RegistrationModifiers(3), 6u);     // Shift + Control
+    EXPECT_EQ(RegistrationModifiers(2), 2u);  // Control
+    EXPECT_EQ(RegistrationModifiers(1), 4u);  // Shift
+    EXPECT_EQ(RegistrationModifiers(4), 1u);  // Alt
+    EXPECT_EQ(RegistrationModifiers(5), 5u);  // Shift + Alt
+    EXPECT_EQ(RegistrationModifiers(3), 6u);  // Shift + Control
     EXPECT_EQ(RegistrationModifiers(0x8A), 0x8Au);  // extended key and an unknown bit
 }
 
@@ -97,15 +96,23 @@ protected:
           grabber(clipboard, keyboard, windows, clock, ui),
           history(dir.filePath(QStringLiteral("Kotobane.txt")), ui,
                   [] { return QDateTime(QDate(2026, 12, 8), QTime(10, 0, 0)); }),
-          flow(desktop, windows, grabber, clock,
-               [this](const QString& p) {
-                   log.Add("GetReading " + Utf8(p));
-                   asked.append(p);
-                   return readings.value(p);
-               },
-               history,
-               PopupAccess{kPopup, [this](const QString& t) { log.Add("SetText " + Utf8(t)); text = t; },
-                           [this](bool s) { log.Add(s ? "ShowPopup 1" : "ShowPopup 0"); shown = s; }})
+          flow(
+              desktop, windows, grabber, clock,
+              [this](const QString& p) {
+                  log.Add("GetReading " + Utf8(p));
+                  asked.append(p);
+                  return readings.value(p);
+              },
+              history,
+              PopupAccess{kPopup,
+                          [this](const QString& t) {
+                              log.Add("SetText " + Utf8(t));
+                              text = t;
+                          },
+                          [this](bool s) {
+                              log.Add(s ? "ShowPopup 1" : "ShowPopup 0");
+                              shown = s;
+                          }})
     {
         desktop.stack = {{kPopup, {"IME reading"}}, {20, {"FeatherPad"}}};
         desktop.foreground = 20;
@@ -157,8 +164,7 @@ TEST_F(GetTextFlowTest, CapturesFromTheForegroundWindowShowsAndRecords)
         }
     }
     EXPECT_THAT(order, ElementsAre("GetForegroundWindow", "SetForegroundWindow 20", "GetReading 漢字の読み方",
-                                   "SetText 漢字の読み方 (かんじのよみかた)", "ShowPopup 1",
-                                   "SetForegroundWindow 7"));
+                                   "SetText 漢字の読み方 (かんじのよみかた)", "ShowPopup 1", "SetForegroundWindow 7"));
 }
 
 TEST_F(GetTextFlowTest, WithThePopupInFrontTheWindowBelowIsUsedAndTheSamePhraseIsNotRecordedTwice)

@@ -53,10 +53,12 @@ TEST(ComposeLookup, DisplayAndHistoryForms)
     EXPECT_EQ(none.BareReading(), QString());
 
     QString seen = QStringLiteral("unset");
-    EXPECT_EQ(ComposeLookup(QStringLiteral("  \u3000 "), [&](const QString& p) {
-                  seen = p;
-                  return QString();
-              }).Display(),
+    EXPECT_EQ(ComposeLookup(QStringLiteral("  \u3000 "),
+                            [&](const QString& p) {
+                                seen = p;
+                                return QString();
+                            })
+                  .Display(),
               QString());
     EXPECT_EQ(seen, QString());
 }

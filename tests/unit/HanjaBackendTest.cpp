@@ -22,8 +22,9 @@ std::unique_ptr<HanjaBackend> FromTable(const char* table)
 QString ValueOf(const std::vector<PhraseIndex::Entry>& entries, const QString& key)
 {
     for (const PhraseIndex::Entry& entry : entries) {
-        if (entry.key == key)
+        if (entry.key == key) {
             return entry.value;
+        }
     }
     return u"<none>"_s;
 }
@@ -38,15 +39,34 @@ TEST(HanjaInitialSound, WordInitialForm)
 {
     const std::pair<char16_t, char16_t> cases[] = {
         // ㄹ before ㅑ ㅕ ㅖ ㅛ ㅠ ㅣ falls silent; the final stays.
-        {u'리', u'이'}, {u'력', u'역'}, {u'료', u'요'}, {u'류', u'유'}, {u'례', u'예'}, {u'량', u'양'},
+        {u'리', u'이'},
+        {u'력', u'역'},
+        {u'료', u'요'},
+        {u'류', u'유'},
+        {u'례', u'예'},
+        {u'량', u'양'},
         // ㄹ before other vowels becomes ㄴ.
-        {u'래', u'내'}, {u'로', u'노'}, {u'락', u'낙'}, {u'뢰', u'뇌'}, {u'릉', u'능'},
+        {u'래', u'내'},
+        {u'로', u'노'},
+        {u'락', u'낙'},
+        {u'뢰', u'뇌'},
+        {u'릉', u'능'},
         // ㄴ falls silent before those vowels only.
-        {u'녀', u'여'}, {u'닉', u'익'}, {u'뉴', u'유'}, {u'남', u'남'}, {u'노', u'노'},
+        {u'녀', u'여'},
+        {u'닉', u'익'},
+        {u'뉴', u'유'},
+        {u'남', u'남'},
+        {u'노', u'노'},
         // Other syllables, a compatibility jamo, Latin, past the syllables, a surrogate.
-        {u'한', u'한'}, {u'이', u'이'}, {u'ㄹ', u'ㄹ'}, {u'A', u'A'}, {0xD7A4, 0xD7A4}, {0xD800, 0xD800}};
-    for (const auto& [syllable, initial] : cases)
+        {u'한', u'한'},
+        {u'이', u'이'},
+        {u'ㄹ', u'ㄹ'},
+        {u'A', u'A'},
+        {0xD7A4, 0xD7A4},
+        {0xD800, 0xD800}};
+    for (const auto& [syllable, initial] : cases) {
         EXPECT_EQ(hangul::WordInitialForm(syllable), initial) << QString(QChar(syllable)).toStdString();
+    }
 }
 
 TEST(HanjaInitialSound, AfterVowelForm)
@@ -61,18 +81,18 @@ TEST(HanjaInitialSound, AfterVowelForm)
 
 TEST(HanjaEntries, KeepsOnlyLinesThatSpellTheirHanja)
 {
-    const auto entries = HanjaBackend::Entries(
-        "# a comment:韓:\n\n"
-        "한:韓:나라 한\r\n"
-        "no colon at all\n"
-        "국:國\n"               // two fields only
-        "가나:가나:\n"          // no hanja in the key
-        "가격표:價格표:\n"      // other text after the hanja is kept
-        "ㄷ변칙:ㄷ變則:\n"      // a key that starts with other text is never looked up
-        "구천:龜川洞:\n"        // a reading short of its key
-        "가a:家b:\n"            // other text must be repeated as it is
-        "\xff\xfe:學:\n"        // not UTF-8
-        "어:語:말씀 어");       // no final newline
+    const auto entries =
+        HanjaBackend::Entries("# a comment:韓:\n\n"
+                              "한:韓:나라 한\r\n"
+                              "no colon at all\n"
+                              "국:國\n"  // two fields only
+                              "가나:가나:\n"  // no hanja in the key
+                              "가격표:價格표:\n"  // other text after the hanja is kept
+                              "ㄷ변칙:ㄷ變則:\n"  // a key that starts with other text is never looked up
+                              "구천:龜川洞:\n"  // a reading short of its key
+                              "가a:家b:\n"  // other text must be repeated as it is
+                              "\xff\xfe:學:\n"  // not UTF-8
+                              "어:語:말씀 어");  // no final newline
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(ValueOf(entries, u"韓"_s), u"한"_s);
     EXPECT_EQ(ValueOf(entries, u"價格표"_s), u"가격표"_s);
@@ -82,8 +102,13 @@ TEST(HanjaEntries, KeepsOnlyLinesThatSpellTheirHanja)
 TEST(HanjaEntries, DamagedTablesGiveOnlyWellFormedEntries)
 {
     // Fragments of lines, bad bytes and over-long keys in a fixed random order.
-    const QByteArray pieces[] = {":", "\n", "#", "韓", "한", "國", "국", "\xed\xa0\x80", "\xff",
-                                 "\xf0\xa0\x80\x8b", "\r", "a", ",", QByteArray(200, 'x')};
+    const QByteArray pieces[] = {":",    "\n",
+                                 "#",    "韓",
+                                 "한",   "國",
+                                 "국",   "\xed\xa0\x80",
+                                 "\xff", "\xf0\xa0\x80\x8b",
+                                 "\r",   "a",
+                                 ",",    QByteArray(200, 'x')};
     quint32 state = 12345;
     for (int round = 0; round < 200; ++round) {
         QByteArray table;
@@ -130,35 +155,54 @@ TEST(HanjaEntries, WordTakesTheReadingAsWrittenThenAsUsed)
     EXPECT_EQ(ValueOf(entries, u"乾物"_s), u"건물"_s);
 }
 
-constexpr const char* kTable =
-    "대:大:\n한:韓:\n민:民:\n국:國:\n대한민국:大韓民國:\n대한:大韓:\n"
-    "강:降:\n항:降:\n강우:降雨:\n강수:降水:\n항복:降服:\n우:雨:\n복:服:\n"
-    "녀:女:\n여:女:\n자:子:\n남:男:\n래:來:\n내:來:\n일:日:\n리:理:\n이:理:\n료:料:\n"
-    "나:羅:\n렬:列:\n불:不:\n부:不:\n불가:不可:\n불능:不能:\n당:當:\n가:可:\n정:正:\n"
-    "학:𠀋:\n";  // a hanja beyond the BMP
+constexpr const char* kTable = "대:大:\n한:韓:\n민:民:\n국:國:\n대한민국:大韓民國:\n대한:大韓:\n"
+                               "강:降:\n항:降:\n강우:降雨:\n강수:降水:\n항복:降服:\n우:雨:\n복:服:\n"
+                               "녀:女:\n여:女:\n자:子:\n남:男:\n래:來:\n내:來:\n일:日:\n리:理:\n이:理:\n료:料:\n"
+                               "나:羅:\n렬:列:\n불:不:\n부:不:\n불가:不可:\n불능:不能:\n당:當:\n가:可:\n정:正:\n"
+                               "학:𠀋:\n";  // a hanja beyond the BMP
 
 TEST(HanjaReading, ComposesWithTheLongestWordsAndTheRules)
 {
     auto backend = FromTable(kTable);
     ASSERT_TRUE(backend);
-    const std::pair<QString, QString> cases[] = {
-        // The longest key wins; 降 alone is 강, as most words read it.
-        {u"大韓民國"_s, u"대한민국"_s}, {u"大韓國"_s, u"대한국"_s}, {u"降"_s, u"강"_s},
-        {u"降服"_s, u"항복"_s}, {u"服降服"_s, u"복항복"_s}, {u"降雨服"_s, u"강우복"_s},
-        // The initial-sound rule at the start of a word only.
-        {u"女子"_s, u"여자"_s}, {u"男女"_s, u"남녀"_s}, {u"來日"_s, u"내일"_s}, {u"日來"_s, u"일래"_s},
-        {u"理"_s, u"이"_s}, {u"料"_s, u"요"_s}, {u"大韓女"_s, u"대한녀"_s},
-        // A space or punctuation starts a word; hangul does not.
-        {u"男 女"_s, u"남 여"_s}, {u"(來)"_s, u"(내)"_s}, {u"그女"_s, u"그녀"_s},
-        // 렬 after a vowel; 불 before ㄷ and ㅈ.
-        {u"羅列"_s, u"나열"_s}, {u"國列"_s, u"국렬"_s}, {u"列"_s, u"열"_s},
-        {u"不當"_s, u"부당"_s}, {u"不正"_s, u"부정"_s}, {u"不可"_s, u"불가"_s}, {u"不"_s, u"불"_s},
-        {u"不 當"_s, u"불 당"_s}, {u"不大韓"_s, u"부대한"_s},
-        // Other text passes through.
-        {u"大韓民國 만세"_s, u"대한민국 만세"_s}, {u"Korea 2024, 한국!"_s, u"Korea 2024, 한국!"_s},
-        {u"龍"_s, u"龍"_s}, {u"𠀋 😀"_s, u"학 😀"_s}, {QString(), QString()}};
-    for (const auto& [text, reading] : cases)
+    const std::pair<QString, QString> cases[] = {// The longest key wins; 降 alone is 강, as most words read it.
+                                                 {u"大韓民國"_s, u"대한민국"_s},
+                                                 {u"大韓國"_s, u"대한국"_s},
+                                                 {u"降"_s, u"강"_s},
+                                                 {u"降服"_s, u"항복"_s},
+                                                 {u"服降服"_s, u"복항복"_s},
+                                                 {u"降雨服"_s, u"강우복"_s},
+                                                 // The initial-sound rule at the start of a word only.
+                                                 {u"女子"_s, u"여자"_s},
+                                                 {u"男女"_s, u"남녀"_s},
+                                                 {u"來日"_s, u"내일"_s},
+                                                 {u"日來"_s, u"일래"_s},
+                                                 {u"理"_s, u"이"_s},
+                                                 {u"料"_s, u"요"_s},
+                                                 {u"大韓女"_s, u"대한녀"_s},
+                                                 // A space or punctuation starts a word; hangul does not.
+                                                 {u"男 女"_s, u"남 여"_s},
+                                                 {u"(來)"_s, u"(내)"_s},
+                                                 {u"그女"_s, u"그녀"_s},
+                                                 // 렬 after a vowel; 불 before ㄷ and ㅈ.
+                                                 {u"羅列"_s, u"나열"_s},
+                                                 {u"國列"_s, u"국렬"_s},
+                                                 {u"列"_s, u"열"_s},
+                                                 {u"不當"_s, u"부당"_s},
+                                                 {u"不正"_s, u"부정"_s},
+                                                 {u"不可"_s, u"불가"_s},
+                                                 {u"不"_s, u"불"_s},
+                                                 {u"不 當"_s, u"불 당"_s},
+                                                 {u"不大韓"_s, u"부대한"_s},
+                                                 // Other text passes through.
+                                                 {u"大韓民國 만세"_s, u"대한민국 만세"_s},
+                                                 {u"Korea 2024, 한국!"_s, u"Korea 2024, 한국!"_s},
+                                                 {u"龍"_s, u"龍"_s},
+                                                 {u"𠀋 😀"_s, u"학 😀"_s},
+                                                 {QString(), QString()}};
+    for (const auto& [text, reading] : cases) {
         EXPECT_EQ(backend->Reading(text), reading) << text.toStdString();
+    }
 }
 
 TEST(HanjaReading, LoneSurrogatesStayWhereTheyStood)
@@ -236,8 +280,9 @@ TEST(HanjaCache, ReusedUntilTheSignatureChangesAndRebuiltWhenDamaged)
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
     QByteArray image = file.readAll();
     ASSERT_GT(image.size(), 64);
-    for (qsizetype i = 16; i < image.size(); i += 7)
+    for (qsizetype i = 16; i < image.size(); i += 7) {
         image[i] = char(0xA5);
+    }
     ASSERT_TRUE(file.seek(0));
     ASSERT_EQ(file.write(image), image.size());
     file.close();
@@ -250,8 +295,9 @@ protected:
     static bool Installed() { return QFileInfo::exists(QString::fromLatin1(HanjaBackend::kDefaultDataPath)); }
     static void SetUpTestSuite()
     {
-        if (Installed())
+        if (Installed()) {
             backend_ = HanjaBackend::Open().release();
+        }
     }
     static void TearDownTestSuite()
     {
@@ -260,8 +306,9 @@ protected:
     }
     void SetUp() override
     {
-        if (!Installed())
+        if (!Installed()) {
             GTEST_SKIP() << "libhangul-data is not installed";
+        }
         ASSERT_NE(backend_, nullptr);
     }
     static inline HanjaBackend* backend_ = nullptr;
@@ -271,13 +318,17 @@ TEST_F(HanjaDebianTest, Readings)
 {
     EXPECT_TRUE(QFileInfo::exists(IndexCacheDirectory() + u"/hanja.idx"_s));
     const std::pair<QString, QString> cases[] = {
-        {u"韓國語"_s, u"한국어"_s}, {u"大韓民國 만세"_s, u"대한민국 만세"_s}, {u"女子"_s, u"여자"_s},
-        {u"歷史"_s, u"역사"_s}, {u"男女"_s, u"남녀"_s}, {u"老人"_s, u"노인"_s}, {u"來日"_s, u"내일"_s},
-        {u"降服"_s, u"항복"_s}, {u"女"_s, u"여"_s}, {u"李"_s, u"이"_s}, {u"樂"_s, u"악"_s},
-        {u"金"_s, u"금"_s}, {u"不"_s, u"불"_s}, {u"行"_s, u"행"_s}, {u"韓 女"_s, u"한 여"_s},
-        {u"Seoul 서울 2024"_s, u"Seoul 서울 2024"_s}};
-    for (const auto& [text, reading] : cases)
+        {u"韓國語"_s, u"한국어"_s}, {u"大韓民國 만세"_s, u"대한민국 만세"_s},
+        {u"女子"_s, u"여자"_s},     {u"歷史"_s, u"역사"_s},
+        {u"男女"_s, u"남녀"_s},     {u"老人"_s, u"노인"_s},
+        {u"來日"_s, u"내일"_s},     {u"降服"_s, u"항복"_s},
+        {u"女"_s, u"여"_s},         {u"李"_s, u"이"_s},
+        {u"樂"_s, u"악"_s},         {u"金"_s, u"금"_s},
+        {u"不"_s, u"불"_s},         {u"行"_s, u"행"_s},
+        {u"韓 女"_s, u"한 여"_s},   {u"Seoul 서울 2024"_s, u"Seoul 서울 2024"_s}};
+    for (const auto& [text, reading] : cases) {
         EXPECT_EQ(backend_->Reading(text), reading) << text.toStdString();
+    }
 }
 
 TEST_F(HanjaDebianTest, CachedIndexGivesTheSameReadings)

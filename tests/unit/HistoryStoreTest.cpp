@@ -33,7 +33,7 @@ QByteArray Contents(const QString& path)
 
 class HistoryAppenderTest : public ::testing::Test {
 protected:
-    HistoryAppenderTest() : ui(log) {}
+    HistoryAppenderTest() : ui(log) { }
 
     QString Path() const { return dir.filePath(QStringLiteral("Kotobane.txt")); }
     HistoryAppender Appender(QString path = {})
@@ -66,10 +66,9 @@ TEST_F(HistoryAppenderTest, WritesUtf16LeLinesWithoutByteOrderMarkAndSkipsTheLas
     h.AppendHistory(QStringLiteral("東京\t特許\n"), QStringLiteral("とうきょう"));
     h.AppendHistory(QStringLiteral("漢字の読み方"), QStringLiteral("かんじのよみかた"));
 
-    const QByteArray expected =
-        Utf16Le(QStringLiteral("漢字の読み方\tかんじのよみかた\t2007/03/05 09:04:31\r\n"
-                               "東京\t特許\n\tとうきょう\t2007/03/05 09:05:32\r\n"
-                               "漢字の読み方\tかんじのよみかた\t2007/03/05 09:05:32\r\n"));
+    const QByteArray expected = Utf16Le(QStringLiteral("漢字の読み方\tかんじのよみかた\t2007/03/05 09:04:31\r\n"
+                                                       "東京\t特許\n\tとうきょう\t2007/03/05 09:05:32\r\n"
+                                                       "漢字の読み方\tかんじのよみかた\t2007/03/05 09:05:32\r\n"));
     EXPECT_EQ(Contents(Path()), expected);
     EXPECT_EQ(h.LastAppendedPhrase(), QStringLiteral("漢字の読み方"));
     EXPECT_TRUE(ui.boxes.empty());

@@ -27,11 +27,11 @@ TEST_F(CatalogTest, EntriesFollowThePlatformOrderWithDescriptionAndLanguage)
     ime.descriptions[0xE0010411] = QStringLiteral("X");
     ime.descriptions[0xE0200804] = QStringLiteral("Pinyin");
     LoadIMEList(catalog, ime, ui);
-    EXPECT_THAT(catalog, ElementsAre(ImeCatalogEntry{QStringLiteral("E0010411"), QStringLiteral("X (Japanese)")},
-                                     ImeCatalogEntry{QStringLiteral("4090409"), QStringLiteral("4090409 (English)")},
-                                     ImeCatalogEntry{QStringLiteral("4070407"), QStringLiteral("4070407 (Default)")},
-                                     ImeCatalogEntry{QStringLiteral("E0200804"),
-                                                     QStringLiteral("Pinyin (Simp_Chinese)")}));
+    EXPECT_THAT(catalog,
+                ElementsAre(ImeCatalogEntry{QStringLiteral("E0010411"), QStringLiteral("X (Japanese)")},
+                            ImeCatalogEntry{QStringLiteral("4090409"), QStringLiteral("4090409 (English)")},
+                            ImeCatalogEntry{QStringLiteral("4070407"), QStringLiteral("4070407 (Default)")},
+                            ImeCatalogEntry{QStringLiteral("E0200804"), QStringLiteral("Pinyin (Simp_Chinese)")}));
     EXPECT_EQ(log.calls.front(), "GetKeyboardLayoutList 25");
     EXPECT_EQ(log.calls[1], "ImmGetDescriptionW E0010411 1000");
     EXPECT_THAT(ui.boxes, IsEmpty());

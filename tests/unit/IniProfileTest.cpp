@@ -109,8 +109,8 @@ TEST_F(IniProfileTest, StringsAreCutTo4095Units)
     const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");  // two UTF-16 units
     const QString exact(4095, u'e');
     const QString pairAcrossTheCut = QString(4094, u'p') + smile;
-    Put(QByteArray("[s]\nlong=") + QByteArray(5000, 'v') + "\nexact=" + exact.toUtf8() + "\npair=" +
-        pairAcrossTheCut.toUtf8() + "\n");
+    Put(QByteArray("[s]\nlong=") + QByteArray(5000, 'v') + "\nexact=" + exact.toUtf8()
+        + "\npair=" + pairAcrossTheCut.toUtf8() + "\n");
     EXPECT_EQ(Get("s", "long"), QString(4095, u'v'));
     EXPECT_EQ(Get("s", "exact"), exact);
     EXPECT_EQ(Get("s", "pair"), QString(4094, u'p')) << "no half surrogate pair";
@@ -123,10 +123,22 @@ TEST(IniProfileInt, ParsesLikeTheProfileFunctions)
         const char* text;
         int value;
     } cases[] = {
-        {"  -12abc", -12}, {"+7", 7}, {"\t 42 7", 42}, {"007", 7}, {"abc", 0}, {"", 0}, {"-", 0},
-        {"- 5", 0}, {"+-5", 0}, {"0x1F", 0}, {"2147483647", INT_MAX},
+        {"  -12abc", -12},
+        {"+7", 7},
+        {"\t 42 7", 42},
+        {"007", 7},
+        {"abc", 0},
+        {"", 0},
+        {"-", 0},
+        {"- 5", 0},
+        {"+-5", 0},
+        {"0x1F", 0},
+        {"2147483647", INT_MAX},
         // Longer numbers wrap modulo 2^32.
-        {"2147483648", INT_MIN}, {"-2147483648", INT_MIN}, {"4294967297", 1}, {"-12345678901", 539222987},
+        {"2147483648", INT_MIN},
+        {"-2147483648", INT_MIN},
+        {"4294967297", 1},
+        {"-12345678901", 539222987},
         {"99999999999999999999999", -159383553},
     };
     for (const auto& c : cases) {
@@ -285,7 +297,8 @@ TEST_F(IniProfileTest, FailedWritesReportAndLeaveEverythingAsItWas)
     EXPECT_FALSE(underFile.WriteString(QStringLiteral("s"), QStringLiteral("k"), QStringLiteral("v")));
     EXPECT_EQ(ReadAll(blocker), "keep me");
     ASSERT_EQ(log.lines.size(), 1);
-    EXPECT_TRUE(log.lines[0].startsWith(QStringLiteral("kotobane.settings: cannot write ") + blocker + QStringLiteral("/k.ini: ")))
+    EXPECT_TRUE(log.lines[0].startsWith(QStringLiteral("kotobane.settings: cannot write ") + blocker
+                                        + QStringLiteral("/k.ini: ")))
         << log.lines[0].toStdString();
 
     // The path is a directory.
@@ -294,7 +307,9 @@ TEST_F(IniProfileTest, FailedWritesReportAndLeaveEverythingAsItWas)
     EXPECT_TRUE(QFileInfo(dir.path()).isDir());
 
     // Half a UTF-16 unit at the end cannot be written back faithfully.
-    const QByteArray odd("\xFF\xFE[\0s\0]\0\n\0k\0=\0""1\0\n", 17);
+    const QByteArray odd("\xFF\xFE[\0s\0]\0\n\0k\0=\0"
+                         "1\0\n",
+                         17);
     Put(odd);
     EXPECT_EQ(Get("s", "k"), u"1");
     EXPECT_FALSE(Write("s", "k", "2"));
@@ -308,7 +323,8 @@ TEST_F(IniProfileTest, FailedWritesReportAndLeaveEverythingAsItWas)
     EXPECT_TRUE(Bytes() == huge);
     EXPECT_EQ(log.lines.size(), 4);
 
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{QStringLiteral("blocker"), QStringLiteral("k.ini")}));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files),
+              (QStringList{QStringLiteral("blocker"), QStringLiteral("k.ini")}));
 }
 
 TEST_F(IniProfileTest, HookRunsWithTheOldFileStillInPlace)
@@ -338,10 +354,15 @@ TEST_F(IniProfileTest, BatchWritesWhatSingleWritesWriteInOneReplacement)
         std::nullopt, "; mine\r\n[SETTINGS]\r\nBackGround=0\r\nunknown line\r\n[Other]\r\nk=v", "[a]\r",
         "[New]\nb=old\n[a]\nk=old\n", QByteArray("\xFF\xFE[\0a\0]\0\r\0\n\0", 12)};
     const QString surrogate = QStringLiteral("k") + QChar(0xD800);  // stored as U+FFFD in UTF-8
-    const QStringList writes[] = {
-        {"Settings", "Background", "1"}, {"settings\\HotKeys\\Get Text", "Virtual_Key", "65"}, {"New", "a", "x"},
-        {"SETTINGS", " background ", "2"}, {"a]b", "k", "refused"}, {"a", "k", "v\r\nw"}, {"New", "b", "y"},
-        {"s", surrogate, "1"}, {"s", surrogate, "2"}};
+    const QStringList writes[] = {{"Settings", "Background", "1"},
+                                  {"settings\\HotKeys\\Get Text", "Virtual_Key", "65"},
+                                  {"New", "a", "x"},
+                                  {"SETTINGS", " background ", "2"},
+                                  {"a]b", "k", "refused"},
+                                  {"a", "k", "v\r\nw"},
+                                  {"New", "b", "y"},
+                                  {"s", surrogate, "1"},
+                                  {"s", surrogate, "2"}};
     const QString single = dir.filePath(QStringLiteral("single.ini"));
     LogCapture log;
     for (const std::optional<QByteArray>& start : starts) {
@@ -385,15 +406,13 @@ TEST(IniProfileDeathTest, KillDuringSaveKeepsThePreviousFile)
     EXPECT_EXIT(
         {
             IniProfile::SetBeforeReplaceHook([] { std::raise(SIGKILL); });
-            IniProfile(path).WriteString(QStringLiteral("Settings"), QStringLiteral("Background"),
-                                         QStringLiteral("0"));
+            IniProfile(path).WriteString(QStringLiteral("Settings"), QStringLiteral("Background"), QStringLiteral("0"));
             std::_Exit(0);  // not reached when the hook runs
         },
         ::testing::KilledBySignal(SIGKILL), "");
     qunsetenv(kShared);
     EXPECT_EQ(ReadAll(path), before);
-    EXPECT_EQ(IniProfile(path).GetString(QStringLiteral("Settings"), QStringLiteral("Background"), kAbsent),
-              u"255");
+    EXPECT_EQ(IniProfile(path).GetString(QStringLiteral("Settings"), QStringLiteral("Background"), kAbsent), u"255");
 }
 
 TEST(ByteBlock, TwoLettersAByteLowNibbleFirstAndAnyLettersDecode)

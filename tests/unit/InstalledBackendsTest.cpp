@@ -17,15 +17,17 @@ TEST(InstalledBackendsTest, ListsEachInstalledBackendInTheCatalogueOrder)
 {
     std::vector<Hkl> expected;
     for (const MecabBackend::Kind kind : {MecabBackend::Kind::Ipadic, MecabBackend::Kind::Unidic}) {
-        if (MecabBackend::Open(kind))
+        if (MecabBackend::Open(kind)) {
             expected.push_back(kind == MecabBackend::Kind::Ipadic ? 0xE0010411 : 0xE0020411);
+        }
     }
     if (!ChineseBackend::InstalledDataFiles().table.isEmpty()) {
         expected.push_back(0xE0010804);
         expected.push_back(0xE0010404);
     }
-    if (QFile::exists(QString::fromLatin1(HanjaBackend::kDefaultDataPath)))
+    if (QFile::exists(QString::fromLatin1(HanjaBackend::kDefaultDataPath))) {
         expected.push_back(0xE0010412);
+    }
 
     std::vector<Hkl> handles;
     for (const auto& backend : CreateInstalledBackends()) {

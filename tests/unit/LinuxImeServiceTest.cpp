@@ -3,12 +3,12 @@
 
 #include <QSet>
 
-#include "fakes/FakeBackend.h"
-#include "fakes/FakePlatform.h"
 #include "backends/KeyboardLocale.h"
 #include "backends/LinuxImeService.h"
-#include "reading/ReadingEngine.h"
+#include "fakes/FakeBackend.h"
+#include "fakes/FakePlatform.h"
 #include "reading/ImeCatalog.h"
+#include "reading/ReadingEngine.h"
 
 using namespace kotobane;
 using namespace kotobane::test;
@@ -67,10 +67,8 @@ TEST(LinuxImeService, FirstStartLayoutFollowsTheLocale)
     EXPECT_EQ(Service(QLocale(QLocale::Chinese, QLocale::Taiwan)).ime->GetKeyboardLayout(), 0xE0010411u);
     EXPECT_EQ(Service(QLocale(QLocale::Korean, QLocale::SouthKorea)).ime->GetKeyboardLayout(), 0xE0010411u);
     // Nothing installed: the plain layout.
-    EXPECT_EQ(Service(QLocale(QLocale::French, QLocale::France), false, false).ime->GetKeyboardLayout(),
-              0x040C040Cu);
-    EXPECT_EQ(FirstStartLayout(QLocale(QLocale::Chinese, QLocale::HongKong), {0xE0010404, 0xE0010804}, 1),
-              0xE0010404u);
+    EXPECT_EQ(Service(QLocale(QLocale::French, QLocale::France), false, false).ime->GetKeyboardLayout(), 0x040C040Cu);
+    EXPECT_EQ(FirstStartLayout(QLocale(QLocale::Chinese, QLocale::HongKong), {0xE0010404, 0xE0010804}, 1), 0xE0010404u);
     EXPECT_EQ(FirstStartLayout(QLocale(QLocale::Korean), {0xE0010411, 0xE0010412}, 1), 0xE0010412u);
 }
 
@@ -103,8 +101,8 @@ TEST(LinuxImeService, ThreadLocaleRefusesUnknownLanguages)
 TEST(LinuxImeService, EveryListedLayoutSelectsWithoutAMessage)
 {
     QSet<QString> selected;
-    for (const QLocale& locale : QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
-                                                          QLocale::AnyTerritory)) {
+    for (const QLocale& locale :
+         QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
         Service s(locale);
         Recorder log;
         FakeClock clock{log};
@@ -155,8 +153,7 @@ TEST(LinuxImeService, CandidateListLayoutAndSizeQuery)
     std::vector<unsigned char> buffer(size + 1, 0xEE);
     EXPECT_EQ(ime.ImmGetConversionListW(0xE0010411, context, phrase, buffer.data(), size - 1, GCL_REVERSECONVERSION),
               0u);  // too small: refused
-    EXPECT_EQ(ime.ImmGetConversionListW(0xE0010411, context, phrase, buffer.data(), size, GCL_REVERSECONVERSION),
-              size);
+    EXPECT_EQ(ime.ImmGetConversionListW(0xE0010411, context, phrase, buffer.data(), size, GCL_REVERSECONVERSION), size);
     // Every field is written over what the buffer held.
     EXPECT_EQ(qFromLittleEndian<quint32>(buffer.data()), size);
     EXPECT_EQ(qFromLittleEndian<quint32>(buffer.data() + CandidateListLayout::kStyle), 1u);

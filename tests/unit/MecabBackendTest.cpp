@@ -7,8 +7,8 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <iterator>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,16 +33,16 @@ protected:
     void SetUp() override
     {
         m_backend = MecabBackend::Open(GetParam());
-        if (!m_backend)
+        if (!m_backend) {
             GTEST_SKIP() << "no dictionary at " << MecabBackend::DefaultDictionaryDir(GetParam());
+        }
     }
 
     // Takes and returns UTF-16 so that lone surrogates survive the round
     // trip and a failure prints the units.
     std::u16string Read(std::u16string_view phrase)
     {
-        return m_backend->Reading(QString::fromUtf16(phrase.data(), qsizetype(phrase.size())))
-            .toStdU16String();
+        return m_backend->Reading(QString::fromUtf16(phrase.data(), qsizetype(phrase.size()))).toStdU16String();
     }
 
     std::unique_ptr<MecabBackend> m_backend;
@@ -152,21 +152,23 @@ TEST_P(MecabReadingTest, SurvivesHugeNumbersAndJunk)
     std::u16string huge(u"1");
     huge.append(400, u'0');
     std::u16string expected(u"いち");
-    for (int i = 0; i < 400; ++i)
+    for (int i = 0; i < 400; ++i) {
         expected += u"ぜろ";
+    }
     EXPECT_EQ(Read(huge + u"円"), expected + u"えん");
 
     std::u16string commas(u"1");
-    for (int i = 0; i < 2000; ++i)
+    for (int i = 0; i < 2000; ++i) {
         commas += u",000";
+    }
     EXPECT_FALSE(Read(commas).empty());
 
     std::u16string junk;
     std::uint32_t state = 12345;
     for (int i = 0; i < 20000; ++i) {
         state = state * 1103515245u + 12345u;
-        const char16_t pool[] = {u'1', u'０', u'一', u'十', u'万', u',', u'.', u'年', u'本',
-                                 u'a',  u'\xD800', u'\xDC00', u' ', u'人', u'〇', u'．'};
+        const char16_t pool[] = {u'1',  u'０', u'一',     u'十',     u'万', u',',  u'.',  u'年',
+                                 u'本', u'a',  u'\xD800', u'\xDC00', u' ',  u'人', u'〇', u'．'};
         junk.push_back(pool[(state >> 16) % std::size(pool)]);
     }
     const std::u16string reading = Read(junk);
@@ -192,12 +194,28 @@ TEST_P(MecabReadingTest, KeepsWhiteSpaceAsItStood)
 
 TEST_P(MecabReadingTest, KeepsLoneSurrogatesWhereTheyStood)
 {
-    EXPECT_EQ(Read(u"\xD800" u"漢字"), u"\xD800" u"かんじ");
-    EXPECT_EQ(Read(u"漢字" u"\xDC00"), u"かんじ" u"\xDC00");
-    EXPECT_EQ(Read(u"漢字" u"\xD83D" u"読み方"), u"かんじ" u"\xD83D" u"よみかた");
+    EXPECT_EQ(Read(u"\xD800"
+                   u"漢字"),
+              u"\xD800"
+              u"かんじ");
+    EXPECT_EQ(Read(u"漢字"
+                   u"\xDC00"),
+              u"かんじ"
+              u"\xDC00");
+    EXPECT_EQ(Read(u"漢字"
+                   u"\xD83D"
+                   u"読み方"),
+              u"かんじ"
+              u"\xD83D"
+              u"よみかた");
     EXPECT_EQ(Read(u"\xDFFF"), u"\xDFFF");
     // A low surrogate before a high one is two lone units, not a pair.
-    EXPECT_EQ(Read(u"東京" u"\xDC00\xD800" u"特許"), u"とうきょう" u"\xDC00\xD800" u"とっきょ");
+    EXPECT_EQ(Read(u"東京"
+                   u"\xDC00\xD800"
+                   u"特許"),
+              u"とうきょう"
+              u"\xDC00\xD800"
+              u"とっきょ");
     EXPECT_EQ(Read(u"\xD800 東京 \xDBFF"), u"\xD800 とうきょう \xDBFF");
 }
 
@@ -224,7 +242,10 @@ TEST_P(MecabReadingTest, LookUpsDoNotCarryOverIntoTheNext)
 {
     const std::u16string longReading = Read(u"漢字の読み方を調べるために辞書を引いた。");
     EXPECT_EQ(Read(u"東京"), u"とうきょう");
-    EXPECT_EQ(Read(u"漢字" u"\xD800"), u"かんじ" u"\xD800");
+    EXPECT_EQ(Read(u"漢字"
+                   u"\xD800"),
+              u"かんじ"
+              u"\xD800");
     EXPECT_EQ(Read(u"東京"), u"とうきょう");
     EXPECT_EQ(Read(u"漢字の読み方を調べるために辞書を引いた。"), longReading);
 }
@@ -242,20 +263,17 @@ TEST_P(MecabReadingTest, ReadingDoesNotDependOnWhatWasReadBefore)
     // for one or four words every word evicts another, so a reading that
     // came from the wrong word, or a long reading overrunning its room,
     // shows against a back-end that has read nothing else.
-    const std::u16string_view before =
-        u"吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。"
-        u"今日は朝から雨が降っていたので、図書館へ行って本を三冊借りてきた。"
-        u"このプログラムは設定ファイルを読み込み、結果を標準出力に書き出す。"
-        u"福島県立会津短期大学と徳島文理大短期大学部";
-    const std::u16string_view phrase =
-        u"雨の日に図書館で猫の本を読んだ。設定を変えて、もう一度プログラムを実行する。"
-        u"徳島文理大短期大学部の本";
+    const std::u16string_view before = u"吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。"
+                                       u"今日は朝から雨が降っていたので、図書館へ行って本を三冊借りてきた。"
+                                       u"このプログラムは設定ファイルを読み込み、結果を標準出力に書き出す。"
+                                       u"福島県立会津短期大学と徳島文理大短期大学部";
+    const std::u16string_view phrase = u"雨の日に図書館で猫の本を読んだ。設定を変えて、もう一度プログラムを実行する。"
+                                       u"徳島文理大短期大学部の本";
     const QString text = QString::fromUtf16(phrase.data(), qsizetype(phrase.size()));
     const QString expected = m_backend->Reading(text);
     for (const int cacheBits : {0, 2}) {
         SCOPED_TRACE(cacheBits);
-        auto small = MecabBackend::Open(GetParam(), MecabBackend::DefaultDictionaryDir(GetParam()),
-                                        cacheBits);
+        auto small = MecabBackend::Open(GetParam(), MecabBackend::DefaultDictionaryDir(GetParam()), cacheBits);
         ASSERT_NE(small, nullptr);
         small->Reading(QString::fromUtf16(before.data(), qsizetype(before.size())));
         EXPECT_EQ(small->Reading(text).toStdU16String(), expected.toStdU16String());
@@ -274,24 +292,20 @@ TEST_P(MecabReadingTest, ReadsLongText)
     EXPECT_EQ(Read(phrase), reading);
 }
 
-INSTANTIATE_TEST_SUITE_P(Dictionaries, MecabReadingTest,
-                         ::testing::Values(Kind::Ipadic, Kind::Unidic),
-                         [](const ::testing::TestParamInfo<Kind>& info) {
-                             return std::string(KindName(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(Dictionaries, MecabReadingTest, ::testing::Values(Kind::Ipadic, Kind::Unidic),
+                         [](const ::testing::TestParamInfo<Kind>& info) { return std::string(KindName(info.param)); });
 
 TEST(MecabUnidicTest, ReadsTheKanaFieldNotThePronunciationOrTheLemma)
 {
     auto backend = MecabBackend::Open(Kind::Unidic);
-    if (!backend)
+    if (!backend) {
         GTEST_SKIP() << "UniDic is not installed";
+    }
     // The pronunciation field would give とーきょー and かれわそーいった;
     // the lemma's reading would give いう for 言っ.
     EXPECT_EQ(backend->Reading(QStringLiteral("東京")), QStringLiteral("とうきょう"));
-    EXPECT_EQ(backend->Reading(QStringLiteral("彼はそう言った")),
-              QStringLiteral("かれはそういった"));
-    EXPECT_EQ(backend->Reading(QStringLiteral("学校へ行きました")),
-              QStringLiteral("がっこうへいきました"));
+    EXPECT_EQ(backend->Reading(QStringLiteral("彼はそう言った")), QStringLiteral("かれはそういった"));
+    EXPECT_EQ(backend->Reading(QStringLiteral("学校へ行きました")), QStringLiteral("がっこうへいきました"));
 }
 
 TEST(MecabBackendTest, ListsUnderItsLayoutHandleAndDescription)
@@ -299,8 +313,9 @@ TEST(MecabBackendTest, ListsUnderItsLayoutHandleAndDescription)
     for (const Kind kind : {Kind::Ipadic, Kind::Unidic}) {
         SCOPED_TRACE(KindName(kind));
         auto backend = MecabBackend::Open(kind);
-        if (!backend)
+        if (!backend) {
             continue;
+        }
         EXPECT_EQ(backend->Handle(), kind == Kind::Ipadic ? 0xE0010411u : 0xE0020411u);
         EXPECT_EQ(backend->Description(),
                   kind == Kind::Ipadic ? QStringLiteral("MeCab IPADIC") : QStringLiteral("MeCab UniDic"));
@@ -312,8 +327,8 @@ TEST(MecabBackendTest, MissingOrBrokenDictionaryGivesNoBackend)
     EXPECT_EQ(MecabBackend::Open(Kind::Ipadic, "/nonexistent/kotobane/dic"), nullptr);
     EXPECT_EQ(MecabBackend::Open(Kind::Ipadic, ""), nullptr);
 
-    const std::filesystem::path dir = std::filesystem::temp_directory_path()
-        / ("kotobane-broken-dic-" + std::to_string(::getpid()));
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("kotobane-broken-dic-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     std::ofstream(dir / "dicrc") << "config-charset = UTF-8\n";
     std::ofstream(dir / "sys.dic") << "not a dictionary";

@@ -39,8 +39,8 @@ TEST_F(EngineTest, SelectImeSetsLocaleLoadsLayoutAndOpensANewContext)
     ime.associatedBefore = 7;
     EXPECT_TRUE(engine.SelectIme(QStringLiteral("E0010411"), kTextBox));
     EXPECT_THAT(log.calls, ElementsAre("SetThreadLocale 411", "GetThreadLocale", "LoadKeyboardLayoutW E0010411 1",
-                                       "ImmCreateContext", "ImmAssociateContext 1014 100",
-                                       "ImmDestroyContext 7", "ImmSetOpenStatus 100 1"));
+                                       "ImmCreateContext", "ImmAssociateContext 1014 100", "ImmDestroyContext 7",
+                                       "ImmSetOpenStatus 100 1"));
     EXPECT_EQ(engine.Context(), 100u);
     EXPECT_EQ(engine.TargetWindow(), kTextBox);
     EXPECT_THAT(ui.boxes, IsEmpty());
@@ -92,7 +92,7 @@ TEST(LocaleFromLayoutId, ReadsTheLastThreeCharactersAsHex)
     EXPECT_EQ(LocaleFromLayoutId(QStringLiteral("12")), 0x12u);
     EXPECT_EQ(LocaleFromLayoutId(QStringLiteral("")), 0u);
     EXPECT_EQ(LocaleFromLayoutId(QStringLiteral("XYZ")), 0u);
-    EXPECT_EQ(LocaleFromLayoutId(QStringLiteral("41G")), 0x41u);   // stops at a non-digit
+    EXPECT_EQ(LocaleFromLayoutId(QStringLiteral("41G")), 0x41u);  // stops at a non-digit
     EXPECT_EQ(LocaleFromLayoutId(QStringLiteral("a b")), 0xau);
     EXPECT_EQ(LocaleFromLayoutId(QStringLiteral("AA 12")), 0x12u);  // leading space skipped
     EXPECT_EQ(LocaleFromLayoutId(QStringLiteral("0-1")), 0u);
@@ -115,9 +115,9 @@ TEST_F(EngineTest, LookUpWithTheActiveLayoutAsksSizeThenList)
     ime.candidate = QStringLiteral("かんじ");
     EXPECT_EQ(engine.GetReading(QStringLiteral("漢字")), QStringLiteral("(かんじ)"));
     const std::string size = std::to_string(FakeIme::MakeList(QStringLiteral("かんじ")).size());
-    EXPECT_THAT(log.calls, ElementsAre("GetKeyboardLayout", "ImmSetOpenStatus 100 1", "ImmGetOpenStatus 100",
-                                       Conversion("漢字", " null 0 2"),
-                                       Conversion("漢字", (" buffer " + size + " 2").c_str())));
+    EXPECT_THAT(log.calls,
+                ElementsAre("GetKeyboardLayout", "ImmSetOpenStatus 100 1", "ImmGetOpenStatus 100",
+                            Conversion("漢字", " null 0 2"), Conversion("漢字", (" buffer " + size + " 2").c_str())));
     EXPECT_THAT(clock.sleeps, IsEmpty());
     EXPECT_THAT(ui.boxes, IsEmpty());
 }
@@ -280,8 +280,8 @@ TEST(EngineLifetime, DestructionReleasesAHeldContext)
         engine.SelectIme(QStringLiteral("E0010411"), kTextBox);
         log.Clear();
     }
-    EXPECT_THAT(log.calls, ElementsAre("ImmSetOpenStatus 100 0", "ImmReleaseContext 1014 100",
-                                       "ImmDestroyContext 100"));
+    EXPECT_THAT(log.calls,
+                ElementsAre("ImmSetOpenStatus 100 0", "ImmReleaseContext 1014 100", "ImmDestroyContext 100"));
     log.Clear();
     {
         CReadingEngine unused{ime, clock, ui};

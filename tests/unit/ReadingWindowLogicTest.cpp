@@ -45,12 +45,12 @@ TEST(OpacityRule, ActivationMouseAndTimer)
     EXPECT_FALSE(rule.Opaque());
     EXPECT_EQ(rule.OnActivate(true), 255);
     EXPECT_EQ(rule.OnMouseMove(), std::nullopt);  // already opaque
-    EXPECT_EQ(rule.OnTimer(true, false), std::nullopt);   // still in front
-    EXPECT_EQ(rule.OnActivate(false), 80);               // another window was clicked
+    EXPECT_EQ(rule.OnTimer(true, false), std::nullopt);  // still in front
+    EXPECT_EQ(rule.OnActivate(false), 80);  // another window was clicked
     EXPECT_EQ(rule.OnTimer(false, false), std::nullopt);  // already translucent
-    EXPECT_EQ(rule.OnMouseMove(), 255);                   // hovering without activating
-    EXPECT_EQ(rule.OnTimer(false, true), std::nullopt);   // the cursor is still over it
-    EXPECT_EQ(rule.OnTimer(false, false), 80);            // it left
+    EXPECT_EQ(rule.OnMouseMove(), 255);  // hovering without activating
+    EXPECT_EQ(rule.OnTimer(false, true), std::nullopt);  // the cursor is still over it
+    EXPECT_EQ(rule.OnTimer(false, false), 80);  // it left
     EXPECT_FALSE(rule.Opaque());
     EXPECT_EQ(rule.OnActivate(false), 80);  // every deactivation applies the alpha again
 }
@@ -140,9 +140,10 @@ TEST(ResizeEdgesAt, EdgesInTheBandAndCornersAlongThem)
     const struct {
         QPoint at;
         Qt::Edges edges;
-    } cases[] = {  // a window of 200 x 30 with a band of 3 and corners 7 long
-        {{0, 15}, L},   {{2, 15}, L},       {{3, 15}, none},     {{197, 15}, R},      {{196, 15}, none},
-        {{100, 0}, T},  {{100, 27}, B},     {{100, 26}, none},   {{6, 0}, L | T},     {{7, 0}, T},
+    } cases[] = {
+        // a window of 200 x 30 with a band of 3 and corners 7 long
+        {{0, 15}, L},     {{2, 15}, L},       {{3, 15}, none},   {{197, 15}, R},  {{196, 15}, none},
+        {{100, 0}, T},    {{100, 27}, B},     {{100, 26}, none}, {{6, 0}, L | T}, {{7, 0}, T},
         {{0, 23}, L | B}, {{199, 29}, R | B}, {{200, 15}, none},
     };
     for (const auto& c : cases) {
@@ -152,11 +153,14 @@ TEST(ResizeEdgesAt, EdgesInTheBandAndCornersAlongThem)
 
 TEST(ResizeCursor, ArrowsAlongTheEdgesAndDiagonalsAtTheCorners)
 {
-    const QList<std::pair<Qt::Edges, Qt::CursorShape>> cases = {
-        {Qt::LeftEdge, Qt::SizeHorCursor}, {Qt::RightEdge, Qt::SizeHorCursor}, {Qt::TopEdge, Qt::SizeVerCursor},
-        {Qt::BottomEdge, Qt::SizeVerCursor}, {Qt::LeftEdge | Qt::TopEdge, Qt::SizeFDiagCursor},
-        {Qt::RightEdge | Qt::BottomEdge, Qt::SizeFDiagCursor}, {Qt::RightEdge | Qt::TopEdge, Qt::SizeBDiagCursor},
-        {Qt::LeftEdge | Qt::BottomEdge, Qt::SizeBDiagCursor}};
+    const QList<std::pair<Qt::Edges, Qt::CursorShape>> cases = {{Qt::LeftEdge, Qt::SizeHorCursor},
+                                                                {Qt::RightEdge, Qt::SizeHorCursor},
+                                                                {Qt::TopEdge, Qt::SizeVerCursor},
+                                                                {Qt::BottomEdge, Qt::SizeVerCursor},
+                                                                {Qt::LeftEdge | Qt::TopEdge, Qt::SizeFDiagCursor},
+                                                                {Qt::RightEdge | Qt::BottomEdge, Qt::SizeFDiagCursor},
+                                                                {Qt::RightEdge | Qt::TopEdge, Qt::SizeBDiagCursor},
+                                                                {Qt::LeftEdge | Qt::BottomEdge, Qt::SizeBDiagCursor}};
     for (const auto& [edges, cursor] : cases) {
         EXPECT_EQ(ResizeCursor(edges), cursor) << edges.toInt();
     }
@@ -183,7 +187,10 @@ TEST(FitToText, GrowsToTheWholeTextWithinHalfTheScreenAndStaysOnIt)
         {"moves left to stay on the screen", {1000, 100, 200, 30}, screen, 1402, {640, 100, 640, 68}},
         {"moves up to stay on the screen", {100, 760, 200, 30}, screen, 1402, {100, 732, 640, 68}},
         {"no taller than the screen", {100, 100, 200, 30}, screen, 27902, {100, 0, 640, 800}},
-        {"on the screen it is on, below its panel", {2300, 40, 200, 30}, {1280, 30, 1280, 770}, 1402,
+        {"on the screen it is on, below its panel",
+         {2300, 40, 200, 30},
+         {1280, 30, 1280, 770},
+         1402,
          {1920, 40, 640, 68}},
         {"as far off the screen as the user put it", {1200, 100, 200, 30}, screen, 50, {1200, 100, 200, 30}},
     };
@@ -195,7 +202,7 @@ TEST(FitToText, GrowsToTheWholeTextWithinHalfTheScreenAndStaysOnIt)
 TEST(DialogUnits, MulDivRoundsHalfAwayFromZero)
 {
     EXPECT_EQ(MulDiv(7, 6, 4), 11);  // 10.5
-    EXPECT_EQ(MulDiv(5, 6, 4), 8);   // 7.5
+    EXPECT_EQ(MulDiv(5, 6, 4), 8);  // 7.5
     EXPECT_EQ(MulDiv(-5, 6, 4), -8);
     EXPECT_EQ(MulDiv(13, 15, 8), 24);  // 24.375
     EXPECT_EQ(MulDiv(1, 1, 0), -1);

@@ -22,8 +22,8 @@ public:
              double verticalSize = -1.0)
     {
         controls_[id] = rect;
-        layout.AddAnchor(id, rect, client_.size(), leftDrag, rightDrag, topDrag, bottomDrag, flags,
-                         horizontalPosition, horizontalSize, verticalPosition, verticalSize);
+        layout.AddAnchor(id, rect, client_.size(), leftDrag, rightDrag, topDrag, bottomDrag, flags, horizontalPosition,
+                         horizontalSize, verticalPosition, verticalSize);
     }
 
     std::vector<AnchorMove> ResizeTo(QRect newClient, QPoint cursor)
@@ -84,8 +84,8 @@ TEST(ResizeLayout, HorizontalModes)
         {Stretch, QRect(10, 10, 80, 20), QRect(10, 10, 30, 20)},
         {Move, QRect(40, 10, 50, 20), QRect(-10, 10, 50, 20)},
         {Centre, QRect(12, 10, 50, 20), QRect(8, 10, 50, 20)},  // 430 * 0.0875 - 25 = 12.625
-        {Scale, QRect(10, 10, 54, 20), QRect(9, 10, 48, 20)},   // 60 * 430 / 400 = 64.5
-        {Share, QRect(17, 10, 65, 20), QRect(5, 10, 40, 20)},   // 10 + 0.25 * 30, 60 + 0.75 * 30
+        {Scale, QRect(10, 10, 54, 20), QRect(9, 10, 48, 20)},  // 60 * 430 / 400 = 64.5
+        {Share, QRect(17, 10, 65, 20), QRect(5, 10, 40, 20)},  // 10 + 0.25 * 30, 60 + 0.75 * 30
         {6, QRect(10, 10, 50, 20), QRect(10, 10, 50, 20)},
         {15, QRect(10, 10, 50, 20), QRect(10, 10, 50, 20)},
     };
@@ -118,8 +118,8 @@ TEST(ResizeLayout, VerticalModes)
         {Stretch, QRect(10, 10, 20, 85), QRect(10, 10, 20, 35)},
         {Move, QRect(10, 45, 20, 50), QRect(10, -5, 20, 50)},
         {Centre, QRect(10, 14, 20, 50), QRect(10, 8, 20, 50)},  // 335 * 35 / 300 - 25 = 14.08
-        {Scale, QRect(10, 11, 20, 56), QRect(10, 9, 20, 48)},   // 10 * 285 / 300 = 9.5
-        {Share, QRect(10, 18, 20, 68), QRect(10, 6, 20, 42)},   // 60 + 0.75 * -15 = 48.75
+        {Scale, QRect(10, 11, 20, 56), QRect(10, 9, 20, 48)},  // 10 * 285 / 300 = 9.5
+        {Share, QRect(10, 18, 20, 68), QRect(10, 6, 20, 42)},  // 60 + 0.75 * -15 = 48.75
         {9, QRect(10, 10, 20, 50), QRect(10, 10, 20, 50)},
     };
     Dialog grown;
@@ -302,10 +302,9 @@ TEST(ResizeLayout, RegistrationFillsTheEntryAndARepeatedIdReplacesItInPlace)
 {
     ResizeLayout layout;
     layout.Initialise(QRect(0, 0, 400, 300));
-    layout.AddAnchor(1, QRect(10, 20, 50, 40), QSize(400, 300), Keep, Centre, Keep, Keep, NoErase | Repaint, 0.1,
-                     0.2, 0.3, 0.4);
-    layout.AddAnchor(7, QRect(10, 20, 50, 40), QSize(400, 300), Keep, Keep, Scale, Keep, 4 | Repaint, -1, -1, -1,
-                     -1);
+    layout.AddAnchor(1, QRect(10, 20, 50, 40), QSize(400, 300), Keep, Centre, Keep, Keep, NoErase | Repaint, 0.1, 0.2,
+                     0.3, 0.4);
+    layout.AddAnchor(7, QRect(10, 20, 50, 40), QSize(400, 300), Keep, Keep, Scale, Keep, 4 | Repaint, -1, -1, -1, -1);
     layout.AddAnchor(2, QRect(10, 20, 50, 40), QSize(400, 300), Share, Share, Keep, Keep, 0, 0.1, 0.2, 0.3, 0.4);
 
     const std::vector<AnchorEntry>& e = layout.Entries();
@@ -326,8 +325,7 @@ TEST(ResizeLayout, RegistrationFillsTheEntryAndARepeatedIdReplacesItInPlace)
     EXPECT_FALSE(e[2].noErase);
     EXPECT_FALSE(e[2].repaint);
 
-    layout.AddAnchor(7, QRect(5, 5, 10, 10), QSize(400, 300), Stretch, Move, Keep, Centre, NoErase, 0.5, 0.6, 0.7,
-                     0.8);
+    layout.AddAnchor(7, QRect(5, 5, 10, 10), QSize(400, 300), Stretch, Move, Keep, Centre, NoErase, 0.5, 0.6, 0.7, 0.8);
     ASSERT_EQ(e.size(), 3u);
     EXPECT_EQ(e[0].id, 1);
     EXPECT_EQ(e[1].id, 7);

@@ -116,7 +116,7 @@ TEST_F(SettingsTest, StoredVoiceIsAppliedInOrderAndKept)
     WriteFile("[Speech]\nVoice=v1\nVolume=50\nRate=-5\nAudioFormat=40\nAudioOutput=o1\n");
     const Settings s = Load();
     EXPECT_THAT(speechLog.calls, ElementsAre("Initialize", "SelectVoiceByDescription v1", "SetVolume 50", "SetRate -5",
-                                       "SetFormatIndex 40", "SelectOutputByDescription o1"));
+                                             "SetFormatIndex 40", "SelectOutputByDescription o1"));
     EXPECT_EQ(s.Speech.AudioOutput, QStringLiteral("o1"));  // kept though the output was not found
     EXPECT_EQ(s.Speech.Rate, -5);
 
@@ -141,7 +141,7 @@ TEST_F(SettingsTest, ReadRulesOfTheSettingsSection)
     s = Load();
     EXPECT_EQ(s.RoundDialog, 9);
     EXPECT_EQ(s.TextFont, DefaultFont());  // an empty value gives the default font
-    LogFont one;                           // one byte decoded, the rest zero
+    LogFont one;  // one byte decoded, the rest zero
     one.lfHeight = 1;
     EXPECT_EQ(s.HistoryFont, one);
 
@@ -214,10 +214,10 @@ TEST_F(SettingsTest, EveryKeyRoundTrips)
     speech.onRelease = [&] { EXPECT_THAT(ReadFile().toStdString(), Not(HasSubstr("[Speech]"))); };
     SaveSettings(s, context);
     const QByteArray file = ReadFile();
-    for (const char* key : {"Modifier_Key", "Virtual_Key", "Background", "TextColor", "BorderColor", "RoundEdit",
-                            "RoundDialog", "keylayout", "TextFont", "HistoryFont", "DispHis", "Days",
-                            "DispOnStart", "Clock", "AutoDispHis", "EnableSpeech", "Voice", "Volume", "Rate",
-                            "AudioFormat", "AudioOutput"}) {
+    for (const char* key :
+         {"Modifier_Key", "Virtual_Key",  "Background",  "TextColor", "BorderColor", "RoundEdit",   "RoundDialog",
+          "keylayout",    "TextFont",     "HistoryFont", "DispHis",   "Days",        "DispOnStart", "Clock",
+          "AutoDispHis",  "EnableSpeech", "Voice",       "Volume",    "Rate",        "AudioFormat", "AudioOutput"}) {
         EXPECT_THAT(file.toStdString(), HasSubstr(std::string(key) + "=")) << key;
     }
     EXPECT_THAT(file.toStdString(), HasSubstr("[Settings\\HotKeys\\Get Text]"));
@@ -317,7 +317,8 @@ TEST_F(SettingsTest, WindowPlacementsNeedTenNumbers)
     const QString section = QStringLiteral("Settings");
     WindowPlacement p;
     p.left = 77;
-    WriteFile("[Settings]\nA=0,1,2,3,4,5,6,7,8\nB=2,3,-1,-1,-32000,-32000,10,20,30,40 and more\nC=\nD=1, 2,3,4,5,6,7,8,9,10\n");
+    WriteFile("[Settings]\nA=0,1,2,3,4,5,6,7,8\nB=2,3,-1,-1,-32000,-32000,10,20,30,40 and more\nC=\nD=1, "
+              "2,3,4,5,6,7,8,9,10\n");
     EXPECT_FALSE(ReadWindowPlacement(profile, section, QStringLiteral("A"), p));
     EXPECT_FALSE(ReadWindowPlacement(profile, section, QStringLiteral("C"), p));
     EXPECT_FALSE(ReadWindowPlacement(profile, section, QStringLiteral("Missing"), p));
@@ -379,8 +380,8 @@ TEST(SettingsHelpers, ColoursTokensAndFonts)
 
     QStringList tokens{QStringLiteral("x")};
     SplitTokens(QStringLiteral("//2007/03 05::"), QStringLiteral("/ :"), tokens);
-    EXPECT_EQ(tokens, (QStringList{QStringLiteral("x"), QStringLiteral("2007"), QStringLiteral("03"),
-                                   QStringLiteral("05")}));
+    EXPECT_EQ(tokens,
+              (QStringList{QStringLiteral("x"), QStringLiteral("2007"), QStringLiteral("03"), QStringLiteral("05")}));
     tokens.clear();
     SplitTokens(QStringLiteral("::"), QStringLiteral(":"), tokens);
     EXPECT_EQ(tokens, QStringList{QStringLiteral("::")});

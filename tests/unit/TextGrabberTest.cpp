@@ -33,10 +33,9 @@ TEST_F(GrabberTest, CaptureBringsTheWindowForwardCopiesWaitsAndReadsOnce)
 {
     clipboard.unicode = QStringLiteral("漢字");
     EXPECT_EQ(grabber.CaptureSelection(42), QStringLiteral("漢字"));
-    EXPECT_THAT(log.calls,
-                ElementsAre("SetForegroundWindow 42", "Sleep 50", "KeyEvent 11 1d 0 0", "KeyEvent 43 0 0 0",
-                            "Sleep 10", "KeyEvent 43 0 2 0", "KeyEvent 11 1d 2 0", "Sleep 10", "OpenClipboard",
-                            "GetClipboardData unicode", "CloseClipboard"));
+    EXPECT_THAT(log.calls, ElementsAre("SetForegroundWindow 42", "Sleep 50", "KeyEvent 11 1d 0 0", "KeyEvent 43 0 0 0",
+                                       "Sleep 10", "KeyEvent 43 0 2 0", "KeyEvent 11 1d 2 0", "Sleep 10",
+                                       "OpenClipboard", "GetClipboardData unicode", "CloseClipboard"));
 }
 
 // With an owner watch the copy is awaited instead of a fixed 10 ms; a
@@ -55,10 +54,10 @@ TEST_F(GrabberTest, OwnerWatchReplacesTheWaitAfterTheKeysWhenItCanWatch)
         clipboard.unicode = QStringLiteral("新しい");
         log.Clear();
         EXPECT_EQ(grabber.CaptureSelection(42), QStringLiteral("新しい"));
-        EXPECT_THAT(log.calls, ElementsAre("SetForegroundWindow 42", "Sleep 50", "BeginOwnerWatch",
-                                           "KeyEvent 11 1d 0 0", "KeyEvent 43 0 0 0", "Sleep 10",
-                                           "KeyEvent 43 0 2 0", "KeyEvent 11 1d 2 0", c.wait, "OpenClipboard",
-                                           "GetClipboardData unicode", "CloseClipboard"));
+        EXPECT_THAT(log.calls,
+                    ElementsAre("SetForegroundWindow 42", "Sleep 50", "BeginOwnerWatch", "KeyEvent 11 1d 0 0",
+                                "KeyEvent 43 0 0 0", "Sleep 10", "KeyEvent 43 0 2 0", "KeyEvent 11 1d 2 0", c.wait,
+                                "OpenClipboard", "GetClipboardData unicode", "CloseClipboard"));
     }
 }
 
@@ -81,8 +80,8 @@ TEST_F(GrabberTest, ClipboardFormatsAndFailures)
     clipboard.ansi = QByteArray("caf\xe9\0tail", 9);
     log.Clear();
     EXPECT_EQ(grabber.ReadClipboardText(), QStringLiteral("café"));
-    EXPECT_THAT(log.calls, ElementsAre("OpenClipboard", "GetClipboardData unicode", "GetClipboardData ansi",
-                                       "CloseClipboard"));
+    EXPECT_THAT(log.calls,
+                ElementsAre("OpenClipboard", "GetClipboardData unicode", "GetClipboardData ansi", "CloseClipboard"));
 
     // Neither (e.g. only a picture).
     clipboard.ansi.reset();

@@ -63,7 +63,7 @@ TEST(VirtualKeys, UnmappedGiveZero)
         EXPECT_EQ(KeysymFromVirtualKey(vk), 0u) << int(vk);
     }
     EXPECT_EQ(VirtualKeyFromKeysym(0), 0);
-    EXPECT_EQ(VirtualKeyFromKeysym(0xFFDE), 0);       // F33, beyond F24
-    EXPECT_EQ(VirtualKeyFromKeysym(0x1008FF11), 0);   // XF86AudioLowerVolume
-    EXPECT_EQ(VirtualKeyFromKeysym(0x00E9), 0);       // eacute
+    EXPECT_EQ(VirtualKeyFromKeysym(0xFFDE), 0);  // F33, beyond F24
+    EXPECT_EQ(VirtualKeyFromKeysym(0x1008FF11), 0);  // XF86AudioLowerVolume
+    EXPECT_EQ(VirtualKeyFromKeysym(0x00E9), 0);  // eacute
 }

@@ -19,7 +19,7 @@ public:
 
 class NoKeyboard final : public KeyboardService {
 public:
-    void KeyEvent(quint8, quint8, quint32, quintptr) override {}
+    void KeyEvent(quint8, quint8, quint32, quintptr) override { }
 };
 
 // The session's own shortcut settings can run "kotobane --get-text"; the
@@ -27,14 +27,14 @@ public:
 class NoHotKeys final : public HotKeyService {
 public:
     bool RegisterHotKey(int, quint32, quint8) override { return true; }
-    void UnregisterHotKey(int) override {}
+    void UnregisterHotKey(int) override { }
     quint32 GetLastError() override { return 0; }
-    void SetPressHandler(std::function<void(int)>) override {}
+    void SetPressHandler(std::function<void(int)>) override { }
 };
 
 class GenericPlatform final : public DesktopPlatform {
 public:
-    explicit GenericPlatform(QString limitation) : m_limitation(std::move(limitation)) {}
+    explicit GenericPlatform(QString limitation) : m_limitation(std::move(limitation)) { }
 
     DesktopWindows& Windows() override { return m_windows; }
     WindowService& Activation() override { return m_windows; }
@@ -42,7 +42,7 @@ public:
     ClipboardService& Clipboard() override { return m_clipboard; }
     ClipboardWatch* OwnerWatch() override { return nullptr; }
     HotKeyService& HotKeys() override { return m_hotKeys; }
-    void KeepOffTaskbar(Hwnd, bool) override {}
+    void KeepOffTaskbar(Hwnd, bool) override { }
     QString Limitation() const override { return m_limitation; }
 
 private:

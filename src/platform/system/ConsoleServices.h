@@ -10,7 +10,7 @@ namespace kotobane {
 // as one line, and the box counts as confirmed.
 class ConsoleMessageBox final : public MessageBoxService {
 public:
-    explicit ConsoleMessageBox(QTextStream& err) : m_err(err) {}
+    explicit ConsoleMessageBox(QTextStream& err) : m_err(err) { }
     int MessageBox(const QString& text, unsigned type) override;
 
 private:

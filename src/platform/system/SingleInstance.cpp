@@ -43,8 +43,7 @@ QString RuntimeDir()
 SingleInstance::SingleInstance(const QString& name, QObject* parent)
     : QObject(parent),
       m_socketName(QStringLiteral("%1-%2-%3").arg(name).arg(::getuid()).arg(DesktopTag()))
-{
-}
+{ }
 
 SingleInstance::~SingleInstance() = default;
 

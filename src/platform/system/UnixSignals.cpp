@@ -30,11 +30,10 @@ UnixSignals::UnixSignals(QObject* parent) : QObject(parent)
     auto* notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, [this] {
         char buffer[16];
-        while (::read(g_pipe[0], buffer, sizeof buffer) > 0) {
-        }
+        while (::read(g_pipe[0], buffer, sizeof buffer) > 0) { }
         Q_EMIT TerminationRequested();
     });
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -45,7 +44,7 @@ UnixSignals::UnixSignals(QObject* parent) : QObject(parent)
 
 UnixSignals::~UnixSignals()
 {
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = SIG_DFL;
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         ::sigaction(signal, &action, nullptr);

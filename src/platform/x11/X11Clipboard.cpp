@@ -5,9 +5,9 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <thread>
@@ -114,7 +114,8 @@ struct X11Clipboard::Connection {
     }
 };
 
-X11Clipboard::X11Clipboard(xcb_connection_t* qt) : m_qt(qt) {}
+X11Clipboard::X11Clipboard(xcb_connection_t* qt) : m_qt(qt)
+{ }
 X11Clipboard::~X11Clipboard() = default;
 
 bool X11Clipboard::EnsureConnection()
@@ -143,8 +144,8 @@ bool X11Clipboard::EnsureConnection()
 
     x->window = xcb_generate_id(x->c);
     const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_create_window(x->c, XCB_COPY_FROM_PARENT, x->window, screen->root, -1, -1, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
+    xcb_create_window(x->c, XCB_COPY_FROM_PARENT, x->window, screen->root, -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
     x->clipboard = InternAtom(x->c, "CLIPBOARD");
     x->property = InternAtom(x->c, "KOTOBANE_SELECTION");
     x->incr = InternAtom(x->c, "INCR");
@@ -251,8 +252,8 @@ std::optional<QByteArray> X11Clipboard::Fetch(const char* const* targets, int co
                 continue;
             }
             const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(event.get());
-            const bool ours = notify->requestor == x.window && notify->selection == x.clipboard &&
-                              notify->target == target;
+            const bool ours =
+                notify->requestor == x.window && notify->selection == x.clipboard && notify->target == target;
             const bool given = notify->property != XCB_ATOM_NONE;
             if (!ours) {
                 continue;
@@ -281,9 +282,8 @@ std::optional<QByteArray> X11Clipboard::Fetch(const char* const* targets, int co
                     return std::nullopt;
                 }
                 const auto* property = reinterpret_cast<const xcb_property_notify_event_t*>(next.get());
-                const bool chunk = (next->response_type & 0x7f) == XCB_PROPERTY_NOTIFY
-                                   && property->window == x.window && property->atom == x.property
-                                   && property->state == XCB_PROPERTY_NEW_VALUE;
+                const bool chunk = (next->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && property->window == x.window
+                                   && property->atom == x.property && property->state == XCB_PROPERTY_NEW_VALUE;
                 if (!chunk) {
                     continue;
                 }

@@ -54,8 +54,7 @@ std::vector<uint32_t> StackingOrder(xcb_connection_t* c)
     if (!list.empty() || HasWindowManager(c)) {
         return list;
     }
-    XcbReply<xcb_query_tree_reply_t> tree(
-        xcb_query_tree_reply(c, xcb_query_tree(c, Root(c)), nullptr));
+    XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, Root(c)), nullptr));
     if (tree) {
         const xcb_window_t* children = xcb_query_tree_children(tree.get());
         list.assign(children, children + xcb_query_tree_children_length(tree.get()));
@@ -94,10 +93,8 @@ Hwnd X11Desktop::GetForegroundWindow()
     if (!active.empty()) {
         return active[0];
     }
-    XcbReply<xcb_get_input_focus_reply_t> focus(
-        xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-    if (!focus || focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT
-        || focus->focus == Root(c)) {
+    XcbReply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    if (!focus || focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus->focus == Root(c)) {
         return 0;
     }
     return focus->focus;
@@ -168,8 +165,7 @@ bool X11Desktop::HasParent(Hwnd window)
     if (window == 0) {
         return false;
     }
-    const Property owner =
-        GetProperty(c, xcb_window_t(window), XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1);
+    const Property owner = GetProperty(c, xcb_window_t(window), XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1);
     if (!owner || owner->type != XCB_ATOM_WINDOW || xcb_get_property_value_length(owner.get()) < 4) {
         return false;
     }

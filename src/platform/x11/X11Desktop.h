@@ -12,7 +12,7 @@ namespace kotobane {
 // children.
 class X11Desktop final : public DesktopWindows, public WindowService {
 public:
-    explicit X11Desktop(xcb_connection_t* connection) : m_c(connection) {}
+    explicit X11Desktop(xcb_connection_t* connection) : m_c(connection) { }
     Hwnd GetForegroundWindow() override;
     Hwnd NextBelow(Hwnd window) override;
     QString Title(Hwnd window) override;

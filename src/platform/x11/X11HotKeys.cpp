@@ -44,16 +44,25 @@ constexpr quint8 kBadAccess = 10;
 quint16 XModifiers(quint32 modifiers)
 {
     quint16 mask = 0;
-    if (modifiers & 1) mask |= XCB_MOD_MASK_1;  // Alt
-    if (modifiers & 2) mask |= XCB_MOD_MASK_CONTROL;
-    if (modifiers & 4) mask |= XCB_MOD_MASK_SHIFT;
-    if (modifiers & 8) mask |= XCB_MOD_MASK_4;  // Super
+    if (modifiers & 1) {
+        mask |= XCB_MOD_MASK_1;  // Alt
+    }
+    if (modifiers & 2) {
+        mask |= XCB_MOD_MASK_CONTROL;
+    }
+    if (modifiers & 4) {
+        mask |= XCB_MOD_MASK_SHIFT;
+    }
+    if (modifiers & 8) {
+        mask |= XCB_MOD_MASK_4;  // Super
+    }
     return mask;
 }
 
 }  // namespace
 
-X11HotKeys::X11HotKeys(xcb_connection_t* connection) : m_c(connection) {}
+X11HotKeys::X11HotKeys(xcb_connection_t* connection) : m_c(connection)
+{ }
 
 X11HotKeys::~X11HotKeys()
 {
@@ -89,15 +98,17 @@ bool X11HotKeys::RegisterHotKey(int id, quint32 modifiers, quint8 virtualKey)
     const xcb_window_t root = Root(c);
     xcb_void_cookie_t cookies[std::size(kLockVariants)];
     for (size_t i = 0; i < std::size(kLockVariants); ++i) {
-        cookies[i] = xcb_grab_key_checked(c, 1, root, grab.modifiers | kLockVariants[i], keycode,
-                                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+        cookies[i] = xcb_grab_key_checked(c, 1, root, grab.modifiers | kLockVariants[i], keycode, XCB_GRAB_MODE_ASYNC,
+                                          XCB_GRAB_MODE_ASYNC);
     }
     // Collect every reply so that no error is left for Qt to report.
     quint8 failure = 0;
     for (const xcb_void_cookie_t& cookie : cookies) {
         if (xcb_generic_error_t* error = xcb_request_check(c, cookie)) {
             const XcbReply<xcb_generic_error_t> owned(error);
-            if (failure == 0) failure = error->error_code;
+            if (failure == 0) {
+                failure = error->error_code;
+            }
         }
     }
     if (failure != 0) {

@@ -14,10 +14,7 @@ namespace {
 
 class X11Platform final : public DesktopPlatform {
 public:
-    explicit X11Platform(xcb_connection_t* c)
-        : m_c(c), m_desktop(c), m_keyboard(c), m_clipboard(c), m_hotKeys(c)
-    {
-    }
+    explicit X11Platform(xcb_connection_t* c) : m_c(c), m_desktop(c), m_keyboard(c), m_clipboard(c), m_hotKeys(c) { }
 
     DesktopWindows& Windows() override { return m_desktop; }
     WindowService& Activation() override { return m_desktop; }
@@ -25,10 +22,7 @@ public:
     ClipboardService& Clipboard() override { return m_clipboard; }
     ClipboardWatch* OwnerWatch() override { return &m_clipboard; }
     HotKeyService& HotKeys() override { return m_hotKeys; }
-    void KeepOffTaskbar(Hwnd window, bool mapped) override
-    {
-        SetSkipTaskbar(m_c, std::uint32_t(window), mapped);
-    }
+    void KeepOffTaskbar(Hwnd window, bool mapped) override { SetSkipTaskbar(m_c, std::uint32_t(window), mapped); }
     QString Limitation() const override { return QString(); }
 
 private:

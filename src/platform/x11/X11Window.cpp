@@ -44,7 +44,8 @@ void SetSkipTaskbar(xcb_connection_t* c, std::uint32_t window, bool mapped)
 {
     const xcb_window_t id = window;
     const xcb_atom_t state = InternAtom(c, "_NET_WM_STATE");
-    const xcb_atom_t wanted[] = {InternAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"), InternAtom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    const xcb_atom_t wanted[] = {InternAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                 InternAtom(c, "_NET_WM_STATE_SKIP_PAGER")};
 
     if (mapped) {
         // A mapped window asks the window manager.
@@ -58,8 +59,7 @@ void SetSkipTaskbar(xcb_connection_t* c, std::uint32_t window, bool mapped)
         event.data.data32[1] = wanted[0];
         event.data.data32[2] = wanted[1];
         event.data.data32[3] = 1;  // from an application
-        xcb_send_event(c, 0, screen->root,
-                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+        xcb_send_event(c, 0, screen->root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                        reinterpret_cast<const char*>(&event));
     } else {
         // An unmapped window carries the state in its property; the atoms

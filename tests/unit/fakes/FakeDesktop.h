@@ -22,7 +22,7 @@ struct FakeWindow {
 // A stacking order, top first.
 class FakeDesktop final : public DesktopWindows {
 public:
-    explicit FakeDesktop(Recorder& log) : m_log(log) {}
+    explicit FakeDesktop(Recorder& log) : m_log(log) { }
     std::vector<std::pair<Hwnd, FakeWindow>> stack;
     Hwnd foreground = 0;
 
@@ -60,13 +60,12 @@ private:
 
 class FakeHotKeys final : public HotKeyService {
 public:
-    explicit FakeHotKeys(Recorder& log) : m_log(log) {}
+    explicit FakeHotKeys(Recorder& log) : m_log(log) { }
     std::map<int, bool> fails;  // by identifier
     std::function<void(int)> handler;
     bool RegisterHotKey(int id, quint32 modifiers, quint8 vk) override
     {
-        m_log.Add("RegisterHotKey " + std::to_string(id) + " " + std::to_string(modifiers) + " "
-                  + std::to_string(vk));
+        m_log.Add("RegisterHotKey " + std::to_string(id) + " " + std::to_string(modifiers) + " " + std::to_string(vk));
         return !fails[id];
     }
     void UnregisterHotKey(int id) override { m_log.Add("UnregisterHotKey " + std::to_string(id)); }
@@ -81,9 +80,13 @@ private:
 class FakeDesktopPlatform final : public DesktopPlatform {
 public:
     explicit FakeDesktopPlatform(Recorder& log)
-        : windows(log), activation(log), keyboard(log), clipboard(log), hotKeys(log), m_log(log)
-    {
-    }
+        : windows(log),
+          activation(log),
+          keyboard(log),
+          clipboard(log),
+          hotKeys(log),
+          m_log(log)
+    { }
     FakeDesktop windows;
     FakeWindows activation;
     FakeKeyboard keyboard;

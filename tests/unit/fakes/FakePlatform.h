@@ -18,7 +18,7 @@ namespace kotobane::test {
 
 class FakeClock final : public Clock {
 public:
-    explicit FakeClock(Recorder& log) : m_log(log) {}
+    explicit FakeClock(Recorder& log) : m_log(log) { }
     void Sleep(int ms) override
     {
         sleeps.push_back(ms);
@@ -32,7 +32,7 @@ private:
 
 class FakeMessageBox final : public MessageBoxService {
 public:
-    explicit FakeMessageBox(Recorder& log) : m_log(log) {}
+    explicit FakeMessageBox(Recorder& log) : m_log(log) { }
     int MessageBox(const QString& text, unsigned type) override
     {
         boxes.emplace_back(text, type);
@@ -49,7 +49,7 @@ private:
 // calls are logged with their arguments.
 class FakeIme final : public ImeService {
 public:
-    explicit FakeIme(Recorder& log) : m_log(log) {}
+    explicit FakeIme(Recorder& log) : m_log(log) { }
 
     // Settings of the fake.
     Hkl active = 0xE0010411;
@@ -137,12 +137,12 @@ public:
         m_log.Add("ImmGetOpenStatus " + std::to_string(context));
         return reportsOpen;
     }
-    quint32 ImmGetConversionListW(Hkl layout, Himc context, const QString& source, void* buffer,
-                                  quint32 length, quint32 flag) override
+    quint32 ImmGetConversionListW(Hkl layout, Himc context, const QString& source, void* buffer, quint32 length,
+                                  quint32 flag) override
     {
-        m_log.Add("ImmGetConversionListW " + Utf8(LayoutText(layout)) + " " + std::to_string(context)
-                  + " " + Utf8(source) + (buffer ? " buffer " : " null ") + std::to_string(length)
-                  + " " + std::to_string(flag));
+        m_log.Add("ImmGetConversionListW " + Utf8(LayoutText(layout)) + " " + std::to_string(context) + " "
+                  + Utf8(source) + (buffer ? " buffer " : " null ") + std::to_string(length) + " "
+                  + std::to_string(flag));
         const std::vector<unsigned char> list = List();
         if (buffer == nullptr) {
             if (sizeAnswer != 0) {
@@ -198,7 +198,7 @@ private:
 
 class FakeClipboard final : public ClipboardService {
 public:
-    explicit FakeClipboard(Recorder& log) : m_log(log) {}
+    explicit FakeClipboard(Recorder& log) : m_log(log) { }
     bool openFails = false;
     bool setFails = false;
     std::optional<QString> unicode;
@@ -244,7 +244,7 @@ private:
 
 class FakeClipboardWatch final : public ClipboardWatch {
 public:
-    explicit FakeClipboardWatch(Recorder& log) : m_log(log) {}
+    explicit FakeClipboardWatch(Recorder& log) : m_log(log) { }
     bool canWatch = true;
     bool BeginOwnerWatch() override
     {
@@ -263,11 +263,11 @@ private:
 
 class FakeKeyboard final : public KeyboardService {
 public:
-    explicit FakeKeyboard(Recorder& log) : m_log(log) {}
+    explicit FakeKeyboard(Recorder& log) : m_log(log) { }
     void KeyEvent(quint8 vk, quint8 scan, quint32 flags, quintptr extra) override
     {
-        m_log.Add("KeyEvent " + FakeIme::Hex(vk) + " " + FakeIme::Hex(scan) + " " + std::to_string(flags)
-                  + " " + std::to_string(extra));
+        m_log.Add("KeyEvent " + FakeIme::Hex(vk) + " " + FakeIme::Hex(scan) + " " + std::to_string(flags) + " "
+                  + std::to_string(extra));
     }
 
 private:
@@ -276,7 +276,7 @@ private:
 
 class FakeWindows final : public WindowService {
 public:
-    explicit FakeWindows(Recorder& log) : m_log(log) {}
+    explicit FakeWindows(Recorder& log) : m_log(log) { }
     bool SetForegroundWindow(Hwnd window) override
     {
         m_log.Add("SetForegroundWindow " + std::to_string(window));

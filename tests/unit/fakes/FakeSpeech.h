@@ -9,7 +9,7 @@ namespace kotobane::test {
 
 class FakeSpeech final : public SpeechEngine {
 public:
-    explicit FakeSpeech(Recorder& log) : m_log(log) {}
+    explicit FakeSpeech(Recorder& log) : m_log(log) { }
     bool canInitialize = true;
     bool ready = false;
     std::function<void()> onRelease;
