@@ -94,7 +94,7 @@ QT_LOGGING_RULES="kotobane.timing.info=true" "$kotobane" --profile-dir "$profile
 first=$!
 e2e_pids+=("$first")
 tray=""
-for i in $(seq $((100 * slow))); do
+for i in $(seq $((200 * slow))); do
   tray=$(xdotool search --onlyvisible --pid "$first" 2>/dev/null | head -n 1)
   [ -n "$tray" ] && break
   sleep 0.1
