@@ -40,7 +40,7 @@ bool WaitFor(const std::function<bool()>& done, int ms)
 
 bool IsPrivateFolder(const QString& path)
 {
-    struct stat st {};
+    struct stat st { };
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid()
            && (st.st_mode & 07777) == 0700;
 }
@@ -165,7 +165,13 @@ TEST_F(SingleInstanceTest, ListensAgainAfterAcceptRanOutOfDescriptors)
     rlimit tight = saved;
     tight.rlim_cur = rlim_t(lowestFree);
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
-    WaitFor([] { return false; }, 100);
+    // Only static calls here: the sanitizer's checks of virtual calls need a
+    // descriptor of their own.
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 100) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
     ::setrlimit(RLIMIT_NOFILE, &saved);
 
     EXPECT_TRUE(WaitFor([&] { return QFile::exists(instance->SocketName()); }, 3000));
