@@ -2,14 +2,20 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLoggingCategory>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace kotobane {
 
@@ -29,35 +35,73 @@ QString DesktopTag()
     return display;
 }
 
-QString RuntimeDir()
+// Why path is no folder of ours that only we may enter; empty when it is.
+// lstat, so that a link planted by someone else is not followed.
+QString NotPrivate(const QString& path)
 {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty()) {
-        dir = QDir::tempPath();
+    struct stat st { };
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
+        return QString::fromLocal8Bit(std::strerror(errno));
     }
-    return dir;
+    if (!S_ISDIR(st.st_mode)) {
+        return QStringLiteral("it is not a folder");
+    }
+    if (st.st_uid != ::getuid()) {
+        return QStringLiteral("it belongs to user %1").arg(st.st_uid);
+    }
+    if ((st.st_mode & 07777) != 0700) {
+        return QStringLiteral("its mode is %1, not 700").arg(st.st_mode & 07777, 0, 8);
+    }
+    return {};
+}
+
+// The folder for the lock and the socket: the session's runtime folder, or
+// else one of our own in the temporary folder; empty (and said why) when
+// neither is private, since in a shared folder another user could take the
+// socket's name first and receive everything sent to the running copy.
+QString PrivateFolder()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && NotPrivate(runtime).isEmpty()) {
+        return runtime;
+    }
+    const QString own = QDir(QDir::tempPath()).filePath(QStringLiteral("kotobane-%1").arg(::getuid()));
+    if (::mkdir(QFile::encodeName(own).constData(), 0700) != 0 && errno != EEXIST) {
+        qCWarning(lcInstance).noquote() << "no control channel: cannot create" << own << ":" << std::strerror(errno);
+        return {};
+    }
+    if (const QString why = NotPrivate(own); !why.isEmpty()) {
+        qCWarning(lcInstance).noquote() << "no control channel:" << own << "is not a private folder (" + why + ")";
+        return {};
+    }
+    return own;
+}
+
+// Whether the process at the other end of a connected socket runs as us.
+bool PeerIsUs(qintptr descriptor)
+{
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(int(descriptor), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::getuid();
 }
 
 }  // namespace
 
-SingleInstance::SingleInstance(const QString& name, QObject* parent)
-    : QObject(parent),
-      m_socketName(QStringLiteral("%1-%2-%3").arg(name).arg(::getuid()).arg(DesktopTag()))
-{ }
+SingleInstance::SingleInstance(const QString& name, QObject* parent) : QObject(parent)
+{
+    if (const QString folder = PrivateFolder(); !folder.isEmpty()) {
+        m_socketName = QDir(folder).filePath(QStringLiteral("%1-%2-%3").arg(name).arg(::getuid()).arg(DesktopTag()));
+    }
+}
 
 SingleInstance::~SingleInstance() = default;
 
-QString SingleInstance::LockPath() const
-{
-    return QDir(RuntimeDir()).filePath(m_socketName + QStringLiteral(".lock"));
-}
-
 bool SingleInstance::IsRunning() const
 {
-    if (m_lock) {
-        return false;  // we are the running copy
+    if (m_lock || m_socketName.isEmpty()) {
+        return false;  // we are the running copy, or there is no channel
     }
-    QLockFile lock(LockPath());
+    QLockFile lock(m_socketName + QStringLiteral(".lock"));
     lock.setStaleLockTime(0);
     if (lock.tryLock(0)) {
         lock.unlock();
@@ -68,41 +112,97 @@ bool SingleInstance::IsRunning() const
 
 bool SingleInstance::BecomePrimary()
 {
-    m_lock = std::make_unique<QLockFile>(LockPath());
+    if (m_socketName.isEmpty()) {
+        return true;  // runs on, unreachable; the reason has been told
+    }
+    m_lock = std::make_unique<QLockFile>(m_socketName + QStringLiteral(".lock"));
     // A lock left by a copy that crashed is taken over once its process is gone.
     m_lock->setStaleLockTime(0);
     if (!m_lock->tryLock(0)) {
         m_lock.reset();
         return false;
     }
-    // The socket file of a crashed copy would make listen() fail.
-    QLocalServer::removeServer(m_socketName);
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server->listen(m_socketName)) {
-        qCWarning(lcInstance) << "cannot listen on" << m_socketName << ":" << m_server->errorString();
-        return true;  // still the running copy, just unreachable
-    }
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::OnConnection);
+    Listen();
+    // QLocalServer closes itself for good when an accept fails (as when
+    // descriptors run out) and tells no one: look now and then, listen again.
+    auto* watch = new QTimer(this);
+    connect(watch, &QTimer::timeout, this, [this] {
+        if (!m_server->isListening()) {
+            Listen();
+        }
+    });
+    watch->start(1000);
     return true;
+}
+
+void SingleInstance::Listen()
+{
+    // The socket file of a crashed copy, or of the server that closed, would
+    // make listen() fail.
+    QLocalServer::removeServer(m_socketName);
+    const bool failed = !m_server->listen(m_socketName);
+    if (failed && !m_listenFailed) {
+        qCWarning(lcInstance) << "cannot listen on" << m_socketName << ":" << m_server->errorString();
+    }
+    m_listenFailed = failed;
 }
 
 void SingleInstance::OnConnection()
 {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            // One message per line; a message may be split across reads.
-            while (socket->canReadLine()) {
-                const QString line = QString::fromUtf8(socket->readLine()).chopped(1);
-                Q_EMIT MessageReceived(line);
-            }
-        });
+        if (m_served >= kMaxConnections || !PeerIsUs(socket->socketDescriptor())) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        Serve(socket);
     }
+}
+
+void SingleInstance::Serve(QLocalSocket* socket)
+{
+    ++m_served;
+    connect(socket, &QObject::destroyed, this, [this] { --m_served; });
+    const auto drop = [socket] {
+        socket->abort();
+        socket->deleteLater();
+    };
+    // A peer that sends nothing, or never ends its line, holds a descriptor.
+    auto* idle = new QTimer(socket);
+    idle->setSingleShot(true);
+    connect(idle, &QTimer::timeout, socket, drop);
+    idle->start(kIdleTimeoutMs);
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket, idle, drop] {
+        // One message per line; a message may be split across reads.
+        while (socket->canReadLine()) {
+            const QByteArray line = socket->readLine();
+            if (line.size() > kMaxMessageBytes + 1) {
+                drop();
+                return;
+            }
+            idle->start(kIdleTimeoutMs);
+            Q_EMIT MessageReceived(QString::fromUtf8(line.chopped(1)));
+        }
+        if (socket->bytesAvailable() > kMaxMessageBytes) {
+            drop();
+        }
+    });
 }
 
 bool SingleInstance::Send(const QString& message, int timeoutMs) const
 {
+    QByteArray data = message.toUtf8();
+    if (m_socketName.isEmpty()) {
+        return false;
+    }
+    if (data.size() > kMaxMessageBytes) {
+        qCWarning(lcInstance) << "a message of" << data.size() << "bytes is longer than the running copy takes";
+        return false;
+    }
     QElapsedTimer clock;
     clock.start();
     QLocalSocket socket;
@@ -118,7 +218,12 @@ bool SingleInstance::Send(const QString& message, int timeoutMs) const
         }
         QThread::msleep(50);
     }
-    QByteArray data = message.toUtf8();
+    // Whoever else listens here must not hear what we say.
+    if (!PeerIsUs(socket.socketDescriptor())) {
+        qCWarning(lcInstance) << "the socket" << m_socketName << "is held by another user; nothing sent";
+        socket.abort();
+        return false;
+    }
     data.replace('\n', ' ');
     data.append('\n');
     socket.write(data);

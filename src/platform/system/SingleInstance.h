@@ -7,6 +7,7 @@
 #include <memory>
 
 class QLocalServer;
+class QLocalSocket;
 
 namespace kotobane {
 
@@ -14,7 +15,8 @@ namespace kotobane {
 // and listens on a local socket that only its user may open; a later copy
 // finds the lock held and passes its command to the first one. Taking the
 // lock before listening closes the window in which two copies starting at
-// once could both become the first.
+// once could both become the first. Both live in a folder no other user may
+// enter, and each end checks that the other runs as the same user.
 class SingleInstance final : public QObject {
     Q_OBJECT
 public:
@@ -29,18 +31,28 @@ public:
     // Sends one message to the running copy; false when none answers.
     bool Send(const QString& message, int timeoutMs = 3000) const;
 
+    // The socket's full path; empty when there is no private folder for it.
     QString SocketName() const { return m_socketName; }
+
+    // What the running copy serves, so that a flood of connections or one
+    // endless line cannot use up its descriptors or memory.
+    static constexpr int kMaxConnections = 16;
+    static constexpr int kMaxMessageBytes = 4096;
+    static constexpr int kIdleTimeoutMs = 2000;
 
 Q_SIGNALS:
     void MessageReceived(const QString& message);
 
 private:
     void OnConnection();
-    QString LockPath() const;
+    void Serve(QLocalSocket* socket);
+    void Listen();
 
     QString m_socketName;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer* m_server = nullptr;
+    int m_served = 0;
+    bool m_listenFailed = false;
 };
 
 }  // namespace kotobane
