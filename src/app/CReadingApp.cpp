@@ -114,8 +114,11 @@ int RunDesktop(const QStringList& arguments)
         // --show is a request for the running copy, not a start of our own;
         // like every copy, this one still ends through the exit sequence.
         const bool sent = instance.Send(showText ? kShowPrefix + text : QString::number(ID_RUNNING));
-        SaveSettings(settings, context);
-        return showText && !sent ? 1 : 0;
+        const ProfileWriteResult saved = SaveSettings(settings, context);
+        // A launcher click must not bring a box: standard error only.
+        QTextStream err(stderr);
+        ReportUnsavedSettings(saved, nullptr, err);
+        return (showText && !sent) || !saved ? 1 : 0;
     }
 
     const std::unique_ptr<DesktopPlatform> desktop = ChooseDesktopPlatform();
@@ -182,8 +185,10 @@ int RunDesktop(const QStringList& arguments)
         desktop->HotKeys().SetPressHandler(nullptr);
         popup.Destroy();
     }
-    SaveSettings(settings, context);
-    return status;
+    const ProfileWriteResult saved = SaveSettings(settings, context);
+    QTextStream err(stderr);
+    ReportUnsavedSettings(saved, &ui, err);
+    return saved ? status : 1;
 }
 
 }  // namespace kotobane

@@ -84,8 +84,17 @@ int Read(const QCommandLineParser& parser, ConsoleEnvironment& env)
         }
     } else {
         layout = env.storedLayout ? env.storedLayout(parser.value(QStringLiteral("profile-dir"))) : QString();
+        const QString localeLayout = LayoutText(env.ime.GetKeyboardLayout());
         if (layout.isEmpty()) {
-            layout = LayoutText(env.ime.GetKeyboardLayout());
+            layout = localeLayout;
+        } else {
+            ImeCatalog catalog;
+            LoadIMEList(catalog, env.ime, env.ui);
+            const ReadingLayoutChoice choice = ChooseReadingLayout(catalog, layout, localeLayout);
+            if (!choice.notice.isEmpty()) {
+                env.err << "kotobane: " << choice.notice << Qt::endl;
+            }
+            layout = choice.layout;
         }
     }
 

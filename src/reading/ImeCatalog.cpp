@@ -1,5 +1,6 @@
 #include "reading/ImeCatalog.h"
 
+#include <algorithm>
 #include <exception>
 #include <vector>
 
@@ -52,6 +53,29 @@ QString GetImeDescription(Hkl layout, ImeService& ime, MessageBoxService& ui)
     } catch (...) { }
     ShowSystemError(ui, QStringLiteral("error on GetImeDescription: (hkl=") + handle + u')', ime.GetLastError());
     return handle;
+}
+
+ReadingLayoutChoice ChooseReadingLayout(const ImeCatalog& catalog, const QString& stored, const QString& fallback)
+{
+    const auto find = [&catalog](const QString& key) {
+        return std::find_if(catalog.begin(), catalog.end(), [&key](const ImeCatalogEntry& entry) {
+            return entry.key.compare(key, Qt::CaseInsensitive) == 0;
+        });
+    };
+    if (catalog.isEmpty()) {
+        return {stored, QString()};
+    }
+    if (const auto listed = find(stored); listed != catalog.end()) {
+        return {listed->key, QString()};
+    }
+    // A back-end whose package was removed, or a key nobody has: selecting
+    // it would fail on every look-up, so this run reads with the locale's.
+    const auto usable = find(fallback);
+    const QString used = usable != catalog.end() ? QStringLiteral("%1, %2,").arg(usable->key, usable->text) : fallback;
+    return {usable != catalog.end() ? usable->key : fallback,
+            QStringLiteral("The reading back-end %1 is not installed; using %2 for now. %1 stays "
+                           "chosen and is used again once it is installed.")
+                .arg(stored, used)};
 }
 
 void LoadIMEList(ImeCatalog& catalog, ImeService& ime, MessageBoxService& ui)

@@ -13,20 +13,25 @@ namespace kotobane {
 
 namespace {
 constexpr quint8 kPitchMask = 0x03;
-}
+// The stored height may be any 32-bit number; no screen shows a larger font.
+constexpr qint64 kMaxPixels = 1000;
+}  // namespace
 
 QFont ToQFont(const LogFont& f)
 {
     QFont font(f.FaceName());
-    if (f.lfHeight < 0) {
-        font.setPixelSize(-f.lfHeight);
-    } else if (f.lfHeight > 0) {
+    // In 64 bits, so that neither -INT_MIN nor the square below overflows.
+    const qint64 height = f.lfHeight;
+    const int pixels = int(std::clamp<qint64>(height < 0 ? -height : height, 1, kMaxPixels));
+    if (height < 0) {
+        font.setPixelSize(pixels);
+    } else if (height > 0) {
         // A positive height is the cell height, leading included: size the
         // characters so that the line height comes out at that value.
-        font.setPixelSize(f.lfHeight);
+        font.setPixelSize(pixels);
         const qreal cell = QFontMetricsF(font).height();
         if (cell > 0) {
-            font.setPixelSize(std::max(1, int(std::lround(f.lfHeight * f.lfHeight / cell))));
+            font.setPixelSize(std::max(1, int(std::lround(pixels * pixels / cell))));
         }
     }
     if (f.lfWeight > 0) {

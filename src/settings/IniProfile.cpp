@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
-#include <QLoggingCategory>
 #include <QSaveFile>
 
 #include <fcntl.h>
@@ -17,8 +16,6 @@
 namespace kotobane {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcSettings, "kotobane.settings")
 
 // Settings files are a few kilobytes; anything far larger is not one of
 // ours, and reading it whole for every key would be absurd.
@@ -241,10 +238,9 @@ Location Locate(const Document& doc, QStringView section, QStringView key)
     return at;
 }
 
-bool Fail(const QString& path, const QString& why)
+ProfileWriteResult Fail(const QString& path, const QString& why)
 {
-    qCWarning(lcSettings, "cannot write %s: %s", qUtf8Printable(QDir::toNativeSeparators(path)), qUtf8Printable(why));
-    return false;
+    return {path, why};
 }
 
 // The file's bytes; empty when it does not exist, nothing (with the reason)
@@ -258,7 +254,8 @@ std::optional<QByteArray> ReadBytes(const QString& path, QString* why)
     // A directory, FIFO or device is not a settings file; opening a FIFO
     // would even block.
     if (!info.isFile()) {
-        *why = QStringLiteral("it is not a regular file");
+        *why = info.isDir() ? QStringLiteral("it is a directory, not a settings file")
+                            : QStringLiteral("it is not a regular file");
         return std::nullopt;
     }
     QFile file(path);
@@ -272,7 +269,7 @@ std::optional<QByteArray> ReadBytes(const QString& path, QString* why)
         return std::nullopt;
     }
     if (bytes.size() > kMaxFileBytes) {
-        *why = QStringLiteral("it is larger than %1 bytes").arg(kMaxFileBytes);
+        *why = QStringLiteral("it is larger than %1 MiB, too large for a settings file").arg(kMaxFileBytes >> 20);
         return std::nullopt;
     }
     return bytes;
@@ -344,7 +341,7 @@ void SyncDirectory(const QString& dir)
     }
 }
 
-bool Save(const QString& path, const QByteArray& bytes)
+ProfileWriteResult Save(const QString& path, const QByteArray& bytes)
 {
     const QString dir = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(dir)) {
@@ -368,7 +365,7 @@ bool Save(const QString& path, const QByteArray& bytes)
         return Fail(path, file.errorString());
     }
     SyncDirectory(dir);
-    return true;
+    return {path, QString()};
 }
 
 }  // namespace
@@ -445,7 +442,12 @@ void Apply(Document& doc, QStringView sectionName, QStringView keyName, const QS
 
 }  // namespace
 
-bool IniProfile::WriteString(const QString& section, const QString& key, const QString& value) const
+QString ProfileWriteResult::Message() const
+{
+    return QStringLiteral("error on write %1\n%2").arg(QDir::toNativeSeparators(path), error);
+}
+
+ProfileWriteResult IniProfile::WriteString(const QString& section, const QString& key, const QString& value) const
 {
     Batch batch(*this);
     batch.WriteString(section, key, value);
@@ -455,18 +457,20 @@ bool IniProfile::WriteString(const QString& section, const QString& key, const Q
 void IniProfile::Batch::WriteString(const QString& section, const QString& key, const QString& value)
 {
     if (const QString why = CheckNames(TrimBlanks(section), TrimBlanks(key)); !why.isEmpty()) {
-        m_refused = true;
-        Fail(m_profile.Path(), why);
+        if (m_refused.isEmpty()) {
+            m_refused = why;
+        }
         return;
     }
     m_writes.append({section, key, value});
 }
 
-bool IniProfile::Batch::Commit()
+ProfileWriteResult IniProfile::Batch::Commit()
 {
     const QString& path = m_profile.Path();
     const QList<Write> writes = std::exchange(m_writes, {});
-    const bool complete = !std::exchange(m_refused, false);
+    // The writes that were taken still go in; the result names the refusal.
+    const ProfileWriteResult complete{path, std::exchange(m_refused, {})};
     if (writes.isEmpty()) {
         return complete;
     }
@@ -491,7 +495,8 @@ bool IniProfile::Batch::Commit()
     if (after.size() > kMaxFileBytes) {
         return Fail(path, QStringLiteral("it would grow past %1 bytes").arg(kMaxFileBytes));
     }
-    return Save(path, after) && complete;
+    const ProfileWriteResult saved = Save(path, after);
+    return saved ? complete : saved;
 }
 
 int ParseProfileInt(QStringView text)

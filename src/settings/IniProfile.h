@@ -8,6 +8,15 @@
 
 namespace kotobane {
 
+// What became of a write: done, or not done and why.
+struct ProfileWriteResult {
+    QString path;
+    QString error;  // empty when the file now says what was written
+    explicit operator bool() const { return error.isEmpty(); }
+    // "error on write PATH", a line break, then why.
+    QString Message() const;
+};
+
 // A settings file read and written key by key, with the semantics of the
 // classic private-profile functions: section and key names are matched
 // without regard to case, section names may hold backslashes, values are
@@ -29,9 +38,9 @@ public:
     QString GetString(const QString& section, const QString& key, const QString& defaultValue) const;
     // Writes key=value, replacing the file atomically (a temporary file in
     // the same directory, flushed, then renamed over the old one); creates
-    // the file and its directory when missing. False when the write failed;
-    // the failure is also logged on standard error.
-    bool WriteString(const QString& section, const QString& key, const QString& value) const;
+    // the file and its directory when missing. Nothing is logged: the
+    // result says whether the file was written and why not.
+    ProfileWriteResult WriteString(const QString& section, const QString& key, const QString& value) const;
 
     // Several writes that replace the file once, at Commit(), so that a
     // crash leaves the old file or the new one and never a mix. The writes
@@ -40,10 +49,12 @@ public:
     class Batch {
     public:
         explicit Batch(const IniProfile& profile) : m_profile(profile) { }
-        // A name that WriteString would refuse is logged and left out.
+        // A name that WriteString would refuse is left out, and Commit
+        // then fails with the reason.
         void WriteString(const QString& section, const QString& key, const QString& value);
-        // False when a write was left out or the file was not replaced.
-        bool Commit();
+        // Fails when a write was left out or the file was not replaced;
+        // the old file then stays as it was.
+        ProfileWriteResult Commit();
 
     private:
         struct Write {
@@ -53,7 +64,7 @@ public:
         };
         const IniProfile& m_profile;
         QList<Write> m_writes;
-        bool m_refused = false;
+        QString m_refused;  // why the first refused name was left out
     };
 
     static constexpr int kMaxValueUnits = 4096;

@@ -1,5 +1,6 @@
 #include "settings/Settings.h"
 
+#include <QDir>
 #include <QLoggingCategory>
 
 #include <algorithm>
@@ -209,8 +210,23 @@ void LoadSettings(Settings& s, SettingsContext& c)
     const IniProfile& ini = c.profile;
 
     const QString hotKeys = HotKeySection(kGetText);
-    s.HotKeys.append({kGetText, quint8(ini.GetInt(hotKeys, QStringLiteral("Modifier_Key"), kDefaultModifiers)),
-                      quint8(ini.GetInt(hotKeys, QStringLiteral("Virtual_Key"), kDefaultVirtualKey)), ID_GET_READING});
+    const int modifiers = ini.GetInt(hotKeys, QStringLiteral("Modifier_Key"), kDefaultModifiers);
+    const int virtualKey = ini.GetInt(hotKeys, QStringLiteral("Virtual_Key"), kDefaultVirtualKey);
+    HotKeyEntry hotKey{kGetText, 0, 0, ID_GET_READING};
+    if (IsStorableHotKey(modifiers, virtualKey)) {
+        hotKey.modifiers = quint8(modifiers);
+        hotKey.virtualKey = quint8(virtualKey);
+    } else {
+        // Cut to a byte, the values would make some other key, which the
+        // user never chose.
+        hotKey.valid = false;
+        s.Notices.append(QStringLiteral("The hot key stored in %1 is not valid (Modifier_Key=%2, Virtual_Key=%3), "
+                                        "so none is registered; set another in the options.")
+                             .arg(QDir::toNativeSeparators(ini.Path()))
+                             .arg(modifiers)
+                             .arg(virtualKey));
+    }
+    s.HotKeys.append(hotKey);
 
     s.RoundEdit = ini.GetInt(kSettings, QStringLiteral("RoundEdit"), 7);
     if (s.RoundEdit < 0) {
@@ -230,6 +246,13 @@ void LoadSettings(Settings& s, SettingsContext& c)
     }
 
     LoadIMEList(c.catalog, c.ime, c.ui);
+    // Before any selection the active layout is the locale's, as at first start.
+    const ReadingLayoutChoice reading =
+        ChooseReadingLayout(c.catalog, s.keylayout, LayoutText(c.ime.GetKeyboardLayout()));
+    s.ReadingLayout = reading.layout;
+    if (!reading.notice.isEmpty()) {
+        s.Notices.append(reading.notice);
+    }
 
     s.TextFont = ReadFont(ini, QStringLiteral("TextFont"), c.defaultFont);
     s.HistoryFont = ReadFont(ini, QStringLiteral("HistoryFont"), c.defaultFont);
@@ -252,13 +275,34 @@ void LoadSettings(Settings& s, SettingsContext& c)
     ApplyStoredSpeechSettings(s.Speech, s.keylayout, c.speech);
 }
 
-void SaveSettings(Settings& s, SettingsContext& c)
+bool IsStorableHotKey(int modifiers, int virtualKey)
+{
+    constexpr int kKnownModifiers = 0x0F;
+    return modifiers >= 0 && (modifiers & ~kKnownModifiers) == 0 && virtualKey >= 0 && virtualKey <= 0xFF;
+}
+
+void ReportUnsavedSettings(const ProfileWriteResult& saved, MessageBoxService* desktop, QTextStream& err)
+{
+    if (saved) {
+        return;
+    }
+    if (desktop != nullptr) {
+        desktop->MessageBox(saved.Message(), MB_OK | MB_ICONERROR);
+        return;
+    }
+    err << "kotobane: " << saved.Message().replace(u'\n', QStringLiteral(": ")) << Qt::endl;
+}
+
+ProfileWriteResult SaveSettings(Settings& s, SettingsContext& c)
 {
     // One replacement of the file for all keys: a crash during the save
     // leaves the old settings or the new ones, not a mix of the two.
     IniProfile::Batch ini(c.profile);
 
     for (const HotKeyEntry& entry : s.HotKeys) {
+        if (!entry.valid) {
+            continue;  // the file keeps what the user wrote there
+        }
         const QString section = HotKeySection(entry.name);
         WriteInt(ini, section, QStringLiteral("Modifier_Key"), entry.modifiers);
         WriteInt(ini, section, QStringLiteral("Virtual_Key"), entry.virtualKey);
@@ -289,7 +333,7 @@ void SaveSettings(Settings& s, SettingsContext& c)
     WriteInt(ini, kSpeech, QStringLiteral("Rate"), s.Speech.Rate);
     WriteInt(ini, kSpeech, QStringLiteral("AudioFormat"), s.Speech.AudioFormat);
     ini.WriteString(kSpeech, QStringLiteral("AudioOutput"), s.Speech.AudioOutput);
-    ini.Commit();
+    return ini.Commit();
 }
 
 }  // namespace kotobane

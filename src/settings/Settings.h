@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTextStream>
 
 #include <optional>
 
@@ -26,6 +27,9 @@ struct HotKeyEntry {
     quint8 modifiers = 0;  // 1 Shift, 2 Control, 4 Alt, 8 extended key
     quint8 virtualKey = 0;  // a Windows virtual-key code (F12 = 123)
     quint32 command = 0;
+    // False when the stored values are no hot key: nothing is registered,
+    // and the save leaves them in the file for the user to see and mend.
+    bool valid = true;
     bool operator==(const HotKeyEntry&) const = default;
 };
 
@@ -37,7 +41,7 @@ struct Settings {
     Colour Background = 0x800000;
     Colour TextColor = 0xFFFFFF;
     Colour BorderColor = 0x7FFFFF;
-    QString keylayout;
+    QString keylayout;  // the user's choice, stored back even while it is not installed
     std::optional<LogFont> TextFont;
     std::optional<LogFont> HistoryFont;
     QDateTime DispHis;
@@ -47,6 +51,10 @@ struct Settings {
     bool AutoDispHis = true;
     bool HistoryDue = false;  // computed at load, never stored
     SpeechSettings Speech;  // the "Speech" section
+
+    // Computed at load, never stored.
+    QString ReadingLayout;  // the back-end of this run: keylayout, or the locale's while that is missing
+    QStringList Notices;  // what the load found wrong, for the copy on the desktop to say once
 };
 
 // What loading and saving reach besides the file.
@@ -61,7 +69,17 @@ struct SettingsContext {
 };
 
 void LoadSettings(Settings& settings, SettingsContext& context);
-void SaveSettings(Settings& settings, SettingsContext& context);
+// Replaces the file once with every key; the result tells whether it did.
+ProfileWriteResult SaveSettings(Settings& settings, SettingsContext& context);
+
+// Says once that the settings were not saved: in a box with the error icon
+// when the copy on the desktop ends (desktop given), else as one line on
+// err, so that a copy started from a launcher never opens a box.
+void ReportUnsavedSettings(const ProfileWriteResult& saved, MessageBoxService* desktop, QTextStream& err);
+
+// The hot key values the settings can hold: a modifier byte of the known
+// bits (1 Shift, 2 Control, 4 Alt, 8 extended) and a key code of one byte.
+bool IsStorableHotKey(int modifiers, int virtualKey);
 
 // "%s\HotKeys\%s" of "Settings" and the entry's name.
 QString HotKeySection(const QString& name);

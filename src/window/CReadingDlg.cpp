@@ -152,7 +152,12 @@ void CReadingDlg::Initialise()
     m_speak->setEnabled(s.Speech.EnableSpeech);
     setFont(m_font);
 
-    m_engine.SelectIme(s.keylayout, IDC_TEXT);
+    // Said once here, at the start of the copy on the desktop; a second copy
+    // loads the same settings and ends without a word.
+    for (const QString& notice : s.Notices) {
+        m_services.ui.MessageBox(notice, MB_OK | MB_ICONEXCLAMATION);
+    }
+    m_engine.SelectIme(s.ReadingLayout.isEmpty() ? s.keylayout : s.ReadingLayout, IDC_TEXT);
 
     AddAnchor(m_text, IDC_TEXT, Stretch, Stretch, Stretch, Stretch, NoErase, -1.0, -1.0, -1.0, -1.0);
     for (int id : {IDC_LOOKUP, IDC_SPEAK, IDC_HIDE, IDC_MENU}) {

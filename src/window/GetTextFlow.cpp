@@ -28,6 +28,10 @@ void RegisterHotKeys(HotKeyService& hotKeys, MessageBoxService& ui, const QList<
             continue;
         }
         const HotKeyEntry& e = entries[i];
+        // 0/0 is a hot key the user cleared; an invalid one was reported at load.
+        if (!e.valid || (e.modifiers == 0 && e.virtualKey == 0)) {
+            continue;
+        }
         if (!hotKeys.RegisterHotKey(id, RegistrationModifiers(e.modifiers), e.virtualKey)) {
             ShowSystemError(ui, hotKeys.GetLastError());
         }

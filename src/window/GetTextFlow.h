@@ -17,7 +17,8 @@ namespace kotobane {
 quint32 RegistrationModifiers(quint8 controlFlags);
 
 // Registers every entry under its position + 1, showing one message per
-// entry that fails; or unregisters them all, ignoring failures.
+// entry that fails, and skips cleared (0/0) and invalid entries without a
+// word; or unregisters them all, ignoring failures.
 void RegisterHotKeys(HotKeyService& hotKeys, MessageBoxService& ui, const QList<HotKeyEntry>& entries, bool reg);
 
 // The window to copy from: the given one when it is another titled window,

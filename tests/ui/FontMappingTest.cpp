@@ -3,6 +3,8 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 
+#include <climits>
+
 #include "settings/FontMapping.h"
 
 using namespace kotobane;
@@ -42,6 +44,35 @@ TEST(FontMapping, PositiveHeightIsTheCellHeight)
     const QFont font = ToQFont(f);
     EXPECT_LT(font.pixelSize(), 30);
     EXPECT_NEAR(QFontMetrics(font).height(), 30, 2);
+}
+
+// Heights come from the settings file, where any 32-bit number can stand:
+// the font is kept within 1..1000 pixels, the sign still telling character
+// height (negative) from cell height (positive); 0 leaves Qt's default size.
+TEST(FontMapping, StoredHeightsOfAnySizeGiveASaneFont)
+{
+    struct Row {
+        qint32 height;
+        int pixels;  // the character height; 0 for a cell height, -1 for Qt's default
+        int cell;  // the line height a cell height asks for
+    };
+    const Row rows[] = {
+        {0, -1, 0},         {-1, 1, 0},        {1, 0, 1},          {-15, 15, 0},       {15, 0, 15},
+        {-100000, 1000, 0}, {100000, 0, 1000}, {INT_MIN, 1000, 0}, {INT_MAX, 0, 1000},
+    };
+    for (const Row& row : rows) {
+        LogFont f;
+        f.lfHeight = row.height;
+        f.SetFaceName(QStringLiteral("DejaVu Sans"));
+        const QFont font = ToQFont(f);
+        if (row.cell == 0) {
+            EXPECT_EQ(font.pixelSize(), row.pixels) << row.height;
+            continue;
+        }
+        EXPECT_GE(font.pixelSize(), 1) << row.height;
+        EXPECT_LE(font.pixelSize(), row.cell) << row.height;
+        EXPECT_NEAR(QFontMetrics(font).height(), row.cell, 2 + row.cell / 100) << row.height;
+    }
 }
 
 TEST(FontMapping, DefaultIsTheFixedPitchSystemFontAt15Pixels)

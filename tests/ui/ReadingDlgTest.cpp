@@ -447,3 +447,23 @@ TEST_F(ReadingDlgTest, MenuButtonOpensTheShortMenuWithHistoryAsDefault)
 }
 
 }  // namespace
+
+// What the load found wrong is said once, when the window starts: a
+// back-end that is not installed (this run reads with the locale's) and a
+// hot key that cannot be (none is registered). Look-ups add nothing.
+TEST_F(ReadingDlgTest, StartUpProblemsAreSaidOnceEach)
+{
+    ime.refusesUnlisted = true;
+    ime.candidate = QStringLiteral("かんじ");
+    ASSERT_TRUE(
+        profile.WriteString(QStringLiteral("Settings"), QStringLiteral("keylayout"), QStringLiteral("E0020411")));
+    ASSERT_TRUE(profile.WriteString(HotKeySection(QStringLiteral("Get Text")), QStringLiteral("Modifier_Key"),
+                                    QStringLiteral("300")));
+    CReadingDlg& w = Popup();
+    EXPECT_EQ(w.Engine().GetReading(QStringLiteral("漢字")), QStringLiteral("(かんじ)"));
+    EXPECT_EQ(w.Engine().GetReading(QStringLiteral("漢字")), QStringLiteral("(かんじ)"));
+    ASSERT_EQ(ui.boxes.size(), 2u);
+    EXPECT_THAT(ui.boxes[0].first.toStdString(), ::testing::StartsWith("The hot key stored in "));
+    EXPECT_THAT(ui.boxes[1].first.toStdString(), ::testing::StartsWith("The reading back-end E0020411 is not"));
+    EXPECT_THAT(log.calls, ::testing::Not(::testing::Contains(::testing::StartsWith("RegisterHotKey"))));
+}

@@ -48,6 +48,17 @@ TEST(RegisterHotKeys, OneMessagePerFailingEntryAndTheRestStillRegistered)
     EXPECT_THAT(log.calls, ElementsAre("UnregisterHotKey 1", "UnregisterHotKey 2", "UnregisterHotKey 3"));
 }
 
+TEST(RegisterHotKeys, ClearedAndInvalidEntriesAreLeftOutWithoutAWord)
+{
+    Recorder log;
+    FakeHotKeys keys(log);
+    FakeMessageBox ui(log);
+    keys.fails[1] = keys.fails[2] = true;  // as an empty key code would
+    const QList<HotKeyEntry> entries{{"Cleared", 0, 0, 9}, {"Invalid", 2, 123, 9, false}, {"Set", 0, 65, 9}};
+    RegisterHotKeys(keys, ui, entries, true);
+    EXPECT_THAT(log.calls, ElementsAre("RegisterHotKey 3 0 65"));
+}
+
 TEST(FindTargetWindow, ForegroundUnlessItIsThePopupOrUntitled)
 {
     Recorder log;

@@ -45,7 +45,7 @@ struct IniProfileTest : ::testing::Test {
     }
     bool Write(const char* section, const char* key, const char* value) const
     {
-        return ini.WriteString(QString::fromUtf8(section), QString::fromUtf8(key), QString::fromUtf8(value));
+        return bool(ini.WriteString(QString::fromUtf8(section), QString::fromUtf8(key), QString::fromUtf8(value)));
     }
 };
 
@@ -283,7 +283,9 @@ TEST_F(IniProfileTest, LineBreaksInValuesBecomeSpacesAndBadNamesAreRefused)
     EXPECT_FALSE(Write("s", "a=b", "v"));
     EXPECT_FALSE(Write("s", "[x", "v"));
     EXPECT_FALSE(Write("s", "x\ry", "v"));
-    EXPECT_EQ(log.lines.size(), 5);
+    EXPECT_EQ(ini.WriteString(QStringLiteral("s"), QStringLiteral("a=b"), QStringLiteral("v")).error,
+              QStringLiteral("the key name holds a line break or '=', or starts with '['"));
+    EXPECT_TRUE(log.lines.isEmpty());  // the result says why; the caller decides whom to tell
     EXPECT_EQ(Bytes(), "[s]\nk=one two  three \n");
 }
 
@@ -294,12 +296,12 @@ TEST_F(IniProfileTest, FailedWritesReportAndLeaveEverythingAsItWas)
     const QString blocker = dir.filePath(QStringLiteral("blocker"));
     WriteAll(blocker, "keep me");
     const IniProfile underFile(blocker + QStringLiteral("/k.ini"));
-    EXPECT_FALSE(underFile.WriteString(QStringLiteral("s"), QStringLiteral("k"), QStringLiteral("v")));
+    const ProfileWriteResult blocked =
+        underFile.WriteString(QStringLiteral("s"), QStringLiteral("k"), QStringLiteral("v"));
+    EXPECT_FALSE(blocked);
     EXPECT_EQ(ReadAll(blocker), "keep me");
-    ASSERT_EQ(log.lines.size(), 1);
-    EXPECT_TRUE(log.lines[0].startsWith(QStringLiteral("kotobane.settings: cannot write ") + blocker
-                                        + QStringLiteral("/k.ini: ")))
-        << log.lines[0].toStdString();
+    EXPECT_EQ(blocked.Message(),
+              QStringLiteral("error on write %1/k.ini\ncannot create the directory %1").arg(blocker));
 
     // The path is a directory.
     const IniProfile directory(dir.path());
@@ -321,7 +323,7 @@ TEST_F(IniProfileTest, FailedWritesReportAndLeaveEverythingAsItWas)
     EXPECT_EQ(Get("s", "k"), kAbsent);
     EXPECT_FALSE(Write("s", "k", "2"));
     EXPECT_TRUE(Bytes() == huge);
-    EXPECT_EQ(log.lines.size(), 4);
+    EXPECT_TRUE(log.lines.isEmpty());
 
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files),
               (QStringList{QStringLiteral("blocker"), QStringLiteral("k.ini")}));

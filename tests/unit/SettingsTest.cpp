@@ -9,6 +9,7 @@
 
 #include "fakes/FakePlatform.h"
 #include "fakes/FakeSpeech.h"
+#include "reading/ReadingEngine.h"
 #include "settings/ProfilePaths.h"
 #include "settings/Settings.h"
 
@@ -128,14 +129,11 @@ TEST_F(SettingsTest, StoredVoiceIsAppliedInOrderAndKept)
 
 TEST_F(SettingsTest, ReadRulesOfTheSettingsSection)
 {
-    WriteFile("[Settings]\nRoundEdit=-3\nRoundDialog=0\nBackground=255\n"
-              "[Settings\\HotKeys\\Get Text]\nModifier_Key=261\nVirtual_Key=-1\n");
+    WriteFile("[Settings]\nRoundEdit=-3\nRoundDialog=0\nBackground=255\n");
     Settings s = Load();
     EXPECT_EQ(s.RoundEdit, 7);
     EXPECT_EQ(s.RoundDialog, 0);
     EXPECT_EQ(s.BorderColor, 0xFFFF00u);  // complement of pure red
-    EXPECT_EQ(s.HotKeys.front().modifiers, 5);  // low 8 bits of 261
-    EXPECT_EQ(s.HotKeys.front().virtualKey, 255);
 
     WriteFile("[Settings]\nRoundDialog=-1\nTextFont=\nHistoryFont=BA\n");
     s = Load();
@@ -249,6 +247,93 @@ TEST_F(SettingsTest, EveryKeyRoundTrips)
     EXPECT_EQ(back.Speech.Rate, s.Speech.Rate);
     EXPECT_EQ(back.Speech.AudioFormat, s.Speech.AudioFormat);
     EXPECT_EQ(back.Speech.AudioOutput, s.Speech.AudioOutput);
+}
+
+// Values no hot key has are not cut to a byte (261 would be Shift+Alt):
+// the user is told once and the file keeps them. 0/0 is a cleared hot key.
+TEST_F(SettingsTest, HotKeyOutsideWhatTheSettingsHoldIsInvalidAndKept)
+{
+    const char* const rows[][3] = {{"261", "123", "0"}, {"16", "123", "0"}, {"-1", "123", "0"}, {"2", "256", "0"},
+                                   {"2", "-1", "0"},    {"15", "255", "1"}, {"0", "0", "1"}};
+    for (const auto& row : rows) {
+        const QByteArray stored =
+            QByteArray("[Settings\\HotKeys\\Get Text]\nModifier_Key=") + row[0] + "\nVirtual_Key=" + row[1] + "\n";
+        WriteFile(stored);
+        Settings s = Load();
+        const bool valid = row[2][0] == '1';
+        EXPECT_EQ(s.HotKeys.front().valid, valid) << stored.constData();
+        EXPECT_EQ(s.Notices.size(), valid ? 0 : 1) << stored.constData();
+        ASSERT_TRUE(SaveSettings(s, context));
+        EXPECT_TRUE(ReadFile().startsWith(stored)) << stored.constData();
+    }
+    WriteFile("[Settings\\HotKeys\\Get Text]\nModifier_Key=261\n");
+    EXPECT_THAT(Load().Notices,
+                ElementsAre(QStringLiteral("The hot key stored in %1 is not valid (Modifier_Key=261, Virtual_Key=123), "
+                                           "so none is registered; set another in the options.")
+                                .arg(QDir::toNativeSeparators(path))));
+}
+
+// A back-end that is not installed gives this run the locale's, with one
+// notice and no message on any look-up; the save keeps the user's choice.
+TEST_F(SettingsTest, MissingBackEndIsReplacedForThisRunOnly)
+{
+    ime.layouts = {0xE0010411, 0x4090409};
+    ime.descriptions[0xE0010411] = QStringLiteral("MeCab IPADIC");
+    ime.refusesUnlisted = true;
+    ime.candidate = QStringLiteral("かんじ");
+    for (const QString& missing : {QStringLiteral("E0020411"), QStringLiteral("E0090411")}) {
+        WriteFile("[Settings]\nkeylayout=" + missing.toLatin1() + "\n");
+        catalog.clear();
+        Settings s = Load();
+        EXPECT_THAT(s.Notices, ElementsAre(QStringLiteral("The reading back-end %1 is not installed; using E0010411, "
+                                                          "MeCab IPADIC (Japanese), for now. %1 stays chosen and is "
+                                                          "used again once it is installed.")
+                                               .arg(missing)));
+        FakeClock clock(log);
+        CReadingEngine engine(ime, clock, ui);
+        EXPECT_TRUE(engine.SelectIme(s.ReadingLayout, 1));
+        EXPECT_EQ(engine.GetReading(QStringLiteral("漢字")), QStringLiteral("(かんじ)"));
+        EXPECT_EQ(engine.GetReading(QStringLiteral("漢字")), QStringLiteral("(かんじ)"));
+        EXPECT_TRUE(ui.boxes.empty()) << missing.toStdString();
+        ASSERT_TRUE(SaveSettings(s, context));
+        EXPECT_EQ(profile.GetString(QStringLiteral("Settings"), QStringLiteral("keylayout"), QString()), missing);
+    }
+    WriteFile("[Settings]\nkeylayout=4090409\n");  // an installed one in any case: no notice
+    catalog.clear();
+    const Settings s = Load();
+    EXPECT_TRUE(s.Notices.isEmpty());
+    EXPECT_EQ(s.ReadingLayout, QStringLiteral("4090409"));
+}
+
+// A save that cannot be made says which file and why, leaves the old file,
+// and is told once: in a box on the desktop, else as one line.
+TEST_F(SettingsTest, FailedSaveNamesTheFileAndTheReasonOnce)
+{
+    ASSERT_TRUE(QDir().mkdir(path));
+    Settings s = Load();
+    ProfileWriteResult saved = SaveSettings(s, context);
+    EXPECT_FALSE(saved);
+    const QString directory =
+        QStringLiteral("error on write %1\nit is a directory, not a settings file").arg(QDir::toNativeSeparators(path));
+    EXPECT_EQ(saved.Message(), directory);
+    ASSERT_TRUE(QDir().rmdir(path));
+
+    const QByteArray large(16 * 1024 * 1024 + 1, ';');
+    WriteFile(large);
+    saved = SaveSettings(s, context);
+    EXPECT_THAT(saved.error.toStdString(), HasSubstr("larger than 16 MiB"));
+    EXPECT_EQ(ReadFile(), large);
+
+    QString printed;
+    QTextStream err(&printed);
+    ReportUnsavedSettings(saved, &ui, err);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0], std::make_pair(saved.Message(), MB_OK | MB_ICONERROR));
+    EXPECT_TRUE(printed.isEmpty());
+    ReportUnsavedSettings(saved, nullptr, err);
+    EXPECT_EQ(printed, "kotobane: error on write " + QDir::toNativeSeparators(path) + ": " + saved.error + "\n");
+    ReportUnsavedSettings(ProfileWriteResult{path, QString()}, &ui, err);
+    EXPECT_EQ(ui.boxes.size(), 1u);
 }
 
 // A crash during the save leaves the old file or the new one, never a mix.

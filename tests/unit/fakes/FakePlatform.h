@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QtEndian>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -58,6 +60,7 @@ public:
     bool setLocaleFails = false;
     quint32 threadLocale = 0x409;
     bool loadFails = false;
+    bool refusesUnlisted = false;  // loading a layout not in layouts fails with EINVAL, as the service does
     Hkl loadResult = 0;  // 0: the parsed identifier
     bool openFails = false;
     bool reportsOpen = true;
@@ -97,10 +100,15 @@ public:
     Hkl LoadKeyboardLayoutW(const QString& id, quint32 flags) override
     {
         m_log.Add("LoadKeyboardLayoutW " + Utf8(id) + " " + std::to_string(flags));
+        const Hkl parsed = id.toUInt(nullptr, 16);
+        if (refusesUnlisted && std::find(layouts.begin(), layouts.end(), parsed) == layouts.end()) {
+            lastError = EINVAL;
+            return 0;
+        }
         if (loadFails) {
             return 0;
         }
-        active = loadResult != 0 ? loadResult : id.toUInt(nullptr, 16);
+        active = loadResult != 0 ? loadResult : parsed;
         return active;
     }
     bool SetThreadLocale(quint32 locale) override
