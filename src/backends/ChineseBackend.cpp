@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <numeric>
@@ -19,6 +20,8 @@
 
 #include "backends/CodePoints.h"
 #include "backends/Pinyin.h"
+#include "core/RegularFile.h"
+#include "core/SystemError.h"
 
 namespace kotobane {
 
@@ -122,13 +125,15 @@ std::string Joined(const std::vector<std::string_view>& tokens)
     return joined;
 }
 
-// Calls line(text) for each line of the file at path; false when it cannot
-// be read.
+// Calls line(text) for each line of the file at path; false (and logged)
+// when it cannot be read.
 template <class Line>
 bool ForEachLine(const QString& path, const Line& line)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!OpenRegularFile(file)) {
+        const int error = errno;  // before logging can change it
+        qCWarning(lcChinese).noquote() << "cannot read" << path << ":" << SystemErrorText(quint32(error));
         return false;
     }
     const QByteArray data = file.readAll();
@@ -148,13 +153,14 @@ bool ForEachLine(const QString& path, const Line& line)
 // The compiled table spells 兒 "r5" in many words where it is a syllable
 // of its own (兒童, 女兒, 嬰兒), having guessed between the character's
 // two readings; only the dictionary's own spellings are trusted.
-std::unordered_set<std::string> ErhuaSpellings(const QString& dictionaryPath)
+// None when there is no dictionary, or none that can be read.
+std::optional<std::unordered_set<std::string>> ErhuaSpellings(const QString& dictionaryPath)
 {
     std::unordered_set<std::string> spellings;
     if (dictionaryPath.isEmpty()) {
-        return spellings;
+        return std::nullopt;
     }
-    ForEachLine(dictionaryPath, [&](std::string_view text) {
+    const bool read = ForEachLine(dictionaryPath, [&](std::string_view text) {
         const std::optional<pinyin::TableLine> line = pinyin::ParseTableLine(text);
         if (!line) {
             return;
@@ -166,6 +172,9 @@ std::unordered_set<std::string> ErhuaSpellings(const QString& dictionaryPath)
             }
         }
     });
+    if (!read) {
+        return std::nullopt;
+    }
     return spellings;
 }
 
@@ -338,8 +347,8 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
 {
     QElapsedTimer timer;
     timer.start();
-    const std::unordered_set<std::string> erhua = ErhuaSpellings(files.dictionary);
-    const bool trustErhua = files.dictionary.isEmpty();
+    const std::optional<std::unordered_set<std::string>> erhua = ErhuaSpellings(files.dictionary);
+    const bool trustErhua = !erhua;
 
     std::vector<Candidate> candidates;
     ReadingTable readings;
@@ -357,7 +366,7 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
         }
         std::string spelling = Joined(syllables);
         if (!trustErhua && spelling.find("r5") != std::string::npos
-            && !erhua.contains(std::string(line->phrase) + '\t' + spelling)) {
+            && !erhua->contains(std::string(line->phrase) + '\t' + spelling)) {
             for (std::string_view& syllable : syllables) {
                 if (syllable == "r5") {
                     syllable = "er2";

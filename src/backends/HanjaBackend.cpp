@@ -5,10 +5,13 @@
 #include <QHash>
 #include <QLoggingCategory>
 
+#include <cerrno>
 #include <cmath>
 #include <optional>
 
 #include "backends/CodePoints.h"
+#include "core/RegularFile.h"
+#include "core/SystemError.h"
 
 namespace kotobane {
 
@@ -389,7 +392,12 @@ std::unique_ptr<HanjaBackend> HanjaBackend::Open(const QString& dataPath, const 
     }
     auto build = [&dataPath]() -> std::optional<std::vector<PhraseIndex::Entry>> {
         QFile file(dataPath);
-        if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxTableBytes) {
+        if (!OpenRegularFile(file)) {
+            const int error = errno;  // before logging can change it
+            qCWarning(lcHanja).noquote() << "cannot read" << dataPath << ":" << SystemErrorText(quint32(error));
+            return std::nullopt;
+        }
+        if (file.size() > kMaxTableBytes) {
             return std::nullopt;
         }
         std::vector<PhraseIndex::Entry> entries = Entries(file.readAll());

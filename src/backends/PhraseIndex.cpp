@@ -8,8 +8,12 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string_view>
+
+#include "core/RegularFile.h"
+#include "core/SystemError.h"
 
 namespace kotobane {
 
@@ -190,7 +194,11 @@ std::unique_ptr<PhraseIndex> PhraseIndex::Open(const QString& cachePath, const Q
 {
     if (!signature.isEmpty()) {
         auto file = std::make_unique<QFile>(cachePath);
-        if (file->open(QIODevice::ReadOnly)) {
+        if (!OpenRegularFile(*file)) {
+            if (const int error = errno; error != ENOENT) {
+                qCWarning(lcIndex).noquote() << "rebuilding" << cachePath << ":" << SystemErrorText(quint32(error));
+            }
+        } else {
             if (const uchar* data = file->map(0, file->size())) {
                 std::unique_ptr<PhraseIndex> index(new PhraseIndex);
                 if (index->Attach(data, file->size()) && index->Signature() == signature) {

@@ -11,4 +11,7 @@ namespace kotobane {
 // busy" would tell the user nothing).
 inline constexpr quint32 kErrorHotKeyAlreadyRegistered = 1409;
 
+// A FIFO, socket or device where a file should be (no errno says that).
+inline constexpr quint32 kErrorNotRegularFile = 1410;
+
 }  // namespace kotobane

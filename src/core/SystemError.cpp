@@ -17,6 +17,9 @@ QString SystemErrorText(quint32 code)
     if (code == kErrorHotKeyAlreadyRegistered) {
         return QStringLiteral("Hot key is already registered by another program.");
     }
+    if (code == kErrorNotRegularFile) {
+        return QStringLiteral("Not a regular file.");
+    }
     // strerror_r in its GNU form may return a static string instead of
     // filling the buffer; either way the pointer it returns is the text.
     char buffer[256] = {};

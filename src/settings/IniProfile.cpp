@@ -13,6 +13,10 @@
 #include <optional>
 #include <utility>
 
+#include "core/ErrorCodes.h"
+#include "core/RegularFile.h"
+#include "core/SystemError.h"
+
 namespace kotobane {
 
 namespace {
@@ -247,20 +251,19 @@ ProfileWriteResult Fail(const QString& path, const QString& why)
 // when it exists but cannot be used.
 std::optional<QByteArray> ReadBytes(const QString& path, QString* why)
 {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        return QByteArray();
-    }
     // A directory, FIFO or device is not a settings file; opening a FIFO
-    // would even block.
-    if (!info.isFile()) {
-        *why = info.isDir() ? QStringLiteral("it is a directory, not a settings file")
-                            : QStringLiteral("it is not a regular file");
-        return std::nullopt;
-    }
+    // would even block. The check is made on what was opened, so a file
+    // swapped for one in between is refused too.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *why = QStringLiteral("cannot read it: ") + file.errorString();
+    if (!OpenRegularFile(file)) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR) {  // no file yet; a file in the way of its folder shows at the save
+            return QByteArray();
+        }
+        *why = error == EISDIR ? QStringLiteral("it is a directory, not a settings file")
+               : error == int(kErrorNotRegularFile)
+                   ? QStringLiteral("it is not a regular file")
+                   : QStringLiteral("cannot read it: ") + SystemErrorText(quint32(error));
         return std::nullopt;
     }
     QByteArray bytes = file.read(kMaxFileBytes + 1);

@@ -57,5 +57,16 @@ XDG_RUNTIME_DIR=$profile/run timeout 10 "$kotobane" --exit --history 2>"$profile
 check "two control options" 2 $?
 check "no lock left behind" "" "$(ls "$profile/run")"
 
+# A FIFO in place of an index is built over, never waited on.
+mkdir -p "$profile/cache/kotobane"
+for name in terra_pinyin-hans.idx terra_pinyin-hant.idx hanja.idx; do
+  mkfifo "$profile/cache/kotobane/$name"
+done
+out=$(XDG_CACHE_HOME=$profile/cache timeout 60 "$kotobane" --read --ime E0010411 東京 2>"$profile/err")
+check "FIFO index status" 0 $?
+check "FIFO index reading" "東京 (とうきょう)" "$out"
+XDG_CACHE_HOME=$profile/cache timeout 30 "$kotobane" --list-imes >/dev/null 2>&1
+check "FIFO index list" 0 $?
+
 echo "cli: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

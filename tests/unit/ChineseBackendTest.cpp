@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 
 #include "backends/Pinyin.h"
+#include "fakes/FifoGuard.h"
 
 using namespace kotobane;
 using kotobane::pinyin::Notation;
@@ -402,6 +403,20 @@ TEST_F(ChineseBackendFiles, ErhuaOnlyWhereTheDictionarySpellsIt)
     ASSERT_TRUE(backend);
     EXPECT_EQ(backend->Reading(Q("哪兒")), Q("ㄋㄚˇㄦ"));
     EXPECT_EQ(backend->Reading(Q("兒童")), Q("ㄦˊ ㄊㄨㄥˊ"));
+}
+
+TEST_F(ChineseBackendFiles, AFifoInPlaceOfTheDictionaryCountsAsNone)
+{
+    const QString path = dir_.filePath("fifo.yaml");
+    test::FifoGuard fifo(path);
+    ASSERT_TRUE(fifo.Made());
+    files_.dictionary = path;
+    const auto withFifo = Open(ChineseBackend::Script::Traditional);
+    EXPECT_FALSE(fifo.Finish()) << "the build waited on the FIFO";
+    files_.dictionary.clear();
+    const auto without = Open(ChineseBackend::Script::Traditional);
+    ASSERT_TRUE(withFifo && without);
+    EXPECT_EQ(withFifo->Reading(Q("兒童")), without->Reading(Q("兒童")));
 }
 
 TEST_F(ChineseBackendFiles, ZhuyinReadsTheTraditionalKeysOnly)

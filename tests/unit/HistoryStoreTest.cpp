@@ -4,10 +4,17 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <csignal>
+#include <functional>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 #include "core/SystemError.h"
 #include "fakes/FakePlatform.h"
+#include "fakes/FifoGuard.h"
 #include "history/HistoryStore.h"
 
 using namespace kotobane;
@@ -29,6 +36,25 @@ QByteArray Contents(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+// The exit status of body run in a child process.
+int InChild(const std::function<int()>& body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 class HistoryAppenderTest : public ::testing::Test {
@@ -104,14 +130,58 @@ TEST_F(HistoryAppenderTest, OpenFailureIsShownOnceAndThePhraseIsNotRetried)
     EXPECT_EQ(ui.boxes.size(), 1u);
 }
 
-TEST_F(HistoryAppenderTest, WriteFailureNamesTheFullPath)
+TEST_F(HistoryAppenderTest, AFifoInPlaceOfTheFileIsRefusedAtOnce)
 {
-    if (!QFile::exists(QStringLiteral("/dev/full"))) {
-        GTEST_SKIP() << "no /dev/full";
-    }
-    Appender(QStringLiteral("/dev/full")).AppendHistory(QStringLiteral("漢字"), QStringLiteral("かんじ"));
+    FifoGuard fifo(Path());
+    ASSERT_TRUE(fifo.Made());
+    Appender().AppendHistory(QStringLiteral("漢字"), QStringLiteral("かんじ"));
+    EXPECT_FALSE(fifo.Finish()) << "the append waited on the FIFO";
     ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].first, QStringLiteral("error on write /dev/full\n") + SystemErrorText(ENOSPC));
+    EXPECT_EQ(ui.boxes[0].first,
+              QStringLiteral("error on open ") + Path() + u'\n' + SystemErrorText(kErrorNotRegularFile));
+}
+
+// A full disk in earnest: the file may not grow more than a few bytes.
+TEST_F(HistoryAppenderTest, ALineCutShortIsTakenBackAndTheFullPathShown)
+{
+    const QByteArray before = Utf16Le(QStringLiteral("old\tおーるど\t2001/01/01 00:00:00\r\n"));
+    WriteAll(Path(), before);
+    const int status = InChild([&] {
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = rlim_t(before.size() + 20);
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0 || std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR) {
+            return 2;
+        }
+        QDir::setCurrent(dir.path());
+        Appender(QStringLiteral("Kotobane.txt")).AppendHistory(QStringLiteral("漢字"), QStringLiteral("かんじ"));
+        const QString expected = QStringLiteral("error on write ") + Path() + u'\n' + SystemErrorText(EFBIG);
+        return ui.boxes.size() == 1 && ui.boxes[0].first == expected ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0) << "the write error was not shown as expected";
+    EXPECT_EQ(Contents(Path()), before);
+
+    Appender().AppendHistory(QStringLiteral("新"), QStringLiteral("しん"));
+    EXPECT_EQ(Contents(Path()), before + Utf16Le(QStringLiteral("新\tしん\t2007/03/05 09:04:31\r\n")));
+}
+
+TEST_F(HistoryAppenderTest, AfterAFileOfOddLengthTheLineStartsOnAUnitAndALineOfItsOwn)
+{
+    const QByteArray damaged = Utf16Le(QStringLiteral("old\tおーるど\t2001/01/01 00:00:00\r\n")) + 'X';
+    WriteAll(Path(), damaged);
+    Appender().AppendHistory(QStringLiteral("新"), QStringLiteral("しん"));
+    EXPECT_EQ(Contents(Path()), damaged + '\0' + Utf16Le(QStringLiteral("\r\n新\tしん\t2007/03/05 09:04:31\r\n")));
+}
+
+// A copy stopped while it holds the lock does not hold up the others.
+TEST_F(HistoryAppenderTest, ALockNeverLetGoOnlyDelaysTheAppend)
+{
+    QFile other(Path());
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    ASSERT_EQ(::flock(other.handle(), LOCK_EX), 0);
+    Appender().AppendHistory(QStringLiteral("新"), QStringLiteral("しん"));
+    EXPECT_EQ(Contents(Path()), Utf16Le(QStringLiteral("新\tしん\t2007/03/05 09:04:31\r\n")));
+    EXPECT_TRUE(ui.boxes.empty());
 }
 
 // Two copies of the program appending at once keep every line whole.

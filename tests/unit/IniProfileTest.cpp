@@ -1,16 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <optional>
+#include <thread>
+#include <unistd.h>
 
+#include "fakes/FifoGuard.h"
 #include "settings/IniProfile.h"
 
 using namespace kotobane;
@@ -165,6 +170,32 @@ TEST_F(IniProfileTest, MissingOrUnusableFilesReadAsEmpty)
     EXPECT_EQ(Get("s", "bad"), QStringLiteral("a\uFFFD\uFFFD("));
     EXPECT_EQ(Get("s", "k"), u"v");
     EXPECT_EQ(Get("t", "k"), u"2");
+}
+
+// The file turns into a FIFO and back all the time, so that some reads find
+// a file at the check and a FIFO at the open: none of them may wait.
+TEST_F(IniProfileTest, AFileSwappedForAFifoNeverBlocks)
+{
+    WriteAll(dir.filePath(QStringLiteral("file.ini")), "[s]\nk=v\n");
+    kotobane::test::FifoGuard fifo(dir.filePath(QStringLiteral("fifo")));
+    ASSERT_TRUE(fifo.Made());
+    std::atomic<bool> stop = false;
+    std::thread swapper([&] {
+        const QByteArray link = QFile::encodeName(path);
+        const QByteArray next = link + ".next";
+        for (bool toFifo = true; !stop; toFifo = !toFifo) {
+            ::symlink(toFifo ? "fifo" : "file.ini", next.constData());
+            ::rename(next.constData(), link.constData());
+        }
+    });
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 1500 && !fifo.Fired()) {
+        Get("s", "k");
+    }
+    stop = true;
+    swapper.join();
+    EXPECT_FALSE(fifo.Finish()) << "a read waited on the FIFO";
 }
 
 TEST_F(IniProfileTest, WritingKeepsBytesItDidNotUnderstand)

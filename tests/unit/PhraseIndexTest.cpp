@@ -9,6 +9,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "fakes/FifoGuard.h"
+
 using namespace kotobane;
 
 namespace {
@@ -154,6 +156,19 @@ TEST(PhraseIndexTest, CacheIsReusedAndRebuiltWhenOutdatedOrDamaged)
     // No data: no index. An unwritable cache still gives one.
     EXPECT_FALSE(PhraseIndex::Open(path, "v3", [] { return std::optional<std::vector<PhraseIndex::Entry>>(); }));
     EXPECT_TRUE(PhraseIndex::Open(QStringLiteral("/proc/kotobane/x.idx"), "v1", builder));
+}
+
+TEST(PhraseIndexTest, AFifoInPlaceOfTheCacheIsBuiltOver)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sample.idx"));
+    test::FifoGuard fifo(path);
+    ASSERT_TRUE(fifo.Made());
+    const auto index = PhraseIndex::Open(path, "v1", [] { return std::optional(Sample()); });
+    EXPECT_FALSE(fifo.Finish()) << "the open waited on the FIFO";
+    ASSERT_TRUE(index);
+    EXPECT_EQ(index->Find(QStringLiteral("中国"))->value, QStringLiteral("zhong1 guo2"));
+    EXPECT_TRUE(QFileInfo(path).isFile());
 }
 
 TEST(PhraseIndexTest, SourceSignatureFollowsTheFiles)
