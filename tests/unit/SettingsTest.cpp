@@ -1,5 +1,11 @@
+#include <chrono>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <iostream>
+#include <random>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -453,6 +459,42 @@ TEST_F(SettingsTest, SaveKilledHalfwayLeavesTheOldFile)
     SaveSettings(s, targetContext);
     EXPECT_THAT(ReadFile().toStdString(), HasSubstr("Background=1\r\n"));
     EXPECT_THAT(ReadFile().toStdString(), HasSubstr("; kept"));
+}
+
+// A kill -9 at any moment of the exit save leaves the old file or the new
+// one, never a mix of their keys.
+TEST_F(SettingsTest, SaveKilledAtAnyMomentLeavesTheOldOrTheNewFile)
+{
+    WriteFile("[Settings]\r\nBackground=255\r\nkeylayout=E0010411\r\n; kept\r\n");
+    const QByteArray before = ReadFile();
+    Settings s;
+    LoadSettings(s, context);
+    s.Background = 1;
+    s.keylayout = QStringLiteral("E0010804");
+    s.RoundEdit = 3;
+    SaveSettings(s, context);
+    const QByteArray after = ReadFile();
+    ASSERT_NE(after, before);
+
+    std::mt19937 random(20261209);
+    int old = 0;
+    int whole = 0;
+    for (int i = 0; i < 50; ++i) {
+        WriteFile(before);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            SaveSettings(s, context);
+            _exit(0);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 4000));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        const QByteArray now = ReadFile();
+        ASSERT_TRUE(now == before || now == after) << "run " << i << ":\n" << now.toStdString();
+        (now == before ? old : whole) += 1;
+    }
+    std::cout << "old file " << old << ", new file " << whole << " of 50\n";
 }
 
 TEST(SettingsHelpers, ColoursTokensAndFonts)
