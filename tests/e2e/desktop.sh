@@ -35,18 +35,38 @@ e2e_start_desktop() {
   unset WAYLAND_DISPLAY QT_QPA_PLATFORM
   openbox --sm-disable >"$e2e_tmp/openbox.log" 2>&1 &
   e2e_pids+=($!)
-  if [ "${E2E_TRAY:-1}" = 1 ]; then
-    trayer --edge bottom --align right --SetDockType true >"$e2e_tmp/trayer.log" 2>&1 &
-    e2e_pids+=($!)
-  fi
   # Wait for the window manager to claim the screen; a loaded machine can
   # take seconds.
-  local i
+  local i started=""
   for i in $(seq 300); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && started=1 && break
     sleep 0.1
   done
-  echo "the window manager did not start" >&2
+  if [ -z "$started" ]; then
+    echo "the window manager did not start" >&2
+    return 1
+  fi
+  [ "${E2E_TRAY:-1}" = 1 ] || return 0
+  e2e_start_tray
+}
+
+# Starts the tray host and waits for its panel; a tray host that died on a
+# loaded machine before showing it is started again.
+e2e_start_tray() {
+  local try i pid
+  for try in 1 2 3; do
+    trayer --edge bottom --align right --SetDockType true >>"$e2e_tmp/trayer.log" 2>&1 &
+    pid=$!
+    e2e_pids+=("$pid")
+    for i in $(seq 100); do
+      [ -n "$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null)" ] && return 0
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    echo "the tray host did not come up (try $try):" >&2
+    cat "$e2e_tmp/trayer.log" >&2
+    kill "$pid" 2>/dev/null
+  done
   return 1
 }
 
@@ -75,6 +95,19 @@ e2e_wait_window() {
   for i in $(seq 100); do
     id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
     if [ -n "$id" ]; then echo "$id"; return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# Waits up to 30 s (a loaded machine starts slowly) until process $1 shows
+# a window, its tray icon at first; sets $tray to it.
+e2e_wait_tray() {
+  local i
+  tray=""
+  for i in $(seq 300); do
+    tray=$(xdotool search --onlyvisible --pid "$1" 2>/dev/null | head -n 1)
+    [ -n "$tray" ] && return 0
     sleep 0.1
   done
   return 1

@@ -15,10 +15,7 @@ e2e_open_editor '漢字の読み方'
 "$kotobane" --profile-dir "$profile" >"$e2e_tmp/kotobane.log" 2>&1 &
 first=$!
 e2e_pids+=("$first")
-for i in $(seq 100); do
-  [ -n "$(xdotool search --onlyvisible --pid "$first" 2>/dev/null)" ] && break
-  sleep 0.1
-done
+e2e_wait_tray "$first"
 
 history_text() { iconv -f UTF-16LE -t UTF-8 "$profile/Kotobane.txt" 2>/dev/null; }
 

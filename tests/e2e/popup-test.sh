@@ -29,10 +29,7 @@ drag() {
 }
 
 # The size it starts with, shown through the running copy.
-for i in $(seq 100); do
-  [ -n "$(xdotool search --onlyvisible --pid "$program" 2>/dev/null)" ] && break
-  sleep 0.1
-done
+e2e_wait_tray "$program"
 "$kotobane" --profile-dir "$profile" --show 'あ'
 popup=$(e2e_wait_window '^IME reading$')
 e2e_check "the popup appears" 1 "$([ -n "$popup" ] && echo 1)"

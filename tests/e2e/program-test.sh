@@ -93,12 +93,7 @@ log=$e2e_tmp/kotobane.log
 QT_LOGGING_RULES="kotobane.timing.info=true" "$kotobane" --profile-dir "$profile" >"$log" 2>&1 &
 first=$!
 e2e_pids+=("$first")
-tray=""
-for i in $(seq $((200 * slow))); do
-  tray=$(xdotool search --onlyvisible --pid "$first" 2>/dev/null | head -n 1)
-  [ -n "$tray" ] && break
-  sleep 0.1
-done
+e2e_wait_tray "$first"
 e2e_check "tray icon shown" 1 "$([ -n "$tray" ] && echo 1)"
 
 # --- The hot key on the editor's selection: the popup's text box.

@@ -23,12 +23,7 @@ for i in $(seq 100); do
 done
 e2e_check "first copy holds the lock" 1 "$(ls "$XDG_RUNTIME_DIR"/*.lock 2>/dev/null | wc -l)"
 # The only window at first is the tray icon, embedded in the tray host.
-tray=""
-for i in $(seq 100); do
-  tray=$(xdotool search --onlyvisible --pid "$first" 2>/dev/null | head -n 1)
-  [ -n "$tray" ] && break
-  sleep 0.1
-done
+e2e_wait_tray "$first"
 e2e_check "tray icon shown" 1 "$([ -n "$tray" ] && echo 1)"
 
 # A second copy tells the first and ends without a window of its own.

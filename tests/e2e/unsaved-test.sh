@@ -16,12 +16,7 @@ ini=$profile/Kotobane.ini
 "$kotobane" --profile-dir "$profile" >"$e2e_tmp/first.log" 2>&1 &
 first=$!
 e2e_pids+=("$first")
-tray=""
-for i in $(seq 100); do
-  tray=$(xdotool search --onlyvisible --pid "$first" 2>/dev/null | head -n 1)
-  [ -n "$tray" ] && break
-  sleep 0.1
-done
+e2e_wait_tray "$first"
 e2e_check "tray icon shown" 1 "$([ -n "$tray" ] && echo 1)"
 
 # Boxes of the first copy titled after the program, the tray icon aside.
