@@ -56,9 +56,9 @@ struct ScriptInfo {
 
 const ScriptInfo& Info(ChineseBackend::Script script)
 {
-    static constexpr ScriptInfo kSimplified{0xE0010804u, "Pinyin (terra_pinyin)", "terra_pinyin-hans.idx", "pinyin-1",
+    static constexpr ScriptInfo kSimplified{0xE0010804u, "Pinyin (terra_pinyin)", "terra_pinyin-hans.idx", "pinyin-2",
                                             pinyin::Notation::ToneMarks};
-    static constexpr ScriptInfo kTraditional{0xE0010404u, "Zhuyin (terra_pinyin)", "terra_pinyin-hant.idx", "zhuyin-1",
+    static constexpr ScriptInfo kTraditional{0xE0010404u, "Zhuyin (terra_pinyin)", "terra_pinyin-hant.idx", "zhuyin-2",
                                              pinyin::Notation::Zhuyin};
     return script == ChineseBackend::Script::Simplified ? kSimplified : kTraditional;
 }

@@ -39,7 +39,7 @@ public:
 
     // The version of Entries() that the cached index was made by; a change
     // in how the table is read must change it.
-    static constexpr const char* kBuilderVersion = "hanja-1";
+    static constexpr const char* kBuilderVersion = "hanja-2";
 
     ~HanjaBackend() override;
 

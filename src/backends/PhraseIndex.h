@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QFile>
 #include <QString>
 #include <QStringList>
@@ -40,7 +41,7 @@ public:
     // (every offset is checked, so a damaged cache cannot be read past).
     static std::unique_ptr<PhraseIndex> FromImage(QByteArray image);
 
-    // The cached index at cachePath when its signature matches; otherwise
+    // The cached index at cachePath when its signature and checksum match; otherwise
     // build() gives the entries, the image is written to cachePath (replaced
     // atomically; a cache that cannot be written only costs the next start
     // the build) and used. Null when build() gives nothing.
@@ -53,6 +54,13 @@ public:
     Match Longest(QStringView text) const;
     // The entry of exactly key.
     std::optional<Match> Find(QStringView key) const;
+
+    // The checksum an image carries in its header: XXH64 of every byte but
+    // the checksum's own. Open checks it once, when it maps a cache.
+    static quint64 ImageChecksum(QByteArrayView image);
+    static quint64 Xxh64(QByteArrayView bytes, quint64 seed = 0);
+    // Whether the image's bytes still give the checksum it was built with.
+    bool ChecksumMatches() const;
 
     qsizetype Size() const { return m_count; }
     QByteArray Signature() const;
@@ -69,6 +77,7 @@ private:
     QByteArray m_image;  // when built or read into memory
     std::unique_ptr<QFile> m_file;  // when mapped
     const uchar* m_data = nullptr;
+    qsizetype m_size = 0;
     const quint32* m_buckets = nullptr;  // 65537 record indices by first unit
     const Record* m_records = nullptr;
     const char16_t* m_pool = nullptr;

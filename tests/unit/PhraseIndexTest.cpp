@@ -171,6 +171,54 @@ TEST(PhraseIndexTest, AFifoInPlaceOfTheCacheIsBuiltOver)
     EXPECT_TRUE(QFileInfo(path).isFile());
 }
 
+TEST(PhraseIndexTest, ChecksumIsXxh64)
+{
+    // xxhsum -H1's figures, through every tail of the stripes.
+    EXPECT_EQ(PhraseIndex::Xxh64(""), 0xEF46DB3751D8E999u);
+    EXPECT_EQ(PhraseIndex::Xxh64("abcdefghijklm"), 0x934ADBC0EBC51325u);
+    EXPECT_EQ(PhraseIndex::Xxh64("Nobody inspects the spammish repetition"), 0xFBCEA83C8A378BF1u);
+}
+
+// The structure checks cannot see damage inside the text; the checksum must.
+TEST(PhraseIndexTest, ACacheWithAFlippedTextByteIsRebuilt)
+{
+    const struct {
+        const char* where;
+        double at;  // of the text part's bytes
+    } cases[] = {{"first", 0.0}, {"middle", 0.5}, {"last", 1.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.where);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sample.idx"));
+        int builds = 0;
+        const auto builder = [&builds]() -> std::optional<std::vector<PhraseIndex::Entry>> {
+            ++builds;
+            return Sample();
+        };
+        ASSERT_TRUE(PhraseIndex::Open(path, "v1", builder));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        QByteArray image = file.readAll();
+        quint32 poolUnits = 0;
+        quint64 poolOffset = 0;
+        std::memcpy(&poolUnits, image.constData() + 12, sizeof poolUnits);
+        std::memcpy(&poolOffset, image.constData() + 40, sizeof poolOffset);
+        ASSERT_GT(poolUnits, 0u);
+        const qsizetype at = qsizetype(poolOffset) + qsizetype(c.at * (poolUnits * 2 - 1));
+        image[at] = char(image[at] ^ 0x20);
+        ASSERT_TRUE(file.seek(0));
+        ASSERT_EQ(file.write(image), image.size());
+        file.close();
+
+        const auto reopened = PhraseIndex::Open(path, "v1", builder);
+        ASSERT_TRUE(reopened);
+        EXPECT_EQ(builds, 2);
+        EXPECT_EQ(reopened->Find(QStringLiteral("中国"))->value, QStringLiteral("zhong1 guo2"));
+        EXPECT_TRUE(PhraseIndex::Open(path, "v1", builder));
+        EXPECT_EQ(builds, 2);  // the rebuilt cache was written back
+    }
+}
+
 TEST(PhraseIndexTest, SourceSignatureFollowsTheFiles)
 {
     QTemporaryDir dir;
