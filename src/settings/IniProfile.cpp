@@ -266,7 +266,13 @@ std::optional<QByteArray> ReadBytes(const QString& path, QString* why)
                    : QStringLiteral("cannot read it: ") + SystemErrorText(quint32(error));
         return std::nullopt;
     }
-    QByteArray bytes = file.read(kMaxFileBytes + 1);
+    // Sized from the file, so that a small file costs no 16 MiB buffer; a
+    // file that grew meanwhile is read on up to the limit.
+    const qint64 expected = std::min<qint64>(file.size(), kMaxFileBytes);
+    QByteArray bytes = file.read(expected + 1);
+    if (bytes.size() > expected) {
+        bytes += file.read(kMaxFileBytes + 1 - bytes.size());
+    }
     if (file.error() != QFileDevice::NoError) {
         *why = QStringLiteral("cannot read it: ") + file.errorString();
         return std::nullopt;
