@@ -22,7 +22,7 @@
 
 #include "settings/FontMapping.h"
 #include "window/Colours.h"
-#include "window/DialogUnits.h"
+#include "core/DialogUnits.h"
 #include "window/GetTextFlow.h"
 
 namespace kotobane {
