@@ -13,8 +13,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QtEndian>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <optional>
 #include <utility>
 
+#include "core/ErrorCodes.h"
 #include "core/RegularFile.h"
 #include "core/SystemError.h"
 
@@ -40,6 +47,19 @@ void WaitForLock(int fd)
         }
         QThread::msleep(1);
     }
+}
+
+// How often an append follows a file that a save replaced meanwhile.
+constexpr int kReplacedRetries = 3;
+
+bool WasReplaced(int fd, const QString& path)
+{
+    struct stat open { };
+    struct stat named { };
+    if (::fstat(fd, &open) != 0 || ::stat(QFile::encodeName(path).constData(), &named) != 0) {
+        return false;
+    }
+    return open.st_dev != named.st_dev || open.st_ino != named.st_ino;
 }
 
 }  // namespace
@@ -69,25 +89,34 @@ void HistoryAppender::AppendHistory(const QString& phrase, const QString& readin
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     // O_APPEND with one write per line: two running copies never interleave
     // or overwrite each other's lines.
-    const int fd = OpenRegularFile(m_path, O_WRONLY | O_CREAT | O_APPEND);
-    if (fd < 0) {
-        const int openError = errno;
-        ShowSystemError(m_ui, QStringLiteral("error on open ") + m_path + u'\n', quint32(openError));
-        return;
+    int fd = -1;
+    // A save replaces the file under the lock; a line written to the old
+    // one after that would be lost with it.
+    for (int attempt = 0; attempt < kReplacedRetries; ++attempt) {
+        fd = OpenRegularFile(m_path, O_WRONLY | O_CREAT | O_APPEND);
+        if (fd < 0) {
+            const int openError = errno;
+            ShowSystemError(m_ui, QStringLiteral("error on open ") + m_path + u'\n', quint32(openError));
+            return;
+        }
+        // Another copy appends under the same lock, so the size read under
+        // it is where this line will begin, and a line cut short by a full
+        // disk can be taken back without touching anyone else's. A copy
+        // that stays stopped while holding it only delays the others.
+        WaitForLock(fd);
+        if (!WasReplaced(fd, m_path) || attempt + 1 == kReplacedRetries) {
+            break;
+        }
+        ::close(fd);
     }
-
-    // Another copy appends under the same lock, so the size read under it
-    // is where this line will begin, and a line cut short by a full disk
-    // can be taken back without touching anyone else's. A copy that stays
-    // stopped while holding it only delays the others.
-    WaitForLock(fd);
     int error = 0;
     struct stat st { };
     if (::fstat(fd, &st) != 0) {
         error = errno;
     }
     const off_t start = st.st_size;
-    QString line = phrase + u'\t' + reading + u'\t' + HistoryDate(m_now()) + QStringLiteral("\r\n");
+    const QString date = HistoryDate(m_now());
+    QString line = phrase + u'\t' + reading + u'\t' + date + QStringLiteral("\r\n");
     QByteArray bytes;
     if (start % 2 != 0) {
         // A file damaged elsewhere: a zero byte completes its last unit, so
@@ -124,7 +153,394 @@ void HistoryAppender::AppendHistory(const QString& phrase, const QString& readin
     if (error != 0) {
         ShowSystemError(m_ui, QStringLiteral("error on write ") + QFileInfo(m_path).absoluteFilePath() + u'\n',
                         quint32(error));
+        return;
     }
+    if (m_appended) {
+        m_appended(HistoryRecord{phrase, reading, date}, ByteRange{start, bytes.size()});
+    }
+}
+
+namespace {
+
+// A history file larger than this is refused rather than read whole.
+constexpr qint64 kMaxHistoryBytes = qint64(1) << 30;
+
+// Units of the tokenizer: maximal runs of non-separator characters.
+template <typename Visit>
+void ForEachField(QStringView line, QChar separator, Visit visit)
+{
+    qsizetype i = 0;
+    const qsizetype n = line.size();
+    while (i < n) {
+        while (i < n && line[i] == separator) {
+            ++i;
+        }
+        const qsizetype start = i;
+        while (i < n && line[i] != separator) {
+            ++i;
+        }
+        if (i > start && !visit(line.sliced(start, i - start))) {
+            return;
+        }
+    }
+}
+
+// The first three fields of a line; missing ones empty.
+std::array<QStringView, kHistoryColumns> RowFields(QStringView line, QChar separator)
+{
+    std::array<QStringView, kHistoryColumns> cells{};
+    size_t count = 0;
+    ForEachField(line, separator, [&](QStringView field) {
+        cells[count++] = field;
+        return count < cells.size();
+    });
+    return cells;
+}
+
+// Calls visit for every non-empty line of text; only CR LF ends a line.
+template <typename Visit>
+void ForEachLine(QStringView text, Visit visit)
+{
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        qsizetype end = pos;
+        for (;;) {
+            end = text.indexOf(u'\r', end);
+            if (end < 0 || (end + 1 < text.size() && text[end + 1] == u'\n')) {
+                break;
+            }
+            ++end;
+        }
+        const qsizetype stop = end < 0 ? text.size() : end;
+        if (stop > pos) {
+            visit(text.sliced(pos, stop - pos));
+        }
+        pos = end < 0 ? text.size() : end + 2;
+    }
+}
+
+// bytes as UTF-16LE units; an odd last byte forms none.
+QString UnitsOf(const char* bytes, qsizetype size)
+{
+    QString text(size / 2, Qt::Uninitialized);
+    std::memcpy(text.data(), bytes, size_t(size / 2 * 2));
+    if constexpr (Q_BYTE_ORDER == Q_BIG_ENDIAN) {
+        for (QChar& c : text) {
+            c = QChar(qFromLittleEndian(c.unicode()));
+        }
+    }
+    return text;
+}
+
+// Reads length bytes from offset; false with errno set.
+bool ReadAt(int fd, qint64 offset, char* out, qint64 length, qint64* got)
+{
+    *got = 0;
+    while (*got < length) {
+        const ssize_t n = ::pread(fd, out + *got, size_t(length - *got), off_t(offset + *got));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return false;
+        }
+        if (n == 0) {
+            break;  // shorter than it was: take what is there
+        }
+        *got += n;
+    }
+    return true;
+}
+
+struct WriteFailure {
+    bool opening = false;  // the new file could not be made
+    int error = 0;
+};
+
+// Writes every row to a new file beside target and renames it over target.
+// On failure target keeps its bytes. written gets the new file's identity.
+std::optional<WriteFailure> WriteRows(const HistoryRows& rows, const QString& target, QChar separator,
+                                      HistoryFileMark* written)
+{
+    const QFileInfo info(target);
+    // Through a link to the file it names, so that the link stays.
+    const QString real = info.isSymLink() && info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+    struct stat old { };
+    const bool exists = ::stat(QFile::encodeName(real).constData(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) {
+        return WriteFailure{true, S_ISDIR(old.st_mode) ? EISDIR : int(kErrorNotRegularFile)};
+    }
+    QByteArray temp = QFile::encodeName(QFileInfo(real).absolutePath() + QStringLiteral("/.")
+                                        + QFileInfo(real).fileName() + QStringLiteral(".XXXXXX"));
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return WriteFailure{true, errno};
+    }
+    mode_t mode = old.st_mode & 07777;
+    if (!exists) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    int error = ::fchmod(fd, mode) == 0 ? 0 : errno;
+
+    QByteArray buffer;
+    constexpr qsizetype kChunk = 256 * 1024;
+    buffer.reserve(kChunk + 4096);
+    qint64 total = 0;
+    const auto flush = [&] {
+        qsizetype done = 0;
+        while (error == 0 && done < buffer.size()) {
+            const ssize_t n = ::write(fd, buffer.constData() + done, size_t(buffer.size() - done));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                error = n < 0 ? errno : ENOSPC;
+            } else {
+                done += n;
+            }
+        }
+        total += done;
+        buffer.clear();
+    };
+    const auto put = [&buffer](QStringView text) {
+        if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+            buffer.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+        } else {
+            for (const QChar c : text) {
+                buffer.append(char(c.unicode() & 0xFF));
+                buffer.append(char(c.unicode() >> 8));
+            }
+        }
+    };
+    const QChar sep[1] = {separator};
+    for (int row = 0; row < rows.Count() && error == 0; ++row) {
+        put(rows.Cell(row, 0));
+        put(QStringView(sep, 1));
+        put(rows.Cell(row, 1));
+        put(QStringView(sep, 1));
+        put(rows.Cell(row, 2));
+        put(u"\r\n");
+        if (buffer.size() >= kChunk) {
+            flush();
+        }
+    }
+    flush();
+    struct stat made { };
+    if (error == 0 && ::fsync(fd) != 0) {
+        error = errno;
+    }
+    if (error == 0 && ::fstat(fd, &made) != 0) {
+        error = errno;
+    }
+    if (::close(fd) != 0 && error == 0 && errno != EINTR) {
+        error = errno;
+    }
+    if (error == 0 && ::rename(temp.constData(), QFile::encodeName(real).constData()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::unlink(temp.constData());
+        return WriteFailure{false, error};
+    }
+    if (written != nullptr) {
+        written->valid = true;
+        written->device = quint64(made.st_dev);
+        written->inode = quint64(made.st_ino);
+        written->length = total;
+        written->own.clear();
+    }
+    return std::nullopt;
+}
+
+void ShowWriteFailure(MessageBoxService& ui, const QString& path, const WriteFailure& failure)
+{
+    if (failure.opening) {
+        ShowSystemError(ui, QStringLiteral("error on open ") + path + u'\n', quint32(failure.error));
+    } else {
+        ShowSystemError(ui, QStringLiteral("error on write ") + QFileInfo(path).absoluteFilePath() + u'\n',
+                        quint32(failure.error));
+    }
+}
+
+// The records in the bytes other copies appended to the history file since
+// mark: the tail after mark.length less this program's own lines.
+// Empty with errno set when they cannot be read.
+std::optional<QList<HistoryRecord>> ForeignRecords(int fd, const struct stat& now, const HistoryFileMark& mark)
+{
+    QList<HistoryRecord> records;
+    if (mark.valid && (quint64(now.st_dev) != mark.device || quint64(now.st_ino) != mark.inode)) {
+        // Another copy saved its own list over the file: which of its lines
+        // are new to this one cannot be told.
+        qCWarning(lcHistory, "the history file was replaced by another copy; its lines are not merged");
+        return records;
+    }
+    const qint64 from = mark.valid ? mark.length : 0;
+    if (now.st_size <= from) {
+        return records;
+    }
+    if (now.st_size - from > kMaxHistoryBytes) {
+        errno = EFBIG;
+        return std::nullopt;
+    }
+    QByteArray tail(now.st_size - from, Qt::Uninitialized);
+    qint64 got = 0;
+    if (!ReadAt(fd, from, tail.data(), tail.size(), &got)) {
+        return std::nullopt;
+    }
+    tail.truncate(got);
+    // Cut out this program's own appends; every append starts whole, so
+    // what is left are other copies' whole appends.
+    QList<ByteRange> own = mark.own;
+    std::sort(own.begin(), own.end(), [](ByteRange a, ByteRange b) { return a.offset < b.offset; });
+    QString text;
+    qint64 pos = from;
+    const auto take = [&](qint64 end) {
+        end = std::min(end, from + tail.size());
+        if (end <= pos) {
+            return;
+        }
+        qint64 start = pos;
+        if (start % 2 != 0) {
+            ++start;  // the byte that completed a torn unit
+        }
+        if (end > start) {
+            text += UnitsOf(tail.constData() + (start - from), end - start);
+        }
+    };
+    for (const ByteRange& range : std::as_const(own)) {
+        take(range.offset);
+        pos = std::max(pos, range.offset + range.length);
+    }
+    take(from + tail.size());
+    ForEachLine(text, [&records](QStringView line) {
+        const auto cells = RowFields(line, u'\t');
+        records.append({cells[0].toString(), cells[1].toString(), cells[2].toString()});
+    });
+    return records;
+}
+
+}  // namespace
+
+QList<QStringView> SplitFields(QStringView line, QChar separator)
+{
+    QList<QStringView> fields;
+    ForEachField(line, separator, [&fields](QStringView field) {
+        fields.append(field);
+        return true;
+    });
+    return fields;
+}
+
+QChar SeparatorForFile(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot >= 0 && QStringView(name).sliced(dot + 1) == u"csv" ? QChar(u',') : QChar(u'\t');
+}
+
+bool LoadHistory(HistoryRows& rows, const QString& path, QChar separator, bool append, MessageBoxService& ui,
+                 HistoryFileMark* mark)
+{
+    if (!append) {
+        rows.DeleteAllRows();
+    }
+    if (mark != nullptr) {
+        *mark = HistoryFileMark{};
+    }
+    const int fd = OpenRegularFile(path, O_RDONLY);
+    if (fd < 0) {
+        const int error = errno;
+        if (error != ENOENT) {
+            ShowSystemError(ui, QStringLiteral("error on open ") + path + u'\n', quint32(error));
+        }
+        return false;
+    }
+    struct stat st { };
+    int error = ::fstat(fd, &st) == 0 ? 0 : errno;
+    if (error == 0 && st.st_size > kMaxHistoryBytes) {
+        error = EFBIG;
+    }
+    QString block;
+    qint64 got = 0;
+    if (error == 0) {
+        // Read straight into the units the rows will point at.
+        block = QString((qsizetype(st.st_size) + 1) / 2, Qt::Uninitialized);
+        if (!ReadAt(fd, 0, reinterpret_cast<char*>(block.data()), st.st_size, &got)) {
+            error = errno;
+        }
+        block.truncate(got / 2);
+        if constexpr (Q_BYTE_ORDER == Q_BIG_ENDIAN) {
+            block = UnitsOf(reinterpret_cast<const char*>(block.constData()), got / 2 * 2);
+        }
+    }
+    ::close(fd);
+    if (error != 0) {
+        ShowSystemError(ui, QStringLiteral("error on read ") + QFileInfo(path).absoluteFilePath() + u'\n',
+                        quint32(error));
+        return false;
+    }
+    const QChar* units = rows.AdoptBlock(std::move(block));
+    ForEachLine(QStringView(units, got / 2),
+                [&rows, separator](QStringView line) { rows.AddSlices(RowFields(line, separator)); });
+    if (mark != nullptr) {
+        mark->valid = true;
+        mark->device = quint64(st.st_dev);
+        mark->inode = quint64(st.st_ino);
+        mark->length = got;
+    }
+    return true;
+}
+
+bool SaveHistory(const HistoryRows& rows, const QString& path, QChar separator, MessageBoxService& ui)
+{
+    if (const auto failure = WriteRows(rows, path, separator, nullptr)) {
+        ShowWriteFailure(ui, path, *failure);
+        return false;
+    }
+    return true;
+}
+
+bool SaveHistoryFile(HistoryRows& rows, const QString& path, HistoryFileMark& mark, MessageBoxService& ui,
+                     const std::function<void(const HistoryRecord&)>& addForeign)
+{
+    // Held until the new file is in place, so that no append goes to the
+    // old one unseen; appenders then follow the new file.
+    const int fd = OpenRegularFile(path, O_RDONLY);
+    if (fd < 0 && errno != ENOENT) {
+        ShowWriteFailure(ui, path, WriteFailure{true, errno});
+        return false;
+    }
+    if (fd >= 0) {
+        WaitForLock(fd);
+        // What another copy appended must not be lost by writing over it.
+        struct stat now { };
+        const auto foreign = ::fstat(fd, &now) == 0 ? ForeignRecords(fd, now, mark) : std::nullopt;
+        if (!foreign) {
+            const int error = errno;
+            ::close(fd);
+            ShowSystemError(ui, QStringLiteral("error on read ") + QFileInfo(path).absoluteFilePath() + u'\n',
+                            quint32(error));
+            return false;
+        }
+        for (const HistoryRecord& record : *foreign) {
+            if (addForeign) {
+                addForeign(record);
+            }
+        }
+    }
+    HistoryFileMark written;
+    const auto failure = WriteRows(rows, path, u'\t', &written);
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    if (failure) {
+        ShowWriteFailure(ui, path, *failure);
+        return false;
+    }
+    mark = written;
+    return true;
 }
 
 }  // namespace kotobane
