@@ -316,7 +316,24 @@ void CHistoryDlg::RestorePlacement()
         }
         return;
     }
-    move(screen.center() - rect().center());
+    m_centre = true;
+    Centre();
+}
+
+void CHistoryDlg::Centre()
+{
+    QRect frame = frameGeometry();
+    frame.moveCenter(QGuiApplication::primaryScreen()->geometry().center());
+    move(frame.topLeft());
+}
+
+void CHistoryDlg::showEvent(QShowEvent* event)
+{
+    CResizeDlg::showEvent(event);
+    // The frame is known only once the window is shown.
+    if (std::exchange(m_centre, false)) {
+        Centre();
+    }
 }
 
 void CHistoryDlg::StorePlacement()
@@ -338,15 +355,16 @@ void OpenHistoryWindow(QPointer<CHistoryDlg>& current, const HistoryWindowServic
         current->activateWindow();
         return;
     }
-    std::unique_ptr<CHistoryDlg> window;
+    // Known as the open window before anything else runs, so that a request
+    // arriving meanwhile does not make a second one.
+    auto window = std::make_unique<CHistoryDlg>(services);
+    current = window.get();
     {
         // A big history takes a moment to load: the wait cursor shows first.
         WaitCursor wait;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        window = std::make_unique<CHistoryDlg>(services);
         window->Initialise();
     }
-    current = window.get();
     window->setWindowModality(Qt::ApplicationModal);
     if (owner != nullptr) {
         owner->setEnabled(false);

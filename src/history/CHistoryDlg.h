@@ -64,6 +64,7 @@ public Q_SLOTS:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool focusNextPrevChild(bool next) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     QAction* AddCommand(QMenu* menu, int command, const QString& text, const QKeySequence& shortcut = {});
@@ -73,12 +74,14 @@ private:
     void ChooseFont();
     void RestorePlacement();
     void StorePlacement();
+    void Centre();
 
     HistoryWindowServices m_services;
     QMenuBar* m_menuBar;
     CSortableList* m_list;
     HistoryDocument m_document;
     QHash<int, QAction*> m_actions;
+    bool m_centre = false;  // no stored placement: centred at the first show
 };
 
 // At most one history window: an open one is raised and activated;
