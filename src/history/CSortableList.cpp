@@ -4,6 +4,7 @@
 #include <QItemSelectionModel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyledItemDelegate>
 #include <QToolTip>
 
 #include <algorithm>
@@ -11,6 +12,23 @@
 #include "history/HistoryWindowLogic.h"
 
 namespace kotobane {
+
+namespace {
+
+// Cells without the focused cell's frame: the list selects whole rows.
+class RowDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->state &= ~QStyle::State_HasFocus;
+    }
+};
+
+}  // namespace
 
 CSortHeader::CSortHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent)
 {
@@ -53,7 +71,7 @@ void CSortHeader::paintSection(QPainter* painter, const QRect& rect, int logical
         // Flat caps leave out each line's end point, as the arrow's
         // coordinates expect.
         const QPen highlight(palette().color(QPalette::Light), 0, Qt::SolidLine, Qt::FlatCap);
-        const QPen shadow(palette().color(QPalette::Dark), 0, Qt::SolidLine, Qt::FlatCap);
+        const QPen shadow(palette().color(QPalette::Shadow), 0, Qt::SolidLine, Qt::FlatCap);
         painter->setRenderHint(QPainter::Antialiasing, false);
         for (const ArrowLine& line : SortArrowLines(rect, m_ascending)) {
             painter->setPen(line.highlight ? highlight : shadow);
@@ -85,6 +103,7 @@ CSortableList::CSortableList(QWidget* parent)
 {
     setHorizontalHeader(m_header);
     setModel(m_table);
+    setItemDelegate(new RowDelegate(this));
     // Rows of one height, no header per row: a million rows cost the view
     // nothing per row.
     verticalHeader()->hide();
