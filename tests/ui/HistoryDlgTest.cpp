@@ -10,8 +10,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include <memory>
+#include <optional>
 
 #include "fakes/FakePlatform.h"
 #include "fakes/HistoryFiles.h"
@@ -387,6 +389,56 @@ TEST_F(HistoryDlgTest, OneWindowAtATime)
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(current, nullptr);
     EXPECT_TRUE(owner.isEnabled());
+}
+
+TEST_F(HistoryDlgTest, TheWaitCursorShowsBeforeTheHistoryLoads)
+{
+    WriteFiveRows();
+    QPointer<CHistoryDlg> current;
+    std::optional<Qt::CursorShape> shapeBeforeLoad;
+    int rowsThen = -1;
+    // Runs in the first event pass after the command, before the load.
+    QTimer::singleShot(0, [&] {
+        if (const QCursor* cursor = QApplication::overrideCursor()) {
+            shapeBeforeLoad = cursor->shape();
+        }
+        rowsThen = current != nullptr ? current->List()->Table().rowCount() : -2;
+    });
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (current != nullptr && current->isVisible()) {
+            poll.stop();
+            EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // gone once it is shown
+            current->OnCommand(ID_FILE_CLOSE);
+        }
+    });
+    poll.start();
+    OpenHistoryWindow(current, {&settings, &profile, &ui, historyFile, &appender, &grabber}, nullptr);
+    EXPECT_EQ(shapeBeforeLoad, Qt::WaitCursor);
+    EXPECT_EQ(rowsThen, 0);
+}
+
+TEST_F(HistoryDlgTest, TooltipsShowCellsTheColumnCutsShort)
+{
+    ASSERT_TRUE(WriteHistoryLines(historyFile,
+                                  {QStringLiteral("吾輩は猫である。名前はまだ無い。\tわがはい\t2024/01/01 10:00:00"),
+                                   QStringLiteral("猫\tねこ\t2024/01/02 10:00:00")}));
+    CHistoryDlg& w = Window();
+    CSortableList* list = w.List();
+    list->Header().resizeSection(0, 60);
+    QCoreApplication::processEvents();
+    const auto tipAt = [&](int row) {
+        QToolTip::hideText();
+        const QRect cell = list->visualRect(list->model()->index(row, 0));
+        QHelpEvent help(QEvent::ToolTip, cell.center(), list->viewport()->mapToGlobal(cell.center()));
+        QCoreApplication::sendEvent(list->viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    // The short one first: a hidden tip stays up a moment.
+    EXPECT_EQ(tipAt(0), QString());
+    EXPECT_EQ(tipAt(1), QStringLiteral("吾輩は猫である。名前はまだ無い。"));
+    QToolTip::hideText();
 }
 
 }  // namespace
