@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <thread>
 
 namespace kotobane {
 
@@ -46,8 +47,7 @@ const UChar* Units(QStringView text)
 int LocaleCompare(QStringView x, QStringView y)
 {
     if (UCollator* c = Collator()) {
-        const UCollationResult r =
-            ucol_strcoll(c, Units(x), int32_t(x.size()), Units(y), int32_t(y.size()));
+        const UCollationResult r = ucol_strcoll(c, Units(x), int32_t(x.size()), Units(y), int32_t(y.size()));
         return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
     }
     const int r = x.compare(y);
@@ -97,6 +97,13 @@ int Order(const T& a, const T& b)
     return a < b ? -1 : b < a ? 1 : 0;
 }
 
+// What the sort moves: a row index, and the first bytes of its text key so
+// that most comparisons of text need not fetch the key.
+struct SortItem {
+    quint64 prefix = 0;
+    quint32 index = 0;
+};
+
 // Everything a sort compares, taken once per row: a row's shape decides
 // when it stands first, and its values serve whichever shape the other
 // row chose.
@@ -104,29 +111,95 @@ struct SortKeys {
     std::vector<Shape> shape;
     std::vector<int> number;
     std::vector<DateValue> date;
-    std::vector<qsizetype> keyOffset;  // into keys, when any row is text
-    QByteArray keys;
+    // Text keys, when any row is text: the rows before split in keys[0],
+    // the others in keys[1] (made on two threads).
+    size_t split = 0;
+    std::array<QByteArray, 2> keys;
+    std::vector<qsizetype> keyOffset;
+    bool prefixDecides = false;  // the prefixes are the whole keys
 
-    int Compare(quint32 a, quint32 b) const
+    const char* Key(quint32 row) const { return keys[row < split ? 0 : 1].constData() + keyOffset[row]; }
+
+    int Compare(const SortItem& a, const SortItem& b) const
     {
-        switch (shape[a]) {
+        switch (shape[a.index]) {
         case Shape::Numeric:
-            return Order(number[a], number[b]);
+            return Order(number[a.index], number[b.index]);
         case Shape::Date:
-            return Order(date[a], date[b]);
+            return Order(date[a.index], date[b.index]);
         case Shape::Text:
             break;
         }
-        const int r = std::strcmp(keys.constData() + keyOffset[a], keys.constData() + keyOffset[b]);
+        if (a.prefix != b.prefix) {
+            return a.prefix < b.prefix ? -1 : 1;
+        }
+        if (prefixDecides) {
+            return 0;
+        }
+        const int r = std::strcmp(Key(a.index), Key(b.index));
         return (r > 0) - (r < 0);
     }
 };
 
+// The key's first eight bytes, most significant first, zero after its end:
+// ordered as the keys are.
+quint64 KeyPrefix(const char* key)
+{
+    quint64 prefix = 0;
+    bool ended = false;
+    for (int i = 0; i < 8; ++i) {
+        ended = ended || key[i] == 0;
+        prefix = (prefix << 8) | (ended ? 0 : quint8(key[i]));
+    }
+    return prefix;
+}
+
+// When every cell has the length and the characters of the first except
+// for ASCII digits, the collation orders them as their digits, position by
+// position (no locale tailors the digits): their keys are those digits,
+// four bits each, when there are at most 16. A date column is such a one.
+bool DigitKeys(const std::vector<QStringView>& cells, std::vector<quint64>& keys)
+{
+    const QStringView first = cells.front();
+    std::vector<qsizetype> digits;
+    for (qsizetype i = 0; i < first.size(); ++i) {
+        if (first[i] >= u'0' && first[i] <= u'9') {
+            digits.push_back(i);
+        }
+    }
+    if (digits.empty() || digits.size() > 16) {
+        return false;
+    }
+    const auto isDigit = [](QChar c) { return c >= u'0' && c <= u'9'; };
+    keys.resize(cells.size());
+    for (size_t r = 0; r < cells.size(); ++r) {
+        const QStringView cell = cells[r];
+        if (cell.size() != first.size()) {
+            return false;
+        }
+        size_t d = 0;
+        quint64 key = 0;
+        for (qsizetype i = 0; i < cell.size(); ++i) {
+            if (d < digits.size() && digits[d] == i) {
+                if (!isDigit(cell[i])) {
+                    return false;
+                }
+                key = (key << 4) | quint64(cell[i].unicode() - u'0');
+                ++d;
+            } else if (cell[i] != first[i]) {
+                return false;
+            }
+        }
+        keys[r] = key << (4 * (16 - digits.size()));
+    }
+    return true;
+}
+
 // A merge sort over natural runs: linear on a list already in order or in
 // reverse order (a history file is in date order), and it never looks
 // outside the array whatever the comparison answers.
-template <typename Less>
-void MergeSort(std::vector<quint32>& items, Less less)
+template <typename Item, typename Less>
+void MergeSort(std::vector<Item>& items, Less less)
 {
     const size_t n = items.size();
     std::vector<size_t> runEnds;
@@ -145,7 +218,7 @@ void MergeSort(std::vector<quint32>& items, Less less)
         runEnds.push_back(j);
         i = j;
     }
-    std::vector<quint32> buffer(n);
+    std::vector<Item> buffer(n);
     while (runEnds.size() > 1) {
         std::vector<size_t> merged;
         size_t start = 0;
@@ -309,59 +382,141 @@ void HistoryRows::DeleteAllRows()
     m_small = nullptr;
 }
 
+bool HistoryRows::InOneRun(int column, bool ascending)
+{
+    const auto less = [&](size_t a, size_t b) {
+        return CompareRows(Slice(m_rows[a], column), Slice(m_rows[b], column), ascending) < 0;
+    };
+    const size_t n = m_rows.size();
+    if (less(1, 0)) {
+        for (size_t i = 2; i < n; ++i) {
+            if (!less(i, i - 1)) {
+                return false;
+            }
+        }
+        std::reverse(m_rows.begin(), m_rows.end());
+        return true;
+    }
+    for (size_t i = 2; i < n; ++i) {
+        if (less(i, i - 1)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void HistoryRows::SortBy(int column, bool ascending)
 {
     const size_t n = m_rows.size();
     if (n < 2 || column < 0 || column >= kHistoryColumns) {
         return;
     }
+    // A list in order or in reverse order (a history opened newest first, a
+    // second click on a header) needs no keys: one pass settles it, and
+    // any other list leaves that pass after a few rows.
+    if (InOneRun(column, ascending)) {
+        return;
+    }
     SortKeys keys;
     keys.shape.resize(n);
-    keys.number.resize(n);
-    keys.date.resize(n);
+    bool anyNumeric = false;
+    bool anyDate = false;
     bool anyText = false;
     for (size_t i = 0; i < n; ++i) {
-        const QStringView cell = Slice(m_rows[i], column);
-        keys.shape[i] = ShapeOf(cell);
-        keys.number[i] = IntegerPrefix(cell);
-        keys.date[i] = DateOf(cell);
+        keys.shape[i] = ShapeOf(Slice(m_rows[i], column));
+        anyNumeric = anyNumeric || keys.shape[i] == Shape::Numeric;
+        anyDate = anyDate || keys.shape[i] == Shape::Date;
         anyText = anyText || keys.shape[i] == Shape::Text;
     }
-    if (anyText) {
-        keys.keyOffset.resize(n);
-        UCollator* collator = Collator();
-        QByteArray key(256, Qt::Uninitialized);
+    // Only the values some row's shape asks for.
+    if (anyNumeric) {
+        keys.number.resize(n);
         for (size_t i = 0; i < n; ++i) {
-            const QStringView cell = Slice(m_rows[i], column);
-            keys.keyOffset[i] = keys.keys.size();
-            int32_t length = 0;
-            if (collator != nullptr) {
-                length = ucol_getSortKey(collator, Units(cell), int32_t(cell.size()), reinterpret_cast<uint8_t*>(key.data()),
-                                         int32_t(key.size()));
-                if (length > key.size()) {
-                    key.resize(length);
-                    length = ucol_getSortKey(collator, Units(cell), int32_t(cell.size()),
-                                             reinterpret_cast<uint8_t*>(key.data()), int32_t(key.size()));
-                }
-            }
-            // The key ends with its zero byte; without a collator, none.
-            keys.keys.append(key.constData(), std::max(0, length - 1));
-            keys.keys.append('\0');
+            keys.number[i] = IntegerPrefix(Slice(m_rows[i], column));
         }
     }
-    std::vector<quint32> order(n);
-    for (size_t i = 0; i < n; ++i) {
-        order[i] = quint32(i);
+    if (anyDate) {
+        keys.date.resize(n);
+        for (size_t i = 0; i < n; ++i) {
+            keys.date[i] = DateOf(Slice(m_rows[i], column));
+        }
     }
-    MergeSort(order, [&keys, ascending](quint32 a, quint32 b) {
+    std::vector<quint64> digitKeys;
+    if (anyText) {
+        std::vector<QStringView> cells(n);
+        for (size_t i = 0; i < n; ++i) {
+            cells[i] = Slice(m_rows[i], column);
+        }
+        keys.prefixDecides = DigitKeys(cells, digitKeys);
+    }
+    if (anyText && !keys.prefixDecides) {
+        keys.keyOffset.resize(n);
+        keys.split = n / 2;
+        const auto makeKeys = [this, &keys, column](size_t from, size_t to, QByteArray& arena) {
+            const UCollator* collator = Collator();
+            QByteArray key(256, Qt::Uninitialized);
+            for (size_t i = from; i < to; ++i) {
+                const QStringView cell = Slice(m_rows[i], column);
+                keys.keyOffset[i] = arena.size();
+                int32_t length = 0;
+                if (collator != nullptr) {
+                    const auto make = [&] {
+                        return ucol_getSortKey(collator, Units(cell), int32_t(cell.size()),
+                                               reinterpret_cast<uint8_t*>(key.data()), int32_t(key.size()));
+                    };
+                    length = make();
+                    if (length > key.size()) {
+                        key.resize(length);
+                        length = make();
+                    }
+                }
+                // The key ends with its zero byte; without a collator, none.
+                arena.append(key.constData(), std::max(0, length - 1));
+                arena.append('\0');
+            }
+        };
+        // Making the keys is most of a sort's work; a collator may be used
+        // by two threads at once.
+        std::thread second(makeKeys, keys.split, n, std::ref(keys.keys[1]));
+        makeKeys(0, keys.split, keys.keys[0]);
+        second.join();
+    }
+    std::vector<SortItem> items(n);
+    for (size_t i = 0; i < n; ++i) {
+        items[i].index = quint32(i);
+        if (keys.prefixDecides) {
+            items[i].prefix = digitKeys[i];
+        } else if (anyText) {
+            items[i].prefix = KeyPrefix(keys.Key(quint32(i)));
+        }
+    }
+    MergeSort(items, [&keys, ascending](const SortItem& a, const SortItem& b) {
         const int r = keys.Compare(a, b);
         return ascending ? r < 0 : r > 0;
     });
-    std::vector<Row> sorted(n);
+    keys = SortKeys();
+    digitKeys = {};
+    std::vector<quint32> order(n);
     for (size_t i = 0; i < n; ++i) {
-        sorted[i] = m_rows[order[i]];
+        order[i] = items[i].index;
     }
-    m_rows.swap(sorted);
+    items = {};
+    // Rows move along the permutation's cycles, without a second copy.
+    for (size_t i = 0; i < n; ++i) {
+        if (order[i] == i) {
+            continue;
+        }
+        const Row first = m_rows[i];
+        size_t j = i;
+        while (order[j] != i) {
+            const size_t next = order[j];
+            m_rows[j] = m_rows[next];
+            order[j] = quint32(j);
+            j = next;
+        }
+        m_rows[j] = first;
+        order[j] = quint32(j);
+    }
 }
 
 int HistoryRows::SortedPosition(const QStringList& fields, int column, bool ascending) const

@@ -56,6 +56,9 @@ private:
         std::array<qint32, kHistoryColumns> length{};
     };
     QStringView Slice(const Row& row, int column) const;
+    // True when the rows are already sorted, reversing them if they were
+    // in the opposite order.
+    bool InOneRun(int column, bool ascending);
 
     std::vector<Row> m_rows;
     std::vector<std::unique_ptr<QString>> m_blocks;

@@ -49,6 +49,24 @@ void WaitForLock(int fd)
     }
 }
 
+// Writes all of bytes; returns the error (0 for none), with what went out
+// in written.
+int WriteAll(int fd, const QByteArray& bytes, qsizetype* written)
+{
+    *written = 0;
+    while (*written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + *written, size_t(bytes.size() - *written));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return n < 0 ? errno : ENOSPC;
+        }
+        *written += n;
+    }
+    return 0;
+}
+
 // How often an append follows a file that a save replaced meanwhile.
 constexpr int kReplacedRetries = 3;
 
@@ -131,16 +149,8 @@ void HistoryAppender::AppendHistory(const QString& phrase, const QString& readin
     }
 
     qsizetype written = 0;
-    while (error == 0 && written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            error = n < 0 ? errno : ENOSPC;
-        } else {
-            written += n;
-        }
+    if (error == 0) {
+        error = WriteAll(fd, bytes, &written);
     }
     if (error != 0 && written > 0 && ::ftruncate(fd, start) != 0) {
         // Half a line glues the next one onto it.
@@ -290,16 +300,8 @@ std::optional<WriteFailure> WriteRows(const HistoryRows& rows, const QString& ta
     qint64 total = 0;
     const auto flush = [&] {
         qsizetype done = 0;
-        while (error == 0 && done < buffer.size()) {
-            const ssize_t n = ::write(fd, buffer.constData() + done, size_t(buffer.size() - done));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                error = n < 0 ? errno : ENOSPC;
-            } else {
-                done += n;
-            }
+        if (error == 0) {
+            error = WriteAll(fd, buffer, &done);
         }
         total += done;
         buffer.clear();

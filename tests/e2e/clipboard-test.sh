@@ -13,17 +13,6 @@ e2e_start_desktop || exit 1
 ENODATA=61
 ETIMEDOUT=110
 
-# Waits until file $1 has a line starting with $2; prints that line.
-wait_line() {
-  local i line
-  for i in $(seq 100); do
-    line=$(grep -m 1 "^$2" "$1" 2>/dev/null)
-    if [ -n "$line" ]; then echo "$line"; return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
-
 # Starts xclip owning the clipboard with the contents of file $1 (target
 # $2, UTF8_STRING when empty) and waits until it is the owner.
 xclip_own() {
@@ -82,7 +71,7 @@ stop "$xclip_pid"
 "$probe" own '日本語テキスト' 0 >"$e2e_tmp/own.out" &
 e2e_pids+=($!)
 own_pid=$!
-e2e_check "owner reads its own text" "owned:ok:日本語テキスト" "$(wait_line "$e2e_tmp/own.out" owned)"
+e2e_check "owner reads its own text" "owned:ok:日本語テキスト" "$(e2e_wait_line "$e2e_tmp/own.out" "^owned" 100)"
 e2e_check "xclip reads our text" "日本語テキスト" "$(xclip -o -selection clipboard)"
 out=$("$probe" read)
 e2e_check "probe reads a Qt owner" "ok:日本語テキスト" "$(head_of "$out")"
@@ -133,7 +122,7 @@ e2e_check "no XFixes: no watch, no change, short wait" "watching:0 changed:0 yes
 "$probe" hang >"$e2e_tmp/hang.out" &
 e2e_pids+=($!)
 hang_pid=$!
-e2e_check "hung owner owns" owned "$(wait_line "$e2e_tmp/hang.out" owned)"
+e2e_check "hung owner owns" owned "$(e2e_wait_line "$e2e_tmp/hang.out" "^owned" 100)"
 out=$("$probe" read)
 e2e_check "hung owner gives nothing" "none:$ETIMEDOUT" "$(head_of "$out")"
 e2e_check "hung owner read is bounded" yes "$(below "$(last_of "$out")" 700)"
@@ -155,7 +144,7 @@ latin1=$(printf 'caf\xe9 \xc0 la' | od -An -tx1 | tr -d ' \n')
 "$probe" string-owner "$latin1" >"$e2e_tmp/string.out" &
 e2e_pids+=($!)
 string_pid=$!
-e2e_check "STRING owner owns" owned "$(wait_line "$e2e_tmp/string.out" owned)"
+e2e_check "STRING owner owns" owned "$(e2e_wait_line "$e2e_tmp/string.out" "^owned" 100)"
 out=$("$probe" read-ansi)
 e2e_check "STRING only: no Unicode" "unicode:none:$ENODATA" "$(sed -n 1p <<<"$out")"
 e2e_check "STRING bytes" "ansi:$latin1" "$(sed -n 2p <<<"$out")"

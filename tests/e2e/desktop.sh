@@ -123,6 +123,30 @@ e2e_open_editor() {
   e2e_check "editor window" 1 "$([ -n "$editor" ] && echo 1)"
 }
 
+# Prints every visible window that process $1 showed until it ended.
+e2e_windows_until_exit() {
+  local windows=""
+  while kill -0 "$1" 2>/dev/null; do
+    windows+=$(xdotool search --onlyvisible --pid "$1" 2>/dev/null)
+    sleep 0.05
+  done
+  printf '%s' "$windows"
+}
+
+# Waits up to $3 tenths of a second (50) for a line of file $1 that matches
+# the pattern $2, and prints it.
+e2e_wait_line() {
+  local i line
+  for i in $(seq "${3:-50}"); do
+    if line=$(grep -m 1 -e "$2" "$1" 2>/dev/null); then
+      printf '%s\n' "$line"
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
 e2e_passed=0
 e2e_failed=0
 e2e_check() {  # name, expected, actual

@@ -9,25 +9,15 @@ probe=$1
 
 e2e_start_desktop || exit 1
 
-# Waits until file $1 has a line matching $2 (5 s at most).
-wait_line() {
-  local i
-  for i in $(seq 50); do
-    grep -q "$2" "$1" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
 first_log=$e2e_tmp/first.log
 "$probe" --presses 2 --timeout 20 >"$first_log" 2>"$e2e_tmp/first.err" &
 first=$!
 e2e_pids+=("$first")
-wait_line "$first_log" '^registered$'
+e2e_wait_line "$first_log" '^registered$'
 e2e_check "first probe registers Control+F12" registered "$(head -n 1 "$first_log")"
 
 xdotool key ctrl+F12
-wait_line "$first_log" '^pressed'
+e2e_wait_line "$first_log" '^pressed'
 e2e_check "the press arrives" "pressed 1" "$(grep '^pressed' "$first_log" | head -n 1)"
 
 # F12 alone is not the combination.
@@ -68,9 +58,9 @@ copy_log=$e2e_tmp/copy.log
 "$probe" --copy --timeout 10 >"$copy_log" 2>"$e2e_tmp/copy.err" &
 copier=$!
 e2e_pids+=("$copier")
-wait_line "$copy_log" '^registered$'
+e2e_wait_line "$copy_log" '^registered$'
 xdotool keydown ctrl+F12
-wait_line "$target_log" '^key ctrl+c$'
+e2e_wait_line "$target_log" '^key ctrl+c$'
 xdotool keyup F12 keyup ctrl
 wait "$copier"
 e2e_check "copy probe exit status" 0 $?

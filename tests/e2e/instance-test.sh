@@ -11,16 +11,6 @@ e2e_private_dirs
 mkdir -m 1777 "$e2e_tmp/tmp"
 export TMPDIR=$e2e_tmp/tmp
 
-# Waits up to 5 s for a line matching $2 in file $1.
-wait_line() {
-  local i
-  for i in $(seq 50); do
-    grep -q "$2" "$1" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
 # Starts "$@ primary" in the background; sets $primary and $path.
 start_primary() {
   local log=$1
@@ -28,7 +18,7 @@ start_primary() {
   "$@" primary >"$log" 2>&1 &
   primary=$!
   e2e_pids+=("$primary")
-  wait_line "$log" '^primary '
+  e2e_wait_line "$log" '^primary '
   path=$(sed -n 's/^primary //p' "$log")
 }
 
@@ -38,7 +28,7 @@ e2e_check "the short copy listens" 1 "$([ -S "$path" ] && echo 1)"
 "$probe" connect "$path" 100 1000 >/dev/null
 "$probe" send after-flood
 e2e_check "a message after the flood is taken" 0 $?
-wait_line "$e2e_tmp/short.log" '^got after-flood$'
+e2e_wait_line "$e2e_tmp/short.log" '^got after-flood$'
 e2e_check "and arrives" 1 "$(grep -c '^got after-flood$' "$e2e_tmp/short.log")"
 "$probe" send quit
 e2e_wait_exit "$primary" 50
@@ -79,11 +69,11 @@ old_path=$TMPDIR/$(basename "$("${as_owner[@]}" "$probe" path)")
 "${as_squatter[@]}" "$probe" listen "$old_path" >"$e2e_tmp/squatter.log" 2>&1 &
 squatter_pid=$!
 e2e_pids+=("$squatter_pid")
-wait_line "$e2e_tmp/squatter.log" '^listening'
+e2e_wait_line "$e2e_tmp/squatter.log" '^listening'
 start_primary "$e2e_tmp/owner2.log" "${as_owner[@]}" "$probe"
 "${as_owner[@]}" "$probe" send for-the-owner
 e2e_check "the owner's command is taken" 0 $?
-wait_line "$e2e_tmp/owner2.log" '^got for-the-owner$'
+e2e_wait_line "$e2e_tmp/owner2.log" '^got for-the-owner$'
 e2e_check "the owner's copy gets it" 1 "$(grep -c '^got for-the-owner$' "$e2e_tmp/owner2.log")"
 e2e_check "the squatter gets nothing" 0 "$(grep -c 'squatter got' "$e2e_tmp/squatter.log")"
 
@@ -94,7 +84,7 @@ kill "$squatter_pid"
 # A listener of another user in the owner's place is told nothing.
 "$probe" listen "$owner_path" >"$e2e_tmp/root.log" 2>&1 &
 e2e_pids+=($!)
-wait_line "$e2e_tmp/root.log" '^listening'
+e2e_wait_line "$e2e_tmp/root.log" '^listening'
 "${as_owner[@]}" "$probe" send to-root
 e2e_check "sending to another user's listener is refused" 1 $?
 sleep 0.3

@@ -39,15 +39,6 @@ wait_hidden() {
   done
   return 1
 }
-# Waits until file $1 has a line matching $2.
-wait_line() {
-  local i
-  for i in $(seq $((100 * slow))); do
-    grep -q "$2" "$1" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
 popup_shown() { [ -n "$(xdotool search --onlyvisible --name '^IME reading$' 2>/dev/null)" ] && echo 1 || echo 0; }
 history_text() { iconv -f UTF-16LE -t UTF-8 "$profile/Kotobane.txt" 2>/dev/null | tr -d '\r'; }
 history_lines() { history_text | wc -l; }
@@ -102,7 +93,7 @@ pause 0.3
 xdotool key ctrl+F12
 wait_visible --name '^IME reading$'
 e2e_check "hot key: the popup appears" 1 "$(popup_shown)"
-wait_line "$log" 'hot key to popup painted'
+e2e_wait_line "$log" 'hot key to popup painted' $((100 * slow))
 e2e_check "hot key: the timing line" 1 "$(timing_lines)"
 read_popup
 e2e_check "hot key: the popup's text" "漢字の読み方 (かんじのよみかた)" "$popup_text"
@@ -141,7 +132,7 @@ e2e_check "slow copier window" 1 "$([ -n "$copier_window" ] && echo 1)"
 "$clipboard_probe" own 古い 0 >"$e2e_tmp/old.log" 2>&1 &
 old_owner=$!
 e2e_pids+=("$old_owner")
-wait_line "$e2e_tmp/old.log" '^owned:'
+e2e_wait_line "$e2e_tmp/old.log" '^owned:' $((100 * slow))
 e2e_check "the old text is on the clipboard" 古い "$(timeout 5 xclip -o -selection clipboard 2>/dev/null)"
 xdotool windowactivate --sync "$copier_window" 2>/dev/null
 pause 0.3
@@ -164,7 +155,7 @@ wait "$old_owner" 2>/dev/null
 "$clipboard_probe" hang >"$e2e_tmp/hang.log" 2>&1 &
 hung=$!
 e2e_pids+=("$hung")
-wait_line "$e2e_tmp/hang.log" 'owned'
+e2e_wait_line "$e2e_tmp/hang.log" 'owned' $((100 * slow))
 "$hotkey_probe" --slow-copy never 600000 --timeout $((60 * slow)) >"$e2e_tmp/mute.log" 2>"$e2e_tmp/mute.err" &
 mute=$!
 e2e_pids+=("$mute")
@@ -250,7 +241,7 @@ e2e_check "--get-text with no running copy says so" 1 "$([ -s "$e2e_tmp/alone.er
 "$hotkey_probe" --presses 1000 --timeout $((60 * slow)) >"$e2e_tmp/holder.log" 2>"$e2e_tmp/holder.err" &
 holder=$!
 e2e_pids+=("$holder")
-wait_line "$e2e_tmp/holder.log" '^registered$'
+e2e_wait_line "$e2e_tmp/holder.log" '^registered$' $((100 * slow))
 e2e_check "another program holds Control+F12" registered "$(head -n 1 "$e2e_tmp/holder.log")"
 "$kotobane" --profile-dir "$profile" >"$e2e_tmp/second.log" 2>&1 &
 second=$!
@@ -285,7 +276,7 @@ tray2=$(for w in $(xdotool search --onlyvisible --pid "$second" 2>/dev/null); do
 e2e_check "held hot key: tray icon shown" 1 "$([ -n "$tray2" ] && echo 1)"
 # The hot key stays with its holder.
 xdotool key ctrl+F12
-wait_line "$e2e_tmp/holder.log" '^pressed'
+e2e_wait_line "$e2e_tmp/holder.log" '^pressed' $((100 * slow))
 e2e_check "held hot key: the press goes to the holder" 1 "$(grep -c '^pressed' "$e2e_tmp/holder.log")"
 kill -TERM "$second"
 e2e_wait_exit "$second" $((100 * slow))

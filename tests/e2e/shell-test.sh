@@ -29,11 +29,7 @@ e2e_check "tray icon shown" 1 "$([ -n "$tray" ] && echo 1)"
 # A second copy tells the first and ends without a window of its own.
 timeout 20 "$kotobane" --profile-dir "$profile" >"$e2e_tmp/second.log" 2>&1 &
 second=$!
-second_windows=""
-while kill -0 "$second" 2>/dev/null; do
-  second_windows+=$(xdotool search --onlyvisible --pid "$second" 2>/dev/null)
-  sleep 0.05
-done
+second_windows=$(e2e_windows_until_exit "$second")
 wait "$second"
 e2e_check "second copy exit status" 0 $?
 e2e_check "second copy shows no window" "" "$second_windows"

@@ -32,11 +32,7 @@ wait_box() {
 
 timeout 20 "$kotobane" --profile-dir "$profile" >/dev/null 2>"$e2e_tmp/second.err" &
 second=$!
-second_windows=""
-while kill -0 "$second" 2>/dev/null; do
-  second_windows+=$(xdotool search --onlyvisible --pid "$second" 2>/dev/null)
-  sleep 0.05
-done
+second_windows=$(e2e_windows_until_exit "$second")
 wait "$second"
 e2e_check "second copy exit status" 1 $?
 e2e_check "second copy shows no window" "" "$second_windows"

@@ -559,4 +559,37 @@ TEST(HistoryRows, AMixedColumnSortsWithoutFault)
     }
 }
 
+// The sort's shortcuts (keys made once, dates by their digits) must order
+// rows as the comparison itself does.
+TEST(HistoryRows, SortedRowsAgreeWithTheComparison)
+{
+    std::srand(11);
+    const auto date = [] {
+        return QString::asprintf("%.4d/%.2d/%.2d %.2d:%.2d:%.2d", 2000 + std::rand() % 30, 1 + std::rand() % 12,
+                                 1 + std::rand() % 28, std::rand() % 24, std::rand() % 60, std::rand() % 60);
+    };
+    const auto phrase = [] {
+        const char16_t pool[] = u"漢字かなカナ한국中国aAbB -_";  // never all digits: one shape
+        QString text;
+        for (int i = 1 + std::rand() % 6; i > 0; --i) {
+            text += QChar(pool[std::rand() % (std::size(pool) - 1)]);
+        }
+        return text;
+    };
+    for (const auto& make : {std::function<QString()>(date), std::function<QString()>(phrase)}) {
+        HistoryRows rows;
+        for (int i = 0; i < 3000; ++i) {
+            rows.AddRow({make()});
+        }
+        for (bool ascending : {true, false}) {
+            rows.SortBy(0, ascending);
+            for (int r = 1; r < rows.Count(); ++r) {
+                ASSERT_LE(CompareRows(rows.Cell(r - 1, 0), rows.Cell(r, 0), ascending), 0)
+                    << qPrintable(rows.Cell(r - 1, 0).toString()) << " before "
+                    << qPrintable(rows.Cell(r, 0).toString());
+            }
+        }
+    }
+}
+
 }  // namespace
