@@ -12,17 +12,16 @@ shots=${2:-}
 e2e_start_desktop || exit 1
 e2e_private_dirs
 profile=$e2e_tmp/profile
-mkdir -p "$profile"
+e2e_quiet_profile "$profile"
 
 utf16() { iconv -f UTF-8 -t UTF-16LE; }
 lines_of() { iconv -f UTF-16LE -t UTF-8 "$1" 2>/dev/null | tr -d '\r'; }
 shot() { [ -n "$shots" ] && import -window root "$shots/$1.png"; }
 
-# Five look-ups, not in date order; no automatic display for this part.
+# Five look-ups, not in date order.
 printf '%s\r\n' "漢字	かんじ	2024/03/05 09:04:31" "東京	とうきょう	2024/03/07 18:22:10" \
   "猫	ねこ	2024/02/28 11:00:00" "中国	zhōng guó	2024/03/06 07:45:00" "韓國語	한국어	2023/12/31 23:59:59" \
   | utf16 >"$profile/Kotobane.txt"
-printf '[History]\nAutoDispHis=0\n' >"$profile/Kotobane.ini"
 
 e2e_open_editor '漢字の読み方'
 LC_ALL=C.UTF-8 "$kotobane" --profile-dir "$profile" >"$e2e_tmp/kotobane.log" 2>&1 &
