@@ -192,11 +192,6 @@ TEST_F(HistoryDlgTest, ExportNeedsTwoRows)
     EXPECT_THAT(asked, ElementsAre(true));
     EXPECT_THAT(ReadHistoryLines(chosenPath),
                 ElementsAre(QStringLiteral("b,B,2024/01/03 12:00:00"), QStringLiteral("a,A,2024/01/01 10:00:00")));
-
-    // Imported rows go to the end, unsorted, and leave Save disabled.
-    w.OnCommand(ID_HISTORY_IMPORT);
-    EXPECT_THAT(Phrases(w), ElementsAre("b", "a", "b", "a"));
-    EXPECT_FALSE(Enabled(QStringLiteral("&File"), ID_FILE_SAVE));
 }
 
 TEST_F(HistoryDlgTest, CtrlDeleteRemovesExactlyTheSelectedRowsAndEnablesSave)
@@ -327,21 +322,6 @@ TEST_F(HistoryDlgTest, ColumnWidthsAndPlacementComeBackNextTime)
     CHistoryDlg& w = Window();
     EXPECT_EQ(w.List()->Header().sectionSize(0), 222);
     EXPECT_EQ(w.geometry(), QRect(100, 120, 400, 600));
-}
-
-TEST_F(HistoryDlgTest, APlacementTouchingTheRightEdgeIsNotUsed)
-{
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    WindowPlacement p;
-    p.length = kWindowPlacementLength;
-    p.showCmd = 1;
-    p.left = screen.width() - 300;
-    p.top = 10;
-    p.right = screen.width();
-    p.bottom = 400;
-    WriteWindowPlacement(profile, QStringLiteral("Settings"), QStringLiteral("DlgHistory"), p);
-    CHistoryDlg& w = Window();
-    EXPECT_EQ(w.frameGeometry().center(), screen.center());
 }
 
 TEST_F(HistoryDlgTest, FontChoiceChangesTheSharedHistoryFont)

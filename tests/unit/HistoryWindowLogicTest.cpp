@@ -87,31 +87,6 @@ INSTANTIATE_TEST_SUITE_P(Clicks, HeaderClickTest,
                                            ClickCase{0, false, 0, true}, ClickCase{2, false, 2, true},
                                            ClickCase{1, false, 2, true}, ClickCase{1, true, 2, true}));
 
-TEST(HistoryTable, ClicksSortTheRowsAndReportEverySort)
-{
-    HistoryTable table;
-    table.SetColumns(kHistoryColumnSpec);
-    table.AddRow({QStringLiteral("b"), QStringLiteral("2"), QStringLiteral("2024/01/02 00:00:00")});
-    table.AddRow({QStringLiteral("a"), QStringLiteral("10"), QStringLiteral("2024/01/03 00:00:00")});
-    table.AddRow({QStringLiteral("c"), QStringLiteral("9"), QStringLiteral("2024/01/01 00:00:00")});
-    QList<std::pair<int, bool>> sorted;
-    QObject::connect(&table, &HistoryTable::Sorted, [&](int column, bool ascending) {
-        sorted.append({column, ascending});
-    });
-
-    table.SortBy(2, false);
-    EXPECT_THAT(Column(table, 0), ElementsAre("a", "b", "c"));
-    // After a descending sort on the date a click on it ascends.
-    EXPECT_TRUE(table.SortByClick(2));
-    EXPECT_THAT(Column(table, 0), ElementsAre("c", "b", "a"));
-    EXPECT_FALSE(table.SortByClick(2));
-    EXPECT_THAT(Column(table, 0), ElementsAre("a", "b", "c"));
-    // Another column starts ascending; numbers by value.
-    EXPECT_TRUE(table.SortByClick(1));
-    EXPECT_THAT(Column(table, 1), ElementsAre("2", "9", "10"));
-    EXPECT_EQ(sorted, (QList<std::pair<int, bool>>{{2, false}, {2, true}, {2, false}, {1, true}}));
-}
-
 TEST(HistoryTable, InsertSortedFollowsTheCurrentSortOrAppends)
 {
     HistoryTable table;
@@ -138,28 +113,6 @@ TEST(HistoryTable, LinesOfCopyTopToBottomWhateverTheOrderGiven)
     EXPECT_THAT(table.LinesOf({2, 0, 2, 7, -1}),
                 ElementsAre(QStringLiteral("漢字\tかんじ\td0\r\n"), QStringLiteral("x\t\td2\r\n")));
     EXPECT_TRUE(table.LinesOf({}).isEmpty());
-}
-
-TEST(HistoryTable, DeletesRowsAndReportsTheChangeToViews)
-{
-    HistoryTable table;
-    table.SetColumns(kHistoryColumnSpec);
-    for (int i = 0; i < 6; ++i) {
-        table.AddRow({QString::number(i), QString(), QString()});
-    }
-    int reset = 0;
-    int removed = 0;
-    QObject::connect(&table, &QAbstractItemModel::modelReset, [&] { ++reset; });
-    QObject::connect(&table, &QAbstractItemModel::rowsRemoved, [&] { ++removed; });
-    table.DeleteRows({4, 0, 2});
-    EXPECT_THAT(Column(table, 0), ElementsAre("1", "3", "5"));
-    EXPECT_EQ(reset, 1);
-    table.DeleteRow(1);
-    table.DeleteRow(9);  // out of range: nothing
-    EXPECT_EQ(removed, 1);
-    EXPECT_THAT(Column(table, 0), ElementsAre("1", "5"));
-    table.DeleteAllRows();
-    EXPECT_EQ(table.rowCount(), 0);
 }
 
 // --- the header's drawing -------------------------------------------------
@@ -340,28 +293,6 @@ protected:
     HistoryDocument document;
 };
 
-TEST_F(HistoryDocumentTest, OpensNewestFirstAndSavesInDisplayOrder)
-{
-    WriteHistory({QStringLiteral("a\tA\t2024/01/01 10:00:00"), QStringLiteral("c\tC\t2024/01/03 10:00:00"),
-                  QStringLiteral("b\tB\t2024/01/02 10:00:00"), QStringLiteral("d\tD\t2024/01/04 10:00:00"),
-                  QStringLiteral("e\tE\t2024/01/05 10:00:00")});
-    ASSERT_TRUE(document.Open());
-    EXPECT_THAT(Column(table, 0), ElementsAre("e", "d", "c", "b", "a"));
-    EXPECT_EQ(table.SortColumn(), 2);
-    EXPECT_FALSE(table.Ascending());
-    EXPECT_FALSE(document.Modified());
-
-    // Three rows that are not next to each other.
-    document.DeleteRows({0, 2, 4});
-    EXPECT_THAT(Column(table, 0), ElementsAre("d", "b"));
-    EXPECT_TRUE(document.Modified());
-    ASSERT_TRUE(document.Save());
-    EXPECT_FALSE(document.Modified());
-    EXPECT_THAT(ReadHistoryLines(File()),
-                ElementsAre(QStringLiteral("d\tD\t2024/01/04 10:00:00"), QStringLiteral("b\tB\t2024/01/02 10:00:00")));
-    EXPECT_TRUE(ui.boxes.empty());
-}
-
 TEST_F(HistoryDocumentTest, MissingFileOpensEmptyWithoutAWord)
 {
     EXPECT_FALSE(document.Open());
@@ -387,25 +318,6 @@ TEST_F(HistoryDocumentTest, ExportAndImportRoundTripAsTheFormatSays)
     EXPECT_THAT(Column(table, 0), ElementsAre("z", "x", "a"));
     EXPECT_THAT(Column(table, 1), ElementsAre("Z", "y", "A"));
     EXPECT_FALSE(document.Modified());
-}
-
-TEST_F(HistoryDocumentTest, LookUpsWhileOpenJoinTheListAndSurviveTheSaveOnce)
-{
-    WriteHistory({QStringLiteral("old\tO\t2024/01/01 10:00:00"), QStringLiteral("mid\tM\t2024/06/01 10:00:00")});
-    ASSERT_TRUE(document.Open());
-    HistoryAppender appender(File(), ui, [] { return QDateTime(QDate(2024, 3, 1), QTime(9, 0)); });
-    appender.SetAppendedHandler(
-        [this](const HistoryRecord& record, ByteRange range) { document.OnAppended(record, range); });
-    appender.AppendHistory(QStringLiteral("新"), QStringLiteral("しん"));
-
-    // Between the two by date, newest first.
-    EXPECT_THAT(Column(table, 0), ElementsAre("mid", "新", "old"));
-    ASSERT_EQ(document.Mark().own.size(), 1);
-    document.DeleteRows({2});
-    ASSERT_TRUE(document.Save());
-    EXPECT_THAT(ReadHistoryLines(File()), ElementsAre(QStringLiteral("mid\tM\t2024/06/01 10:00:00"),
-                                                      QStringLiteral("新\tしん\t2024/03/01 09:00:00")));
-    EXPECT_TRUE(ui.boxes.empty());
 }
 
 TEST_F(HistoryDocumentTest, LinesAnotherCopyAppendedJoinAtTheSave)
