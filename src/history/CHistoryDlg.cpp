@@ -184,9 +184,11 @@ void CHistoryDlg::OnCommand(int command)
     case ID_HISTORY_EXPORT:
         ImportOrExport(true);
         break;
-    case ID_FILE_SAVE:
+    case ID_FILE_SAVE: {
+        WaitCursor wait;
         m_document.Save();
         break;
+    }
     case ID_FILE_CLOSE:
         reject();
         break;
@@ -210,10 +212,10 @@ void CHistoryDlg::ImportOrExport(bool save)
     if (path.isEmpty()) {
         return;
     }
+    WaitCursor wait;
     if (save) {
         m_document.Export(path);
     } else {
-        WaitCursor wait;
         m_document.Import(path);
     }
 }
