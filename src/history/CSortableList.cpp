@@ -137,12 +137,40 @@ bool CSortableList::SetColumns(const QString& spec)
 
 void CSortableList::SortBy(int column, bool ascending)
 {
+    // The selected rows stay selected where the sort takes them; a larger
+    // selection than a user picks by hand is let go rather than searched.
+    constexpr qsizetype kKeptSelection = 1000;
+    QList<QStringList> selected;
+    const QList<int> rows = SelectedRows();
+    if (rows.size() <= kKeptSelection) {
+        for (int row : rows) {
+            selected.append(m_table->FieldsOf(row));
+        }
+    }
+    const QModelIndex current = currentIndex();
+    const QStringList currentFields = current.isValid() ? m_table->FieldsOf(current.row()) : QStringList();
+
     m_table->SortBy(column, ascending);
+
+    QItemSelection selection;
+    const int last = m_table->columnCount() - 1;
+    for (const QStringList& fields : selected) {
+        if (const int row = m_table->FindRow(fields); row >= 0) {
+            selection.select(m_table->index(row, 0), m_table->index(row, last));
+        }
+    }
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (!currentFields.isEmpty()) {
+        if (const int row = m_table->FindRow(currentFields); row >= 0) {
+            selectionModel()->setCurrentIndex(m_table->index(row, 0), QItemSelectionModel::NoUpdate);
+            scrollTo(m_table->index(row, 0));
+        }
+    }
 }
 
 void CSortableList::OnHeaderClicked(int column)
 {
-    m_table->SortByClick(column);
+    SortBy(column, AscendingForClick(m_table->SortColumn(), m_table->Ascending(), column));
 }
 
 void CSortableList::SaveColumnWidths(const IniProfile& profile, int controlId) const

@@ -188,6 +188,30 @@ bool HistoryTable::SortByClick(int column)
     return ascending;
 }
 
+int HistoryTable::FindRow(const QStringList& fields) const
+{
+    // Rows that compare equal sit just before the sorted position; a few
+    // hundred of them with the same key is already far more than a history
+    // holds.
+    constexpr int kSearch = 256;
+    const int end = m_sortColumn >= 0 ? m_rows.SortedPosition(fields, m_sortColumn, m_ascending) : m_rows.Count();
+    for (int row = end - 1; row >= 0 && row >= end - kSearch; --row) {
+        if (FieldsOf(row) == fields) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+QStringList HistoryTable::FieldsOf(int row) const
+{
+    QStringList fields;
+    for (int column = 0; column < kHistoryColumns; ++column) {
+        fields.append(m_rows.Cell(row, column).toString());
+    }
+    return fields;
+}
+
 QStringList HistoryTable::LinesOf(QList<int> rows) const
 {
     std::sort(rows.begin(), rows.end());

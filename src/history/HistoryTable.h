@@ -81,6 +81,11 @@ public:
     int SortColumn() const { return m_sortColumn; }
     bool Ascending() const { return m_ascending; }
 
+    // The row holding exactly these fields near where the current sort puts
+    // them, or -1; for finding rows again after a sort.
+    int FindRow(const QStringList& fields) const;
+    QStringList FieldsOf(int row) const;
+
     // Column 0 TAB column 1 TAB column 2 CR LF of each of rows, top to
     // bottom whatever order they are given in; rows out of range are left
     // out.

@@ -89,6 +89,7 @@ protected:
         for (int row : rows) {
             selection->select(window->List()->model()->index(row, 0),
                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            selection->setCurrentIndex(window->List()->model()->index(row, 0), QItemSelectionModel::NoUpdate);
         }
     }
 
@@ -169,6 +170,14 @@ TEST_F(HistoryDlgTest, HeaderClicksToggleTheDirectionOfTheSameColumn)
     EXPECT_TRUE(w.List()->Header().MarkAscending());
     ClickHeader(2);
     EXPECT_THAT(Phrases(w), ElementsAre("e", "d", "c", "b", "a"));
+    // The selection follows its rows.
+    Select({0, 1});  // e and d
+    ClickHeader(1);
+    EXPECT_EQ(w.List()->SelectedRows(), (QList<int>{3, 4}));
+    EXPECT_EQ(w.List()->currentIndex().row(), 3);  // d, the current row
+    ClickHeader(1);
+    EXPECT_EQ(w.List()->SelectedRows(), (QList<int>{0, 1}));
+    EXPECT_EQ(w.List()->Table().FieldsOf(1).first(), QStringLiteral("d"));
     ClickHeader(1);
     EXPECT_EQ(w.List()->Header().MarkedColumn(), 1);
     EXPECT_TRUE(w.List()->Table().Ascending());
