@@ -138,6 +138,7 @@ int RunDesktop(const QStringList& arguments)
             PopupAccess{Hwnd(popup.winId()), [&popup](const QString& text) { popup.SetText(text); },
                         [&popup](bool show) { popup.ShowPopup(show); }});
         popup.SetLookUp([&flow] { flow.LookUp(); });
+        popup.SetHistory({&settings, &profile, &ui, paths.historyFile, &history, &grabber});
 
         if (const QString limitation = desktop->Limitation(); !limitation.isEmpty()) {
             // Once per run, after start-up.

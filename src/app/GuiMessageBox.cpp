@@ -76,7 +76,17 @@ int GuiMessageBox::MessageBox(const QString& text, unsigned type)
     }
     QMessageBox box(IconFor(type), ProgramName(QCoreApplication::applicationFilePath()), text, ButtonsFor(type), owner);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
-    return ResultCode(box.exec());
+    // A box shown in the middle of a long operation gets the arrow, not the
+    // operation's wait cursor.
+    const bool waiting = QApplication::overrideCursor() != nullptr;
+    if (waiting) {
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    const int result = ResultCode(box.exec());
+    if (waiting) {
+        QApplication::restoreOverrideCursor();
+    }
+    return result;
 }
 
 }  // namespace kotobane

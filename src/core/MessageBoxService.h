@@ -19,6 +19,9 @@ inline constexpr unsigned MB_ICONMASK = 0xF0;
 inline constexpr unsigned MB_TYPEMASK = 0x0F;
 
 inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
 
 // The application's message box. Implementations show the text modally
 // (or print it, on the command line) and return the button pressed.

@@ -155,6 +155,14 @@ qint64 DaysBetween(const QDateTime& last, const QDateTime& now)
     return (*today - *then) / 86400;
 }
 
+bool PlacementFitsScreen(const WindowPlacement& p, QSize screen)
+{
+    const auto inside = [&](qint32 x, qint32 y) {
+        return x >= 0 && x < screen.width() && y >= 0 && y < screen.height();
+    };
+    return inside(p.left, p.top) && inside(p.right, p.bottom);
+}
+
 Colour ComplementColour(Colour colour)
 {
     return (~colour) & 0x00FFFFFFu;

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -110,6 +111,9 @@ bool ReadWindowPlacement(const IniProfile& profile, const QString& section, cons
                          WindowPlacement& placement);
 void WriteWindowPlacement(const IniProfile& profile, const QString& section, const QString& key,
                           const WindowPlacement& placement);
+// A stored placement is used only when both corners of its normal
+// rectangle lie on the primary screen (0 <= x < width, 0 <= y < height).
+bool PlacementFitsScreen(const WindowPlacement& placement, QSize screen);
 
 Colour ComplementColour(Colour colour);
 Colour ShiftColour(Colour colour, int delta);

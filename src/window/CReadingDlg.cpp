@@ -20,9 +20,9 @@
 #include <climits>
 #include <cmath>
 
+#include "core/DialogUnits.h"
 #include "settings/FontMapping.h"
 #include "window/Colours.h"
-#include "window/DialogUnits.h"
 #include "window/GetTextFlow.h"
 
 namespace kotobane {
@@ -223,6 +223,9 @@ void CReadingDlg::OnCommand(int command)
     case ID_RUNNING:
         ShowRunning();
         break;
+    case ID_HISTORY:
+        OpenHistory();
+        break;
     case ID_APP_EXIT:
         // The icon goes first; the caller's run then ends and the destroy
         // and exit sequences follow.
@@ -230,7 +233,7 @@ void CReadingDlg::OnCommand(int command)
         QCoreApplication::exit(0);  // quit() would be refused by the popup's close handling
         break;
     default:
-        // History and options arrive with their windows.
+        // The options arrive with their sheet.
         break;
     }
 }
@@ -581,8 +584,22 @@ void CReadingDlg::ApplyAlpha(std::optional<int> alpha)
     setWindowOpacity(m_alpha / 255.0);
 }
 
+void CReadingDlg::OpenHistory()
+{
+    if (m_history.historyFile.isEmpty()) {
+        return;  // not wired: no file to show
+    }
+    OpenHistoryWindow(m_historyWindow, m_history, this);
+}
+
 void CReadingDlg::OnTimer()
 {
+    // The automatic display first; a window it opens runs modally, and the
+    // ticks meanwhile find nothing due.
+    if (!m_history.historyFile.isEmpty()) {
+        CheckHistoryDisplay(m_services.settings, QDateTime::currentDateTime(), m_history.historyFile,
+                            [this] { OpenHistory(); });
+    }
     ApplyAlpha(m_opacity.OnTimer(isActiveWindow(), frameGeometry().contains(QCursor::pos())));
 }
 

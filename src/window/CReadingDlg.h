@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "history/CHistoryDlg.h"
 #include "history/CResizeDlg.h"
 #include "platform/DesktopServices.h"
 #include "reading/ReadingEngine.h"
@@ -69,6 +70,12 @@ public:
     // The look-up, supplied by the application once its services exist.
     void SetLookUp(std::function<void()> lookUp) { m_lookUpHandler = std::move(lookUp); }
     CTrayIcon& Tray() { return m_tray; }
+    // The history file, its appender and the clipboard, for the history
+    // window and its automatic display; supplied by the application.
+    void SetHistory(HistoryWindowServices history) { m_history = std::move(history); }
+    // The History command: one window, run modally.
+    void OpenHistory();
+    CHistoryDlg* HistoryWindow() const { return m_historyWindow; }
 
     // The current alpha of the window (80 or 255).
     int Alpha() const { return m_alpha; }
@@ -127,6 +134,8 @@ private:
     QTimer m_timer;
     CTrayIcon m_tray;
     std::function<void()> m_lookUpHandler;
+    HistoryWindowServices m_history;
+    QPointer<CHistoryDlg> m_historyWindow;
 };
 
 }  // namespace kotobane

@@ -19,14 +19,6 @@ QString TextToSpeak(const QString& text, int selectionStart, int selectionEnd)
     return spoken;
 }
 
-bool PlacementFitsScreen(const WindowPlacement& p, QSize screen)
-{
-    const auto inside = [&](qint32 x, qint32 y) {
-        return x >= 0 && x < screen.width() && y >= 0 && y < screen.height();
-    };
-    return inside(p.left, p.top) && inside(p.right, p.bottom);
-}
-
 std::optional<int> OpacityRule::OnActivate(bool active)
 {
     m_opaque = active;
@@ -198,29 +190,6 @@ QRect FitToText(QRect home, QSize chrome, QRect available, int naturalWidth,
     const int x = place(home.x(), size.width(), bounds.left(), bounds.left() + bounds.width());
     const int y = place(home.y(), size.height(), bounds.top(), bounds.top() + bounds.height());
     return QRect(QPoint(x, y), size);
-}
-
-int MulDiv(int number, int numerator, int denominator)
-{
-    if (denominator == 0) {
-        return -1;
-    }
-    const long long product = static_cast<long long>(number) * numerator;
-    long long quotient = product / denominator;
-    const long long remainder = product % denominator;
-    if (std::llabs(remainder) * 2 >= std::llabs(static_cast<long long>(denominator))) {
-        quotient += ((product < 0) != (denominator < 0)) ? -1 : 1;
-    }
-    return static_cast<int>(quotient);
-}
-
-QRect DialogRect(QRect units, int baseX, int baseY)
-{
-    const int left = MulDiv(units.x(), baseX, 4);
-    const int top = MulDiv(units.y(), baseY, 8);
-    const int right = MulDiv(units.x() + units.width(), baseX, 4);
-    const int bottom = MulDiv(units.y() + units.height(), baseY, 8);
-    return QRect(left, top, right - left, bottom - top);
 }
 
 }  // namespace kotobane

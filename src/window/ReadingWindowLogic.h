@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 
+#include "core/DialogRect.h"
 #include "settings/Settings.h"
 
 namespace kotobane {
@@ -18,10 +19,6 @@ namespace kotobane {
 // nothing is selected, cut before a "(" that is not the first character
 // (the reading after the phrase is not spoken).
 QString TextToSpeak(const QString& text, int selectionStart, int selectionEnd);
-
-// A stored placement is used only when both corners of its normal
-// rectangle lie on the primary screen (0 <= x < width, 0 <= y < height).
-bool PlacementFitsScreen(const WindowPlacement& placement, QSize screen);
 
 // The popup's alpha: opaque while it is active or the mouse moves over it,
 // translucent once it is neither active nor under the cursor.
@@ -82,11 +79,5 @@ Qt::CursorShape ResizeCursor(Qt::Edges edges);
 // moves no further than to the screen's edge.
 QRect FitToText(QRect home, QSize chrome, QRect available, int naturalWidth,
                 const std::function<int(int boxWidth)>& heightAt);
-
-// Dialog units to pixels from the dialog font's base units (average
-// character width and character height): x * baseX / 4, y * baseY / 8,
-// rounded as the classic MulDiv does.
-int MulDiv(int number, int numerator, int denominator);
-QRect DialogRect(QRect units, int baseX, int baseY);
 
 }  // namespace kotobane

@@ -77,6 +77,14 @@ e2e_private_dirs() {
   export XDG_RUNTIME_DIR=$e2e_tmp/run XDG_CONFIG_HOME=$e2e_tmp/config XDG_DATA_HOME=$e2e_tmp/data
 }
 
+# A profile folder $1 whose history window never opens by itself: a first
+# run would otherwise show it a second after start once a look-up has
+# written the history file, and take the input of the test's windows.
+e2e_quiet_profile() {
+  mkdir -p "$1"
+  printf '[History]\nAutoDispHis=0\n' >"$1/Kotobane.ini"
+}
+
 # Waits up to $2 tenths of a second (100 unless given) for process $1 to
 # end, kills it when it has not, and returns its exit status.
 e2e_wait_exit() {

@@ -8,7 +8,7 @@ kotobane=$1
 
 e2e_start_desktop || exit 1
 profile=$e2e_tmp/profile
-mkdir -p "$profile"
+e2e_quiet_profile "$profile"
 e2e_private_dirs
 e2e_open_editor '漢字の読み方'
 

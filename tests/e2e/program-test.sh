@@ -18,7 +18,7 @@ pause() { sleep "$(awk -v s="$1" -v f="$slow" 'BEGIN { print s * f }')"; }
 
 e2e_start_desktop || exit 1
 profile=$e2e_tmp/profile
-mkdir -p "$profile"
+e2e_quiet_profile "$profile"
 e2e_private_dirs
 
 # Wait until a window matching the xdotool search arguments is visible

@@ -13,6 +13,7 @@
 #include <QTextCursor>
 #include <QTimer>
 
+#include "core/DialogUnits.h"
 #include "fakes/FakeDesktop.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/FakeSpeech.h"
@@ -21,7 +22,6 @@
 #include "settings/IniProfile.h"
 #include "window/CReadingDlg.h"
 #include "window/Colours.h"
-#include "window/DialogUnits.h"
 
 using namespace kotobane;
 using namespace kotobane::test;

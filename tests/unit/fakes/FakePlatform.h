@@ -39,9 +39,16 @@ public:
     {
         boxes.emplace_back(text, type);
         m_log.Add("MessageBox " + Utf8(text));
-        return IDOK;
+        if (answers.empty()) {
+            return IDOK;
+        }
+        const int answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
     }
     std::vector<std::pair<QString, unsigned>> boxes;
+    // The buttons "pressed", one a box in order; IDOK once they run out.
+    std::vector<int> answers;
 
 private:
     Recorder& m_log;

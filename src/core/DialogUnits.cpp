@@ -1,9 +1,9 @@
-#include "window/DialogUnits.h"
+#include "core/DialogUnits.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>
 
-#include "window/ReadingWindowLogic.h"
+#include "core/DialogRect.h"
 
 namespace kotobane {
 
