@@ -137,10 +137,15 @@ void CHistoryDlg::Initialise()
 
     m_list->SetColumns(kHistoryColumnSpec);
     m_list->DeleteAllRows();
-    m_list->RestoreColumnWidths(*m_services.profile, kHistoryListId);
+    const bool restored = m_list->RestoreColumnWidths(*m_services.profile, kHistoryListId);
     Settings& s = *m_services.settings;
     if (s.HistoryFont) {
         m_list->setFont(ToQFont(*s.HistoryFont));
+    }
+    if (!restored) {
+        // The widths were made for a small proportional font; in the
+        // history font a date would be cut short until the user widened it.
+        m_list->FitColumnTo(kHistoryDateColumn, HistoryDate(QDateTime(QDate(2000, 12, 28), QTime(20, 48, 48))));
     }
 
     m_document.Open();

@@ -1,5 +1,7 @@
 #include "history/CSortableList.h"
 
+#include <QStyle>
+
 #include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QMouseEvent>
@@ -182,14 +184,26 @@ void CSortableList::SaveColumnWidths(const IniProfile& profile, int controlId) c
     StoreColumnWidths(profile, controlId, widths);
 }
 
-void CSortableList::RestoreColumnWidths(const IniProfile& profile, int controlId)
+bool CSortableList::RestoreColumnWidths(const IniProfile& profile, int controlId)
 {
-    if (const std::optional<QList<int>> widths = StoredColumnWidths(profile, controlId, m_header->count())) {
+    const std::optional<QList<int>> widths = StoredColumnWidths(profile, controlId, m_header->count());
+    if (widths) {
         for (int i = 0; i < widths->size(); ++i) {
             m_header->resizeSection(i, std::max(0, widths->at(i)));
         }
     }
     m_header->viewport()->update();
+    return widths.has_value();
+}
+
+void CSortableList::FitColumnTo(int column, const QString& sample)
+{
+    // The cell's own margins, as the view's style draws them.
+    const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 4;
+    const int needed = fontMetrics().horizontalAdvance(sample) + margin;
+    if (column >= 0 && column < m_header->count() && m_header->sectionSize(column) < needed) {
+        m_header->resizeSection(column, needed);
+    }
 }
 
 QList<int> CSortableList::SelectedRows() const

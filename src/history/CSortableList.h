@@ -49,7 +49,10 @@ public:
 
     // Under "ListCtrls", the control id.
     void SaveColumnWidths(const IniProfile& profile, int controlId) const;
-    void RestoreColumnWidths(const IniProfile& profile, int controlId);
+    // True when stored widths were applied.
+    bool RestoreColumnWidths(const IniProfile& profile, int controlId);
+    // Widens column until sample fits in the list's font.
+    void FitColumnTo(int column, const QString& sample);
 
     // Selected rows, top to bottom.
     QList<int> SelectedRows() const;

@@ -147,6 +147,9 @@ TEST_F(HistoryDlgTest, OpensAsTheTemplateSaysNewestFirst)
     const QAbstractItemModel* model = w.List()->model();
     EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Phrase"));
     EXPECT_EQ(w.List()->Header().sectionSize(1), 160);
+    // A first opening widens the date column to show a whole date.
+    const QString date = w.List()->model()->index(0, 2).data().toString();
+    EXPECT_GT(w.List()->Header().sectionSize(2), w.List()->fontMetrics().horizontalAdvance(date));
     EXPECT_EQ(w.List()->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(w.List()->selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_TRUE(w.List()->showGrid());
@@ -325,11 +328,13 @@ TEST_F(HistoryDlgTest, ColumnWidthsAndPlacementComeBackNextTime)
 {
     WriteFiveRows();
     Window().List()->Header().resizeSection(0, 222);
+    Window().List()->Header().resizeSection(2, 30);
     window->setGeometry(100, 120, 400, 600);
     window->reject();
     window.reset();
     CHistoryDlg& w = Window();
     EXPECT_EQ(w.List()->Header().sectionSize(0), 222);
+    EXPECT_EQ(w.List()->Header().sectionSize(2), 30) << "a width the user chose is kept";
     EXPECT_EQ(w.geometry(), QRect(100, 120, 400, 600));
 }
 
