@@ -383,4 +383,13 @@ void OpenHistoryWindow(QPointer<CHistoryDlg>& current, const HistoryWindowServic
     window.reset();
 }
 
+bool CloseHistoryWindowForExit(CHistoryDlg* current)
+{
+    if (current == nullptr || !current->isVisible()) {
+        return true;
+    }
+    current->reject();
+    return !current->isVisible();
+}
+
 }  // namespace kotobane

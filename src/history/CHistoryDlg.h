@@ -88,5 +88,9 @@ private:
 // otherwise one is made, run modally with owner disabled meanwhile and
 // destroyed when it closes. current tracks the open window.
 void OpenHistoryWindow(QPointer<CHistoryDlg>& current, const HistoryWindowServices& services, QWidget* owner);
+// Before the program ends: an open window goes through its close sequence,
+// so that unsaved deletions are asked about. False when it stays open (the
+// user cancelled, or the save failed) and the program should go on.
+bool CloseHistoryWindowForExit(CHistoryDlg* current);
 
 }  // namespace kotobane

@@ -227,6 +227,9 @@ void CReadingDlg::OnCommand(int command)
         OpenHistory();
         break;
     case ID_APP_EXIT:
+        if (!CloseHistoryWindowForExit(m_historyWindow)) {
+            break;
+        }
         // The icon goes first; the caller's run then ends and the destroy
         // and exit sequences follow.
         m_tray.RemoveIcon();

@@ -269,6 +269,22 @@ TEST_P(HistoryCloseDlgTest, AsksBeforeClosingWithUnsavedDeletions)
         << c.name;
 }
 
+// Exit from the tray while deletions are unsaved asks as closing does.
+TEST_F(HistoryDlgTest, ExitWithTheWindowOpenAsksFirst)
+{
+    EXPECT_TRUE(CloseHistoryWindowForExit(nullptr));
+    WriteFiveRows();
+    CHistoryDlg& w = Window();
+    Select({0});
+    Key(Qt::Key_Delete);
+    ui.answers = {IDCANCEL, IDNO};
+    EXPECT_FALSE(CloseHistoryWindowForExit(&w));
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(CloseHistoryWindowForExit(&w));
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(ui.boxes.size(), 2u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Answers, HistoryCloseDlgTest,
                          ::testing::Values(CloseCase{"yes", IDYES, true, 4}, CloseCase{"no", IDNO, true, 5},
                                            CloseCase{"cancel", IDCANCEL, false, 5}));
