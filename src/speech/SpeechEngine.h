@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace kotobane {
 
@@ -12,6 +13,13 @@ public:
     virtual bool Initialize() = 0;
     virtual bool IsReady() const = 0;
     virtual void Release() = 0;
+
+    virtual void ListVoices(QStringList& voices) = 0;
+    virtual void ListFormats(QStringList& formats) = 0;
+    virtual void ListOutputs(QStringList& outputs) = 0;
+    // The failure of the last creation: its text and code (0 until one failed).
+    virtual QString LastErrorText() const = 0;
+    virtual quint32 LastErrorCode() const = 0;
 
     virtual bool SelectVoiceByDescription(const QString& description) = 0;
     virtual bool SelectVoiceByLanguage(quint32 language) = 0;
@@ -34,6 +42,11 @@ public:
     bool Initialize() override { return false; }
     bool IsReady() const override { return false; }
     void Release() override { }
+    void ListVoices(QStringList&) override { }
+    void ListFormats(QStringList&) override { }
+    void ListOutputs(QStringList&) override { }
+    QString LastErrorText() const override { return QString(); }
+    quint32 LastErrorCode() const override { return 0; }
     bool SelectVoiceByDescription(const QString&) override { return false; }
     bool SelectVoiceByLanguage(quint32) override { return false; }
     QString CurrentVoiceDescription() override { return QString(); }

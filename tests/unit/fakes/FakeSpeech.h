@@ -29,6 +29,11 @@ public:
         }
         ready = false;
     }
+    void ListVoices(QStringList& voices) override { voices << QStringLiteral("espeak ja"); }
+    void ListFormats(QStringList& formats) override { formats << QStringLiteral("22kHz 16 Bit Mono"); }
+    void ListOutputs(QStringList& outputs) override { outputs << QStringLiteral("Null Output"); }
+    QString LastErrorText() const override { return QString(); }
+    quint32 LastErrorCode() const override { return 0; }
     bool SelectVoiceByDescription(const QString& d) override
     {
         m_log.Add("SelectVoiceByDescription " + Utf8(d));
