@@ -21,7 +21,6 @@ namespace {
 
 const QString kSettingsSection = QStringLiteral("Settings");
 const QString kPlacementKey = QStringLiteral("DlgHistory");
-constexpr quint32 SW_SHOWMAXIMIZED = 3;
 // The menu bar follows the window's width like the list; it has no id of
 // its own in the template.
 constexpr int kMenuBarAnchorId = 51;
@@ -347,7 +346,7 @@ void CHistoryDlg::StorePlacement()
 {
     const bool maximised = isMaximized();
     const QRect normal = maximised && normalGeometry().isValid() ? normalGeometry() : geometry();
-    if (const std::optional<WindowPlacement> p = HistoryPlacementToStore(normal, maximised, isMinimized())) {
+    if (const std::optional<WindowPlacement> p = PlacementToStore(normal, maximised, isMinimized())) {
         WriteWindowPlacement(*m_services.profile, kSettingsSection, kPlacementKey, *p);
     }
 }

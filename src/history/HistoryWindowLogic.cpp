@@ -10,11 +10,6 @@ namespace {
 
 const QString kListCtrls = QStringLiteral("ListCtrls");
 
-constexpr quint32 SW_SHOWNORMAL = 1;
-constexpr quint32 SW_SHOWMINIMIZED = 2;
-constexpr quint32 SW_SHOWMAXIMIZED = 3;
-constexpr quint32 WPF_RESTORETOMAXIMIZED = 2;
-
 }  // namespace
 
 bool HistoryCommandEnabled(int command, int rowCount, int selectedCount, bool modified)
@@ -45,24 +40,6 @@ bool ConfirmHistoryClose(bool modified, MessageBoxService& ui, const std::functi
     default:
         return false;
     }
-}
-
-std::optional<WindowPlacement> HistoryPlacementToStore(QRect normal, bool maximised, bool minimised)
-{
-    if (minimised) {
-        return std::nullopt;
-    }
-    WindowPlacement p;
-    p.length = kWindowPlacementLength;
-    p.flags = maximised ? WPF_RESTORETOMAXIMIZED : 0;
-    p.showCmd = maximised ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
-    p.minX = p.minY = p.maxX = p.maxY = -1;
-    p.left = normal.left();
-    p.top = normal.top();
-    p.right = normal.left() + normal.width();
-    p.bottom = normal.top() + normal.height();
-    static_assert(SW_SHOWMINIMIZED == 2);
-    return p;
 }
 
 void StoreColumnWidths(const IniProfile& profile, int controlId, const QList<int>& widths)

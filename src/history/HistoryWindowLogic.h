@@ -42,9 +42,6 @@ bool HistoryCommandEnabled(int command, int rowCount, int selectedCount, bool mo
 // fails keeps the window open so that the rows are not lost with it.
 bool ConfirmHistoryClose(bool modified, MessageBoxService& ui, const std::function<bool()>& save);
 
-// The placement stored at closing, or nothing while minimised.
-std::optional<WindowPlacement> HistoryPlacementToStore(QRect normal, bool maximised, bool minimised);
-
 // The stored column widths of a list ("ListCtrls", the control id).
 void StoreColumnWidths(const IniProfile& profile, int controlId, const QList<int>& widths);
 std::optional<QList<int>> StoredColumnWidths(const IniProfile& profile, int controlId, int count);

@@ -155,6 +155,23 @@ qint64 DaysBetween(const QDateTime& last, const QDateTime& now)
     return (*today - *then) / 86400;
 }
 
+std::optional<WindowPlacement> PlacementToStore(QRect normal, bool maximised, bool minimised)
+{
+    if (minimised) {
+        return std::nullopt;
+    }
+    WindowPlacement p;
+    p.length = kWindowPlacementLength;
+    p.flags = maximised ? WPF_RESTORETOMAXIMIZED : 0;
+    p.showCmd = maximised ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+    p.minX = p.minY = p.maxX = p.maxY = -1;
+    p.left = normal.left();
+    p.top = normal.top();
+    p.right = normal.left() + normal.width();
+    p.bottom = normal.top() + normal.height();
+    return p;
+}
+
 bool PlacementFitsScreen(const WindowPlacement& p, QSize screen)
 {
     const auto inside = [&](qint32 x, qint32 y) {

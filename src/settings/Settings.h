@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -106,6 +107,14 @@ struct WindowPlacement {
     bool operator==(const WindowPlacement&) const = default;
 };
 inline constexpr quint32 kWindowPlacementLength = 44;
+inline constexpr quint32 SW_SHOWNORMAL = 1;
+inline constexpr quint32 SW_SHOWMINIMIZED = 2;
+inline constexpr quint32 SW_SHOWMAXIMIZED = 3;
+inline constexpr quint32 WPF_RESTORETOMAXIMIZED = 2;
+
+// The placement a window stores at closing, from its normal rectangle; none
+// while it is minimised, so that the one before is used next time.
+std::optional<WindowPlacement> PlacementToStore(QRect normal, bool maximised, bool minimised);
 
 bool ReadWindowPlacement(const IniProfile& profile, const QString& section, const QString& key,
                          WindowPlacement& placement);

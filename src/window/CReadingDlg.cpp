@@ -32,11 +32,6 @@ namespace {
 const QString kPlacementKey = QStringLiteral("DlgReading");
 const QString kSettingsSection = QStringLiteral("Settings");
 
-constexpr quint32 SW_SHOWNORMAL = 1;
-constexpr quint32 SW_SHOWMINIMIZED = 2;
-constexpr quint32 SW_SHOWMAXIMIZED = 3;
-constexpr quint32 WPF_RESTORETOMAXIMIZED = 2;
-
 // The system-menu entry that opens the About box.
 const QString kAboutMenuText = QStringLiteral("Kotobane のﾊﾞｰｼﾞｮﾝ情報(&A)...");
 
@@ -300,22 +295,10 @@ void CReadingDlg::Destroy()
 {
     RegisterHotKeys(m_services.desktop.HotKeys(), m_services.ui, m_services.settings.HotKeys, false);
     m_timer.stop();
-    if (isMinimized()) {
-        return;
-    }
     // The user's placement, not one grown to fit a text.
     const QRect normal = isMaximized() && normalGeometry().isValid() ? normalGeometry() : m_home;
-    WindowPlacement p;
-    p.length = kWindowPlacementLength;
-    p.flags = isMaximized() ? WPF_RESTORETOMAXIMIZED : 0;
-    p.showCmd = isMaximized() ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
-    p.minX = p.minY = p.maxX = p.maxY = -1;
-    p.left = normal.left();
-    p.top = normal.top();
-    p.right = normal.left() + normal.width();
-    p.bottom = normal.top() + normal.height();
-    if (p.showCmd != SW_SHOWMINIMIZED) {
-        WriteWindowPlacement(m_services.profile, kSettingsSection, kPlacementKey, p);
+    if (const std::optional<WindowPlacement> p = PlacementToStore(normal, isMaximized(), isMinimized())) {
+        WriteWindowPlacement(m_services.profile, kSettingsSection, kPlacementKey, *p);
     }
 }
 

@@ -249,13 +249,13 @@ INSTANTIATE_TEST_SUITE_P(Answers, HistoryCloseTest,
 TEST(HistoryPlacement, StoredUnlessMinimisedWithTheMaximisedFlag)
 {
     const QRect normal(10, 20, 300, 400);
-    EXPECT_EQ(HistoryPlacementToStore(normal, false, true), std::nullopt);
-    const std::optional<WindowPlacement> plain = HistoryPlacementToStore(normal, false, false);
+    EXPECT_EQ(PlacementToStore(normal, false, true), std::nullopt);
+    const std::optional<WindowPlacement> plain = PlacementToStore(normal, false, false);
     ASSERT_TRUE(plain);
     EXPECT_EQ(plain->flags, 0u);
     EXPECT_EQ(plain->showCmd, 1u);
     EXPECT_EQ(QRect(QPoint(plain->left, plain->top), QPoint(plain->right - 1, plain->bottom - 1)), normal);
-    const std::optional<WindowPlacement> max = HistoryPlacementToStore(normal, true, false);
+    const std::optional<WindowPlacement> max = PlacementToStore(normal, true, false);
     ASSERT_TRUE(max);
     EXPECT_EQ(max->flags, 2u);
     EXPECT_EQ(max->showCmd, 3u);
