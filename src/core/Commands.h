@@ -17,4 +17,16 @@ enum ReadingCommand : int {
     ID_GET_TEXT = 32779,
 };
 
+// Commands of the history window (menu 132, accelerators 133), the same
+// numbers in one list with the popup's so that none is taken twice.
+enum HistoryCommand : int {
+    ID_HISTORY_IMPORT = 32774,
+    ID_HISTORY_EXPORT = 32775,
+    ID_HISTORY_DELETE = 32777,
+    ID_HISTORY_FONT = 32778,
+    ID_FILE_CLOSE = 57602,
+    ID_FILE_SAVE = 57603,
+    ID_EDIT_COPY = 57634,
+};
+
 }  // namespace kotobane

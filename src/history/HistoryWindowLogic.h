@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+#include "core/Commands.h"
 #include "history/HistoryStore.h"
 #include "history/HistoryTable.h"
 #include "platform/SystemServices.h"
@@ -16,17 +17,6 @@
 #include "settings/Settings.h"
 
 namespace kotobane {
-
-// Commands of the history window (menu 132, accelerators 133).
-enum HistoryCommand : int {
-    ID_HISTORY_IMPORT = 32774,
-    ID_HISTORY_EXPORT = 32775,
-    ID_HISTORY_DELETE = 32777,
-    ID_HISTORY_FONT = 32778,
-    ID_FILE_CLOSE = 57602,
-    ID_FILE_SAVE = 57603,
-    ID_EDIT_COPY = 57634,
-};
 
 // The history list's control id, also its key under "ListCtrls".
 inline constexpr int kHistoryListId = 1015;
