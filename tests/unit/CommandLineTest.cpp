@@ -7,6 +7,7 @@
 #include "backends/LinuxImeService.h"
 #include "fakes/FakeBackend.h"
 #include "fakes/FakePlatform.h"
+#include "fakes/FakeVoiceService.h"
 
 using namespace kotobane;
 using namespace kotobane::test;
@@ -39,6 +40,11 @@ struct ConsoleTest : ::testing::Test {
         QString out;
         QString err;
     };
+    Recorder voiceLog;
+    SpeechSettings storedSpeech;
+    bool voiceData = true;
+    FakeVoiceService* voiceService = nullptr;
+
     Result Run(QStringList args, const QByteArray& input = QByteArray())
     {
         args.prepend(QStringLiteral("kotobane"));
@@ -49,8 +55,19 @@ struct ConsoleTest : ::testing::Test {
         QString err;
         QTextStream outStream(&out);
         QTextStream errStream(&err);
-        ConsoleEnvironment env{in, outStream, errStream, *ime, clock, ui, [this](const QString& dir) {
-                                   return dir == storedDir ? stored : QString();
+        ConsoleEnvironment env{in,
+                               outStream,
+                               errStream,
+                               *ime,
+                               clock,
+                               ui,
+                               [this](const QString& dir) { return dir == storedDir ? stored : QString(); },
+                               [this](const QString&) { return storedSpeech; },
+                               [this]() -> std::unique_ptr<VoiceService> {
+                                   auto service = std::make_unique<FakeVoiceService>(voiceLog);
+                                   service->canCreate = voiceData;
+                                   voiceService = service.get();
+                                   return service;
                                }};
         const int status = RunConsoleCommand(args, env);
         outStream.flush();
