@@ -5,15 +5,15 @@
 namespace kotobane {
 
 const AudioFormatRow AudioFormatTable[36] = {
-    {"8kHz 8 Bit Mono", 4},     {"8kHz 8 Bit Stereo", 5},   {"8kHz 16 Bit Mono", 6},    {"8kHz 16 Bit Stereo", 7},
-    {"11kHz 8 Bit Mono", 8},    {"11kHz 8 Bit Stereo", 9},  {"11kHz 16 Bit Mono", 10},  {"11kHz 16 Bit Stereo", 11},
-    {"12kHz 8 Bit Mono", 12},   {"12kHz 8 Bit Stereo", 13}, {"12kHz 16 Bit Mono", 14},  {"12kHz 16 Bit Stereo", 15},
-    {"16kHz 8 Bit Mono", 16},   {"16kHz 8 Bit Stereo", 17}, {"16kHz 16 Bit Mono", 18},  {"16kHz 16 Bit Stereo", 19},
-    {"22kHz 8 Bit Mono", 20},   {"22kHz 8 Bit Stereo", 21}, {"22kHz 16 Bit Mono", 22},  {"22kHz 16 Bit Stereo", 23},
-    {"24kHz 8 Bit Mono", 24},   {"24kHz 8 Bit Stereo", 25}, {"24kHz 16 Bit Mono", 26},  {"24kHz 16 Bit Stereo", 27},
-    {"32kHz 8 Bit Mono", 28},   {"32kHz 8 Bit Stereo", 29}, {"32kHz 16 Bit Mono", 30},  {"32kHz 16 Bit Stereo", 31},
-    {"44kHz 8 Bit Mono", 32},   {"44kHz 8 Bit Stereo", 33}, {"44kHz 16 Bit Mono", 34},  {"44kHz 16 Bit Stereo", 35},
-    {"48kHz 8 Bit Mono", 36},   {"48kHz 8 Bit Stereo", 37}, {"48kHz 16 Bit Mono", 38},  {"48kHz 16 Bit Stereo", 39},
+    {"8kHz 8 Bit Mono", 4},   {"8kHz 8 Bit Stereo", 5},   {"8kHz 16 Bit Mono", 6},   {"8kHz 16 Bit Stereo", 7},
+    {"11kHz 8 Bit Mono", 8},  {"11kHz 8 Bit Stereo", 9},  {"11kHz 16 Bit Mono", 10}, {"11kHz 16 Bit Stereo", 11},
+    {"12kHz 8 Bit Mono", 12}, {"12kHz 8 Bit Stereo", 13}, {"12kHz 16 Bit Mono", 14}, {"12kHz 16 Bit Stereo", 15},
+    {"16kHz 8 Bit Mono", 16}, {"16kHz 8 Bit Stereo", 17}, {"16kHz 16 Bit Mono", 18}, {"16kHz 16 Bit Stereo", 19},
+    {"22kHz 8 Bit Mono", 20}, {"22kHz 8 Bit Stereo", 21}, {"22kHz 16 Bit Mono", 22}, {"22kHz 16 Bit Stereo", 23},
+    {"24kHz 8 Bit Mono", 24}, {"24kHz 8 Bit Stereo", 25}, {"24kHz 16 Bit Mono", 26}, {"24kHz 16 Bit Stereo", 27},
+    {"32kHz 8 Bit Mono", 28}, {"32kHz 8 Bit Stereo", 29}, {"32kHz 16 Bit Mono", 30}, {"32kHz 16 Bit Stereo", 31},
+    {"44kHz 8 Bit Mono", 32}, {"44kHz 8 Bit Stereo", 33}, {"44kHz 16 Bit Mono", 34}, {"44kHz 16 Bit Stereo", 35},
+    {"48kHz 8 Bit Mono", 36}, {"48kHz 8 Bit Stereo", 37}, {"48kHz 16 Bit Mono", 38}, {"48kHz 16 Bit Stereo", 39},
 };
 
 QString LanguageKey(quint32 language)
