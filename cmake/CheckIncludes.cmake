@@ -18,7 +18,7 @@ set(uses_settings "speech;reading;platform;core")
 set(uses_history "settings;reading;platform;core")
 set(uses_chrome "settings;core")
 set(uses_window "chrome;history;settings;speech;reading;platform;core")
-set(uses_app "window;chrome;history;settings;speech;reading;backends;platform/desktop;platform/system;platform;core")
+set(uses_app "window;chrome;history;settings;speech;reading;backends;platform/desktop;platform/system;platform/speech;platform;core")
 
 # The folder (library) that a path below src/ belongs to.
 function(folder_of path out)

@@ -13,13 +13,15 @@
 #include "app/GuiMessageBox.h"
 #include "backends/LinuxImeService.h"
 #include "platform/desktop/DesktopChoice.h"
+#include "platform/speech/EspeakVoice.h"
 #include "platform/system/ConsoleServices.h"
 #include "platform/system/SingleInstance.h"
 #include "platform/system/UnixSignals.h"
+#include "reading/ReadingEngine.h"
 #include "settings/FontMapping.h"
 #include "settings/ProfilePaths.h"
 #include "settings/Settings.h"
-#include "speech/SpeechEngine.h"
+#include "speech/CSpeechEngine.h"
 #include "window/CReadingDlg.h"
 #include "window/GetTextFlow.h"
 #include "window/Menus.h"
@@ -103,7 +105,12 @@ int RunDesktop(const QStringList& arguments)
     const std::unique_ptr<LinuxImeService> ime = CreateLinuxImeService();
     GuiMessageBox ui;
     ThreadClock clock;
-    NoSpeechEngine speech;
+    // Made before the settings are loaded, which create the voice and apply
+    // the stored choices; the save releases it before it writes them.
+    const std::unique_ptr<VoiceService> voices = CreateEspeakVoiceService();
+    CSpeechEngine speech(*voices, ui, [&ime](const QString& layout, const QString& phrase) {
+        return ReverseConversion(*ime, layout, phrase);
+    });
     Settings settings;
     ImeCatalog catalog;
     SettingsContext context{profile, *ime, ui, catalog, speech, DefaultLogFont(), QDateTime::currentDateTime()};

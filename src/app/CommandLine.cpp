@@ -5,6 +5,7 @@
 #include "reading/ImeCatalog.h"
 #include "reading/ReadingEngine.h"
 #include "reading/TextGrabber.h"
+#include "speech/CSpeechEngine.h"
 #include "window/GetText.h"
 #include "window/Menus.h"
 
@@ -13,8 +14,9 @@ namespace kotobane {
 namespace {
 
 const QStringList kConsoleOptions = {
-    QStringLiteral("--read"), QStringLiteral("--list-imes"), QStringLiteral("--help"),
-    QStringLiteral("-h"),     QStringLiteral("--version"),   QStringLiteral("-v"),
+    QStringLiteral("--read"),  QStringLiteral("--list-imes"),   QStringLiteral("--help"),
+    QStringLiteral("-h"),      QStringLiteral("--version"),     QStringLiteral("-v"),
+    QStringLiteral("--speak"), QStringLiteral("--list-voices"),
 };
 
 constexpr int kUsageError = 2;
@@ -43,6 +45,15 @@ void DefineOptions(QCommandLineParser& parser)
                                                 "standard input.")},
         {QStringLiteral("ime"), QStringLiteral("Use the input method KEY (see --list-imes)."), QStringLiteral("KEY")},
         {QStringLiteral("list-imes"), QStringLiteral("List the input methods: key, TAB, text.")},
+        {QStringLiteral("speak"), QStringLiteral("Read TEXT aloud with the stored speech settings (also when speech "
+                                                 "is switched off).")},
+        {QStringLiteral("voice"), QStringLiteral("Speak with the voice DESC (see --list-voices)."),
+         QStringLiteral("DESC")},
+        {QStringLiteral("wav"),
+         QStringLiteral("With --speak: write the speech to FILE in the stored format instead "
+                        "of playing it."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("list-voices"), QStringLiteral("List the speech voices: description, TAB, language ids.")},
         {QStringLiteral("profile-dir"), QStringLiteral("Keep the settings and history files in DIR."),
          QStringLiteral("DIR")},
         {QStringLiteral("show"), QStringLiteral("Show TEXT in the running copy's popup, or start with it shown."),
@@ -122,6 +133,84 @@ int ListImes(ConsoleEnvironment& env)
         env.out << entry.key << '\t' << entry.text << '\n';
     }
     env.out.flush();
+    return 0;
+}
+
+// The voice of the console commands, made and set up as the program does
+// at start-up; null with a message on err when there is none.
+std::unique_ptr<CSpeechEngine> OpenVoice(VoiceService& service, const QCommandLineParser& parser,
+                                         ConsoleEnvironment& env)
+{
+    auto engine =
+        std::make_unique<CSpeechEngine>(service, env.ui, [&ime = env.ime](const QString& layout, const QString& text) {
+            return ReverseConversion(ime, layout, text);
+        });
+    if (!engine->Initialize()) {
+        env.err << "kotobane: no speech voice: " << engine->LastErrorText() << Qt::endl;
+        return nullptr;
+    }
+    const QString profileDir = parser.value(QStringLiteral("profile-dir"));
+    SpeechSettings speech = env.storedSpeech ? env.storedSpeech(profileDir) : SpeechSettings();
+    // An explicit request: spoken also while speech is switched off.
+    speech.EnableSpeech = true;
+    QString layout = env.storedLayout ? env.storedLayout(profileDir) : QString();
+    if (layout.isEmpty()) {
+        layout = LayoutText(env.ime.GetKeyboardLayout());
+    }
+    ApplyStoredSpeechSettings(speech, layout, *engine);
+    return engine;
+}
+
+int Speak(const QCommandLineParser& parser, ConsoleEnvironment& env)
+{
+    QStringList texts = parser.positionalArguments();
+    const QString text = texts.isEmpty() ? InputLines(env.in.readAll()).join(u' ') : texts.join(u' ');
+    if (text.trimmed().isEmpty()) {
+        env.err << "kotobane: --speak needs a TEXT" << Qt::endl;
+        return kUsageError;
+    }
+    const std::unique_ptr<VoiceService> service = env.voiceService ? env.voiceService() : nullptr;
+    if (!service) {
+        env.err << "kotobane: no speech service in this build" << Qt::endl;
+        return 1;
+    }
+    const std::unique_ptr<CSpeechEngine> engine = OpenVoice(*service, parser, env);
+    if (!engine) {
+        return 1;
+    }
+    if (parser.isSet(QStringLiteral("voice"))) {
+        const QString voice = parser.value(QStringLiteral("voice"));
+        if (!engine->SelectVoiceByDescription(voice)) {
+            env.err << "kotobane: unknown voice \"" << voice << "\"; kotobane --list-voices shows the installed ones"
+                    << Qt::endl;
+            return 1;
+        }
+    }
+    QString error;
+    const bool done = parser.isSet(QStringLiteral("wav"))
+                          ? engine->WriteWav(text, parser.value(QStringLiteral("wav")), &error)
+                          : engine->SpeakText(text, &error);
+    if (!done) {
+        env.err << "kotobane: " << error << Qt::endl;
+        return 1;
+    }
+    return 0;
+}
+
+int ListVoices(ConsoleEnvironment& env)
+{
+    const std::unique_ptr<VoiceService> service = env.voiceService ? env.voiceService() : nullptr;
+    QString error;
+    quint32 code = 0;
+    if (!service || !service->Create(&error, &code)) {
+        env.err << "kotobane: no speech voice: " << error << Qt::endl;
+        return 1;
+    }
+    for (const VoiceInfo& voice : service->Voices()) {
+        env.out << voice.description << '\t' << voice.language << '\n';
+    }
+    env.out.flush();
+    service->Release();
     return 0;
 }
 
@@ -213,6 +302,12 @@ int RunConsoleCommand(const QStringList& arguments, ConsoleEnvironment& env)
     }
     if (parser.isSet(QStringLiteral("read"))) {
         return Read(parser, env);
+    }
+    if (parser.isSet(QStringLiteral("speak"))) {
+        return Speak(parser, env);
+    }
+    if (parser.isSet(QStringLiteral("list-voices"))) {
+        return ListVoices(env);
     }
     env.err << "kotobane: nothing to do; try kotobane --help" << Qt::endl;
     return kUsageError;

@@ -5,9 +5,12 @@
 #include <QTextStream>
 
 #include <functional>
+#include <memory>
 
 #include "platform/ImeService.h"
 #include "platform/SystemServices.h"
+#include "platform/VoiceService.h"
+#include "speech/SpeechSettings.h"
 
 namespace kotobane {
 
@@ -29,9 +32,14 @@ struct ConsoleEnvironment {
     // The keylayout stored in the settings of the profile directory (""
     // for the usual place), or "" when none is stored.
     std::function<QString(const QString& profileDir)> storedLayout;
+    // The speech choices stored there (the defaults when none are stored).
+    std::function<SpeechSettings(const QString& profileDir)> storedSpeech;
+    // Makes the voice service for --speak and --list-voices.
+    std::function<std::unique_ptr<VoiceService>()> voiceService;
 };
 
-// Runs a console command (--read, --list-imes, --help, --version) and
+// Runs a console command (--read, --list-imes, --speak, --list-voices,
+// --help, --version) and
 // returns the exit status. Never writes the settings or the history.
 int RunConsoleCommand(const QStringList& arguments, ConsoleEnvironment& env);
 

@@ -8,6 +8,7 @@
 #include "app/CReadingApp.h"
 #include "app/CommandLine.h"
 #include "backends/LinuxImeService.h"
+#include "platform/speech/EspeakVoice.h"
 #include "platform/system/ConsoleServices.h"
 #include "settings/IniProfile.h"
 #include "settings/ProfilePaths.h"
@@ -85,7 +86,22 @@ int RunConsole(int argc, char* argv[])
         return IniProfile(paths.settingsFile)
             .GetString(QStringLiteral("Settings"), QStringLiteral("keylayout"), QString());
     };
-    ConsoleEnvironment env{in, out, err, *ime, clock, ui, storedLayout};
+    const auto storedSpeech = [](const QString& profileDir) {
+        const ProfilePaths paths = ResolveProfilePaths(QCoreApplication::applicationDirPath(), profileDir);
+        const IniProfile ini(paths.settingsFile);
+        const QString section = QStringLiteral("Speech");
+        SpeechSettings s;
+        s.EnableSpeech = ini.GetInt(section, QStringLiteral("EnableSpeech"), 1) != 0;
+        s.Voice = ini.GetString(section, QStringLiteral("Voice"), s.Voice);
+        s.Volume = ini.GetInt(section, QStringLiteral("Volume"), s.Volume);
+        s.Rate = ini.GetInt(section, QStringLiteral("Rate"), s.Rate);
+        s.AudioFormat = ini.GetInt(section, QStringLiteral("AudioFormat"), s.AudioFormat);
+        s.AudioOutput = ini.GetString(section, QStringLiteral("AudioOutput"), s.AudioOutput);
+        return s;
+    };
+    ConsoleEnvironment env{
+        in, out, err, *ime, clock, ui, storedLayout, storedSpeech, [] {
+                               return CreateEspeakVoiceService(); }};
     return RunConsoleCommand(arguments, env);
 }
 

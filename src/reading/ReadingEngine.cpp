@@ -141,6 +141,39 @@ bool CReadingEngine::IsSelectedLayout(Hkl layout)
 
 QString CReadingEngine::ReadCandidateList(const unsigned char* list, std::size_t size) const
 {
+    return FirstCandidateInParentheses(list, size);
+}
+
+QString ReverseConversion(ImeService& ime, const QString& layoutId, const QString& phrase)
+{
+    if (phrase.isEmpty()) {
+        return QString();
+    }
+    // Loaded without activation: the popup's layout and its own context
+    // stay as they are.
+    const Hkl layout = ime.LoadKeyboardLayoutW(layoutId, 0);
+    if (layout == 0) {
+        return QString();
+    }
+    const Himc context = ime.ImmCreateContext();
+    QString reading;
+    if (ime.ImmSetOpenStatus(context, true)) {
+        const quint32 size = ime.ImmGetConversionListW(layout, context, phrase, nullptr, 0, GCL_REVERSECONVERSION);
+        if (size != 0 && size != 0xFFFFFFFFu) {
+            std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[std::size_t(size) + 1]());
+            if (buffer
+                && ime.ImmGetConversionListW(layout, context, phrase, buffer.get(), size, GCL_REVERSECONVERSION) != 0) {
+                reading = FirstCandidateInParentheses(buffer.get(), size);
+            }
+        }
+    }
+    ime.ImmSetOpenStatus(context, false);
+    ime.ImmDestroyContext(context);
+    return reading.size() >= 2 ? reading.mid(1, reading.size() - 2) : QString();
+}
+
+QString FirstCandidateInParentheses(const unsigned char* list, std::size_t size)
+{
     // The list comes from another component: every offset is checked
     // against the block, so a malformed list gives no reading rather than a
     // read past its end.

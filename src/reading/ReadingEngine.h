@@ -47,6 +47,14 @@ private:
     bool m_layoutMatched = false;
 };
 
+// "(" + the first candidate of a candidate list + ")", or "" when it holds none.
+QString FirstCandidateInParentheses(const unsigned char* list, std::size_t size);
+
+// The bare reverse conversion of phrase by the layout's input method,
+// without making that layout the active one; "" when it gives none or the
+// layout is not installed.
+QString ReverseConversion(ImeService& ime, const QString& layoutId, const QString& phrase);
+
 // Reads the last three characters of a layout identifier as a hexadecimal
 // locale, the way the C library's wcstol does with base 16.
 quint32 LocaleFromLayoutId(const QString& layoutId);

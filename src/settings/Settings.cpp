@@ -279,6 +279,12 @@ void LoadSettings(Settings& s, SettingsContext& c)
     s.Speech.Rate = ini.GetInt(kSpeech, QStringLiteral("Rate"), -1);
     s.Speech.AudioFormat = ini.GetInt(kSpeech, QStringLiteral("AudioFormat"), 18);
     s.Speech.AudioOutput = ini.GetString(kSpeech, QStringLiteral("AudioOutput"), QString());
+    // Profiles written while no speech engine existed hold EnableSpeech=0
+    // without any choice of the user behind it; speech that was never set
+    // up starts as on a first start.
+    if (s.Speech.Voice.isEmpty()) {
+        s.Speech.EnableSpeech = true;
+    }
 
     ApplyStoredSpeechSettings(s.Speech, s.keylayout, c.speech);
 }

@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QTemporaryDir>
 
 #include "app/CommandLine.h"
 #include "backends/LinuxImeService.h"
 #include "fakes/FakeBackend.h"
 #include "fakes/FakePlatform.h"
+#include "fakes/FakeVoiceService.h"
 
 using namespace kotobane;
 using namespace kotobane::test;
@@ -39,6 +41,11 @@ struct ConsoleTest : ::testing::Test {
         QString out;
         QString err;
     };
+    Recorder voiceLog;
+    SpeechSettings storedSpeech;
+    bool voiceData = true;
+    FakeVoiceService* voiceService = nullptr;
+
     Result Run(QStringList args, const QByteArray& input = QByteArray())
     {
         args.prepend(QStringLiteral("kotobane"));
@@ -49,8 +56,19 @@ struct ConsoleTest : ::testing::Test {
         QString err;
         QTextStream outStream(&out);
         QTextStream errStream(&err);
-        ConsoleEnvironment env{in, outStream, errStream, *ime, clock, ui, [this](const QString& dir) {
-                                   return dir == storedDir ? stored : QString();
+        ConsoleEnvironment env{in,
+                               outStream,
+                               errStream,
+                               *ime,
+                               clock,
+                               ui,
+                               [this](const QString& dir) { return dir == storedDir ? stored : QString(); },
+                               [this](const QString&) { return storedSpeech; },
+                               [this]() -> std::unique_ptr<VoiceService> {
+                                   auto service = std::make_unique<FakeVoiceService>(voiceLog);
+                                   service->canCreate = voiceData;
+                                   voiceService = service.get();
+                                   return service;
                                }};
         const int status = RunConsoleCommand(args, env);
         outStream.flush();
@@ -121,6 +139,48 @@ TEST_F(ConsoleTest, ListHelpAndVersion)
     EXPECT_THAT(r.out.toStdString(), ::testing::HasSubstr("--get-text"));
     r = Run({QStringLiteral("--version")});
     EXPECT_EQ(r.out, QStringLiteral("kotobane " KOTOBANE_VERSION "\n"));
+}
+
+TEST_F(ConsoleTest, SpeakUsesTheStoredVoiceAndGivesAJapaneseVoiceTheReading)
+{
+    QTemporaryDir dir;
+    const QString wav = dir.filePath(QStringLiteral("out.wav"));
+    storedSpeech.EnableSpeech = false;  // an explicit request speaks anyway
+    storedSpeech.Voice = QStringLiteral("Japanese");
+    storedSpeech.AudioFormat = 1;
+    ime->LoadKeyboardLayoutW(QStringLiteral("4090409"), KLF_ACTIVATE);
+    Result r = Run({QStringLiteral("--speak"), QStringLiteral("--wav"), wav, QStringLiteral("漢字")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_THAT(voiceLog.calls, ::testing::Contains("SetFormatType 5"));
+    EXPECT_THAT(voiceLog.calls, ::testing::Contains("WriteWav かんじ"));
+    EXPECT_EQ(ime->GetKeyboardLayout(), 0x4090409u);  // the active layout stays
+
+    struct Case {
+        QStringList args;
+        bool voiceData;
+        const char* message;
+    };
+    for (const Case& c :
+         {Case{{QStringLiteral("--speak"), QStringLiteral("--voice"), QStringLiteral("Nope"), QStringLiteral("a")},
+               true,
+               "unknown voice \"Nope\""},
+          Case{{QStringLiteral("--speak"), QStringLiteral("a")}, false, "no speech voice: no voice data"},
+          Case{{QStringLiteral("--speak"), QStringLiteral("--wav"), dir.filePath(QStringLiteral("no/x.wav")),
+                QStringLiteral("a")},
+               true,
+               "Cannot write"}}) {
+        voiceData = c.voiceData;
+        r = Run(c.args);
+        EXPECT_EQ(r.status, 1) << c.message;
+        EXPECT_THAT(r.err.toStdString(), ::testing::HasSubstr(c.message));
+    }
+    voiceData = true;
+    voiceLog.Clear();
+    r = Run({QStringLiteral("--speak"), QStringLiteral("--voice"), QStringLiteral("English"), QStringLiteral("漢字")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_THAT(voiceLog.calls, ::testing::Contains("Speak 漢字"));
+    r = Run({QStringLiteral("--list-voices")});
+    EXPECT_EQ(r.out, QStringLiteral("English\t409\nJapanese\t411\nKorean\t412\n"));
 }
 
 TEST(CommandLine, ModeAndInputLines)

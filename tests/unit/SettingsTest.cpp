@@ -128,9 +128,25 @@ TEST_F(SettingsTest, StoredVoiceIsAppliedInOrderAndKept)
     EXPECT_EQ(s.Speech.Rate, -5);
 
     speechLog.Clear();
-    WriteFile("[Speech]\nEnableSpeech=0\n");
+    WriteFile("[Speech]\nEnableSpeech=0\nVoice=v1\n");
     EXPECT_FALSE(Load().Speech.EnableSpeech);
     EXPECT_TRUE(speechLog.calls.empty());  // no voice is made when speech is off
+}
+
+TEST_F(SettingsTest, SpeechNeverSetUpStartsAsOnAFirstStart)
+{
+    // Written while no engine existed: off, but no voice ever chosen.
+    WriteFile("[Speech]\nEnableSpeech=0\nVoice=\n");
+    const Settings s = Load();
+    EXPECT_TRUE(s.Speech.EnableSpeech);
+    EXPECT_THAT(speechLog.calls, testing::Contains("Initialize"));
+    EXPECT_EQ(s.Speech.Voice, QStringLiteral("espeak ja"));
+
+    // Without voice data it is switched off again, silently.
+    speechLog.Clear();
+    speech.canInitialize = false;
+    EXPECT_FALSE(Load().Speech.EnableSpeech);
+    EXPECT_THAT(log.calls, Not(testing::Contains(HasSubstr("MessageBox"))));
 }
 
 TEST_F(SettingsTest, ReadRulesOfTheSettingsSection)
@@ -166,7 +182,7 @@ TEST_F(SettingsTest, FileFromTheOtherPlatformLoads)
               + EncodeByteBlock(font.ToBytes()).toLatin1()
               + "\r\nDlgReading=0,1,-1,-1,-1,-1,10,20,300,200\r\n"
                 "[history]\r\nDispHis=2007/03/05 14:07:09\r\ndays=7\r\ndisponstart=0\r\nclock=21:30:00\r\n"
-                "[Speech]\r\nenablespeech=0\r\n");
+                "[Speech]\r\nenablespeech=0\r\nvoice=Microsoft Haruka Desktop\r\n");
     const Settings s = Load();
     EXPECT_EQ(s.HotKeys.front().modifiers, 6);
     EXPECT_EQ(s.HotKeys.front().virtualKey, 112);
