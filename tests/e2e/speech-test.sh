@@ -3,12 +3,14 @@
 # two null sinks: the stream's sample format and sink, what the sinks'
 # monitors recorded against the WAV of the same text, and the failures
 # without a sound server or with an unwritable WAV path.
-#   speech-test.sh SPEECH_PROBE
-# The probe passes the text to the service as it is; kana stand for what the
-# speech engine makes of 漢字の読み方 for the Japanese voice.
+#   speech-test.sh SPEECH_PROBE KOTOBANE
+# The probe passes the text to the service as it is (kana stand for what the
+# speech engine makes of 漢字の読み方 for the Japanese voice); kotobane
+# --speak is checked the same way with the stored settings.
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/desktop.sh"
 probe=$1
+kotobane=$2
 text=かんじのよみかた
 e2e_private_dirs
 e2e_start_sound || exit 1
@@ -31,7 +33,7 @@ near() {
   awk -v a="$1" -v b="$2" -v t="$3" 'BEGIN { d = a - b; if (d < 0) d = -d; print (a != "" && b != "" && d <= t) ? 1 : 0 }'
 }
 
-# Speaks with probe arguments $2…; records both monitors into $1-first.wav
+# Runs the command $2…; records both monitors into $1-first.wav
 # and $1-second.wav and sets $spec to the sample specs of the stream(s)
 # seen while it played, as "sink spec" lines.
 speak_recorded() {
@@ -43,7 +45,7 @@ speak_recorded() {
   p2=$!
   e2e_pids+=("$p1" "$p2")
   sleep 0.3
-  "$probe" "$@" "$text" 2>"$e2e_tmp/$name.err" &
+  "$@" 2>"$e2e_tmp/$name.err" &
   speaker=$!
   spec=""
   while kill -0 "$speaker" 2>/dev/null; do
@@ -62,7 +64,7 @@ speak_recorded() {
 "$probe" --voice Japanese --format 1 --wav "$e2e_tmp/stereo8.wav" "$text"
 e2e_check "WAV written" 0 $?
 e2e_check "WAV format" "8000 2 8" "$(soxi -r "$e2e_tmp/stereo8.wav") $(soxi -c "$e2e_tmp/stereo8.wav") $(soxi -b "$e2e_tmp/stereo8.wav")"
-speak_recorded stereo8 --voice Japanese --output "Kotobane Second" --format 1
+speak_recorded stereo8 "$probe" --voice Japanese --output "Kotobane Second" --format 1 "$text"
 e2e_check "spoken in 8 kHz 8 bit stereo" 0 "$status"
 e2e_check "the stream on the second sink" "$second u8 2ch 8000Hz" "$spec"
 e2e_check "the second sink heard it" 1 "$(awk -v r="$(rms "$e2e_tmp/stereo8-second.wav")" 'BEGIN { print (r > 0.01) }')"
@@ -73,7 +75,7 @@ echo "WAV $wav_length s, heard $heard_length s"
 e2e_check "as long as the WAV" 1 "$(near "$wav_length" "$heard_length" 0.15)"
 
 # The default format ("22kHz 16 Bit Mono") on the default output, the first sink.
-speak_recorded default --voice Japanese
+speak_recorded default "$probe" --voice Japanese "$text"
 first=$(pactl list short sinks | awk '$2 == "first" { print $1 }')
 e2e_check "spoken in the default format" 0 "$status"
 e2e_check "the stream on the first sink" "$first s16le 1ch 22050Hz" "$spec"
@@ -84,6 +86,26 @@ wav_length=$(sound_length "$e2e_tmp/default.wav")
 heard_length=$(sound_length "$e2e_tmp/default-first.wav")
 echo "WAV $wav_length s, heard $heard_length s"
 e2e_check "default length" 1 "$(near "$wav_length" "$heard_length" 0.15)"
+
+# The program itself, with the stored settings: 漢字の読み方 in "8kHz 8 Bit
+# Stereo" on the second sink.
+profile=$e2e_tmp/profile
+mkdir -p "$profile"
+printf '[Speech]\r\nEnableSpeech=1\r\nVoice=Japanese\r\nVolume=100\r\nRate=0\r\nAudioFormat=1\r\nAudioOutput=Kotobane Second\r\n' \
+  >"$profile/Kotobane.ini"
+timeout 30 "$kotobane" --speak --profile-dir "$profile" --wav "$e2e_tmp/app.wav" 漢字の読み方
+e2e_check "program WAV written" 0 $?
+e2e_check "program WAV format" "8000 2 8" "$(soxi -r "$e2e_tmp/app.wav") $(soxi -c "$e2e_tmp/app.wav") $(soxi -b "$e2e_tmp/app.wav")"
+e2e_check "program WAV is the kana's" 1 "$(cmp -s "$e2e_tmp/app.wav" "$e2e_tmp/stereo8.wav" && echo 1)"
+speak_recorded app timeout 30 "$kotobane" --speak --profile-dir "$profile" 漢字の読み方
+e2e_check "the program spoke" 0 "$status"
+e2e_check "the program's stream on the second sink" "$second u8 2ch 8000Hz" "$spec"
+e2e_check "the second sink heard the program" 1 "$(awk -v r="$(rms "$e2e_tmp/app-second.wav")" 'BEGIN { print (r > 0.01) }')"
+e2e_check "the first sink stayed silent for the program" 0.000000 "$(rms "$e2e_tmp/app-first.wav")"
+wav_length=$(sound_length "$e2e_tmp/app.wav")
+heard_length=$(sound_length "$e2e_tmp/app-second.wav")
+echo "program: WAV $wav_length s, heard $heard_length s"
+e2e_check "the program's sound as long as its WAV" 1 "$(near "$wav_length" "$heard_length" 0.15)"
 
 # An unwritable WAV path: a message, no file.
 "$probe" --wav "$e2e_tmp/none/out.wav" "$text" 2>"$e2e_tmp/unwritable.err"
@@ -100,5 +122,11 @@ timeout 20 "$probe" --voice Japanese "$text" 2>"$e2e_tmp/offline.err"
 e2e_check "speaking without a sound server fails" 1 $?
 e2e_check "and says why" 1 "$(grep -c -x -F "There is no audio output (is the sound server running?)." "$e2e_tmp/offline.err")"
 e2e_check "and does not wait" 1 "$((($(date +%s%N) - start) / 1000000 < 5000))"
+timeout 30 "$kotobane" --speak --profile-dir "$profile" --wav "$e2e_tmp/app-offline.wav" 漢字の読み方
+e2e_check "program WAV without a sound server" 1 "$(cmp -s "$e2e_tmp/app-offline.wav" "$e2e_tmp/app.wav" && echo 1)"
+timeout 30 "$kotobane" --speak --profile-dir "$profile" 漢字の読み方 2>"$e2e_tmp/app-offline.err"
+rc=$?
+e2e_check "the program fails without a sound server" 1 "$([ $rc -ne 0 ] && [ $rc -ne 124 ] && echo 1)"
+e2e_check "and says why" 1 "$(grep -c -F "There is no audio output (is the sound server running?)." "$e2e_tmp/app-offline.err")"
 
 e2e_finish speech-test

@@ -22,17 +22,17 @@ TEST(SpeechPcmTest, LanguageAttributesFromEspeakLanguages)
         const char* attribute;
     };
     const Case cases[] = {
-        { { "ja" }, "411" },
-        { { "ko" }, "412" },
-        { { "cmn", "zh-cmn", "zh" }, "804" },  // each identifier once
-        { { "yue", "zh-yue", "zh" }, "c04;804" },  // in the voice's order
-        { { "en-us", "en" }, "409" },  // the bare "en" is not guessed
-        { { "en-gb", "en" }, "809" },
-        { { "fr-fr", "fr" }, "40c" },
-        { { "EN-US" }, "409" },
-        { { "xx", "de" }, "407" },  // unknown languages left out
-        { { "en-us-nyc" }, "" },
-        { {}, "" },
+        {{"ja"}, "411"},
+        {{"ko"}, "412"},
+        {{"cmn", "zh-cmn", "zh"}, "804"},  // each identifier once
+        {{"yue", "zh-yue", "zh"}, "c04;804"},  // in the voice's order
+        {{"en-us", "en"}, "409"},  // the bare "en" is not guessed
+        {{"en-gb", "en"}, "809"},
+        {{"fr-fr", "fr"}, "40c"},
+        {{"EN-US"}, "409"},
+        {{"xx", "de"}, "407"},  // unknown languages left out
+        {{"en-us-nyc"}, ""},
+        {{}, ""},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(LanguageAttribute(c.languages), QLatin1String(c.attribute)) << qPrintable(c.languages.join(','));
@@ -41,11 +41,11 @@ TEST(SpeechPcmTest, LanguageAttributesFromEspeakLanguages)
 
 TEST(SpeechPcmTest, RateAndVolumeOnEspeakScales)
 {
-    const std::pair<int, int> rates[] = { { 0, 175 }, { 5, 303 }, { -5, 101 }, { 10, 450 }, { -10, 80 }, { 30, 450 } };
+    const std::pair<int, int> rates[] = {{0, 175}, {5, 303}, {-5, 101}, {10, 450}, {-10, 80}, {30, 450}};
     for (const auto& [rate, wpm] : rates) {
         EXPECT_EQ(EspeakWordsPerMinute(rate), wpm) << rate;
     }
-    const std::pair<int, int> volumes[] = { { 0, 0 }, { 50, 50 }, { 100, 100 }, { 150, 100 }, { -5, 0 } };
+    const std::pair<int, int> volumes[] = {{0, 0}, {50, 50}, {100, 100}, {150, 100}, {-5, 0}};
     for (const auto& [volume, amplitude] : volumes) {
         EXPECT_EQ(EspeakVolume(volume), amplitude) << volume;
     }
@@ -53,10 +53,10 @@ TEST(SpeechPcmTest, RateAndVolumeOnEspeakScales)
 
 TEST(SpeechPcmTest, ConvertsSampleSizeAndChannels)
 {
-    const std::vector<qint16> samples = { -32768, -1, 0, 256, 32767 };
-    EXPECT_EQ(ConvertPcm(samples, { 22050, 1, 8 }), QByteArray("\x00\x7f\x80\x81\xff", 5));
-    EXPECT_EQ(ConvertPcm(samples, { 22050, 2, 8 }), QByteArray("\x00\x00\x7f\x7f\x80\x80\x81\x81\xff\xff", 10));
-    const QByteArray s16 = ConvertPcm(samples, { 22050, 2, 16 });
+    const std::vector<qint16> samples = {-32768, -1, 0, 256, 32767};
+    EXPECT_EQ(ConvertPcm(samples, {22050, 1, 8}), QByteArray("\x00\x7f\x80\x81\xff", 5));
+    EXPECT_EQ(ConvertPcm(samples, {22050, 2, 8}), QByteArray("\x00\x00\x7f\x7f\x80\x80\x81\x81\xff\xff", 10));
+    const QByteArray s16 = ConvertPcm(samples, {22050, 2, 16});
     ASSERT_EQ(s16.size(), 20);
     for (size_t i = 0; i < samples.size(); ++i) {
         EXPECT_EQ(qFromLittleEndian<qint16>(s16.constData() + 4 * i), samples[i]);
@@ -71,8 +71,8 @@ TEST(SpeechPcmTest, ResamplesToTheFormatsRateKeepingTheSound)
     for (size_t i = 0; i < tone.size(); ++i) {
         tone[i] = qint16(10000 * std::sin(2 * M_PI * 440 * double(i) / 22050));
     }
-    for (const int rate : { 8000, 11025, 44100, 48000 }) {
-        const QByteArray out = ConvertPcm(tone, { rate, 1, 16 });
+    for (const int rate : {8000, 11025, 44100, 48000}) {
+        const QByteArray out = ConvertPcm(tone, {rate, 1, 16});
         const qsizetype count = out.size() / 2;
         EXPECT_NEAR(count, rate, 2) << rate;
         double sum = 0;
@@ -81,9 +81,10 @@ TEST(SpeechPcmTest, ResamplesToTheFormatsRateKeepingTheSound)
             sum += v * v;
         }
         EXPECT_NEAR(std::sqrt(sum / (count / 2)), 10000 / std::sqrt(2.0), 200) << rate;  // the tone's RMS
-        EXPECT_EQ(PcmDurationMs({ rate, 1, 16 }, out.size()), 1000) << rate;
+        EXPECT_EQ(PcmDurationMs({rate, 1, 16}, out.size()), 1000) << rate;
+        EXPECT_EQ(ConvertPcm(tone, {rate, 1, 16}), out) << rate;  // the same every time
     }
-    EXPECT_TRUE(ConvertPcm({}, { 8000, 2, 8 }).isEmpty());
+    EXPECT_TRUE(ConvertPcm({}, {8000, 2, 8}).isEmpty());
 }
 
 TEST(SpeechPcmTest, WavHeaderDescribesTheFormat)
@@ -92,8 +93,8 @@ TEST(SpeechPcmTest, WavHeaderDescribesTheFormat)
                               "\x40\x1f\x00\x00\x80\x3e\x00\x00\x02\x00\x08\x00"
                               "data\xe8\x03\x00\x00",
                               44);
-    EXPECT_EQ(WavHeader({ 8000, 2, 8 }, 1000), expected);
-    const QByteArray h = WavHeader({ 48000, 2, 16 }, 0);
+    EXPECT_EQ(WavHeader({8000, 2, 8}, 1000), expected);
+    const QByteArray h = WavHeader({48000, 2, 16}, 0);
     EXPECT_EQ(qFromLittleEndian<quint32>(h.constData() + 28), 192000u);  // bytes per second
     EXPECT_EQ(qFromLittleEndian<quint16>(h.constData() + 32), 4u);  // block align
     EXPECT_EQ(qFromLittleEndian<quint16>(h.constData() + 34), 16u);
@@ -170,7 +171,7 @@ TEST_F(EspeakVoiceTest, WavOfKanjiIsNonSilentInTheChosenFormat)
     const QByteArray wav = file.readAll();
     ASSERT_GT(wav.size(), 44 + 8000);  // more than half a second
     const quint32 data = qFromLittleEndian<quint32>(wav.constData() + 40);
-    EXPECT_EQ(wav.left(44), WavHeader({ 8000, 2, 8 }, data));
+    EXPECT_EQ(wav.left(44), WavHeader({8000, 2, 8}, data));
     EXPECT_EQ(qsizetype(data), wav.size() - 44);
     int loud = 0;
     for (qsizetype i = 44; i < wav.size(); i += 2) {
@@ -185,7 +186,7 @@ TEST_F(EspeakVoiceTest, WavOfKanjiIsNonSilentInTheChosenFormat)
     EXPECT_EQ(service->FormatType(), 2);
     file.close();
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.read(44).mid(22, 14), WavHeader({ 22050, 1, 16 }, 0).mid(22, 14));
+    EXPECT_EQ(file.read(44).mid(22, 14), WavHeader({22050, 1, 16}, 0).mid(22, 14));
 }
 
 TEST_F(EspeakVoiceTest, FailuresAreReportedAndKeepWhatExists)

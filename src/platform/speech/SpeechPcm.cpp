@@ -77,7 +77,10 @@ QByteArray ConvertPcm(const std::vector<qint16>& samples, const PcmFormat& forma
     } else if (!samples.empty()) {
         const double ratio = double(format.sampleRate) / kEspeakFormat.sampleRate;
         resampled.resize(static_cast<size_t>(std::ceil(samples.size() * ratio)));
-        const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+        // No dither: it adds random noise, and the same text must give the
+        // same bytes every time.
+        soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+        io.flags |= SOXR_NO_DITHER;
         const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
         size_t done = 0;
         const soxr_error_t error =
