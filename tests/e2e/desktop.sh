@@ -70,6 +70,31 @@ e2e_start_tray() {
   return 1
 }
 
+# A private PulseAudio server with two null sinks, "first" (the default)
+# and "second", described as "Kotobane First" and "Kotobane Second", on a
+# socket of its own; no sound card is needed. Clients never start a server
+# by themselves, so a test can also point PULSE_SERVER nowhere.
+e2e_start_sound() {
+  mkdir -p "$e2e_tmp/run" "$e2e_tmp/pulse-home" && chmod 700 "$e2e_tmp/run"
+  export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$e2e_tmp/run}
+  printf 'autospawn = no\n' >"$e2e_tmp/pulse-client.conf"
+  export PULSE_CLIENTCONFIG=$e2e_tmp/pulse-client.conf PULSE_SERVER=unix:$e2e_tmp/pulse.sock
+  HOME=$e2e_tmp/pulse-home pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes \
+    -L "module-null-sink sink_name=first sink_properties=\"device.description='Kotobane First'\"" \
+    -L "module-null-sink sink_name=second sink_properties=\"device.description='Kotobane Second'\"" \
+    -L "module-native-protocol-unix socket=$e2e_tmp/pulse.sock auth-anonymous=1" \
+    >"$e2e_tmp/pulseaudio.log" 2>&1 &
+  e2e_pids+=($!)
+  local i
+  for i in $(seq 100); do
+    [ "$(pactl list short sinks 2>/dev/null | wc -l)" = 2 ] && return 0
+    sleep 0.1
+  done
+  echo "the sound server did not start" >&2
+  cat "$e2e_tmp/pulseaudio.log" >&2
+  return 1
+}
+
 # Runtime, settings and data folders of the test's own, so that neither the
 # single-instance lock nor any file of the user's is touched.
 e2e_private_dirs() {

@@ -5,6 +5,7 @@
 #include <QAudioSink>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMediaDevices>
 #include <QSaveFile>
@@ -29,11 +30,13 @@ Q_LOGGING_CATEGORY(lcSpeech, "kotobane.speech")
 constexpr qsizetype kMaxText = 20000;
 constexpr int kDefaultFormatType = 22;
 // How long playing may take beyond the sound's own length before it is
-// given up (a stalled or suspended sound server).
-constexpr qint64 kPlayGraceMs = 2000;
+// given up (a stalled sound server): PulseAudio's null sink, like some
+// network sinks, holds 2 s of sound before it plays any.
+constexpr qint64 kPlayGraceMs = 4000;
 
 // espeak-ng keeps one synthesizer per process: one service at a time owns it.
 const void* g_owner = nullptr;
+bool g_initialized = false;
 // Where the synthesis callback puts the samples of the running synthesis.
 std::vector<qint16>* g_samples = nullptr;
 
@@ -138,27 +141,36 @@ bool EspeakVoiceService::Create(QString* errorText, quint32* errorCode)
         return fail(QStringLiteral("The speech synthesizer espeak-ng is already in use in this program."), EBUSY);
     }
 
+    // espeak-ng cannot be initialised again once terminated (it hangs), so
+    // it is initialised once per process and kept; Release() only lets go.
     const QByteArray path = m_dataPath.toLocal8Bit();
     espeak_ng_InitializePath(m_dataPath.isEmpty() ? nullptr : path.constData());
-    espeak_ng_ERROR_CONTEXT context = nullptr;
-    espeak_ng_STATUS status = espeak_ng_Initialize(&context);
-    espeak_ng_ClearErrorContext(&context);
-    if (status == ENS_OK) {
-        status = espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, 0, nullptr);
+    const char* dataPath = nullptr;
+    espeak_Info(&dataPath);
+    // A given folder that lacks the data makes espeak-ng quietly use its own.
+    const QString data = m_dataPath.isEmpty() ? QString::fromLocal8Bit(dataPath != nullptr ? dataPath : "")
+                                              : m_dataPath + QStringLiteral("/espeak-ng-data");
+    if (!QFileInfo::exists(data + QStringLiteral("/phontab"))) {
+        return fail(QStringLiteral("The espeak-ng voice data is missing: %1 has no phontab.").arg(data), ENOENT);
     }
-    if (status != ENS_OK) {
-        char message[512] = {};
-        espeak_ng_GetStatusCodeMessage(status, message, sizeof message);
-        const char* dataPath = nullptr;
-        espeak_Info(&dataPath);
-        espeak_Terminate();
-        // espeak-ng's own status codes have the high bit set; the rest are
-        // errno values (a missing data file: ENOENT).
-        const quint32 code = (status & 0x80000000u) != 0 ? quint32(EIO) : quint32(status);
-        return fail(QStringLiteral("The espeak-ng voice data cannot be loaded from %1: %2")
-                        .arg(QString::fromLocal8Bit(dataPath ? dataPath : path.constData()),
-                             QString::fromLocal8Bit(message)),
-                    code);
+    if (!g_initialized) {
+        espeak_ng_ERROR_CONTEXT context = nullptr;
+        espeak_ng_STATUS status = espeak_ng_Initialize(&context);
+        espeak_ng_ClearErrorContext(&context);
+        if (status == ENS_OK) {
+            status = espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, 0, nullptr);
+        }
+        if (status != ENS_OK) {
+            char message[512] = {};
+            espeak_ng_GetStatusCodeMessage(status, message, sizeof message);
+            // espeak-ng's own status codes have the high bit set; the rest
+            // are errno values.
+            const quint32 code = (status & 0x80000000u) != 0 ? quint32(EIO) : quint32(status);
+            return fail(QStringLiteral("The espeak-ng voice data cannot be loaded from %1: %2")
+                            .arg(data, QString::fromLocal8Bit(message)),
+                        code);
+        }
+        g_initialized = true;
     }
     espeak_SetSynthCallback(CollectSamples);
 
@@ -173,7 +185,7 @@ bool EspeakVoiceService::Create(QString* errorText, quint32* errorCode)
             name += QStringLiteral(" (%1)").arg(QString::fromUtf8(voice.identifier));
         }
         seen << name;
-        voice.info = { name, LanguageAttribute(LanguagesOf(*v)) };
+        voice.info = {name, LanguageAttribute(LanguagesOf(*v))};
         m_voices << voice;
         if (voice.identifier == "gmw/en") {
             m_voice = int(m_voices.size()) - 1;  // espeak-ng's own default
@@ -182,12 +194,10 @@ bool EspeakVoiceService::Create(QString* errorText, quint32* errorCode)
         // language attribute that starts with 404: the Mandarin voice is
         // offered a second time under that language and its own name.
         if (voice.identifier == "sit/cmn") {
-            m_voices << Voice { { QStringLiteral("Chinese (Mandarin, Taiwan)"), QStringLiteral("404") },
-                                voice.identifier };
+            m_voices << Voice{{QStringLiteral("Chinese (Mandarin, Taiwan)"), QStringLiteral("404")}, voice.identifier};
         }
     }
     if (m_voices.isEmpty()) {
-        espeak_Terminate();
         return fail(QStringLiteral("espeak-ng has no voices."), ENOENT);
     }
     if (m_voice < 0) {
@@ -203,7 +213,6 @@ void EspeakVoiceService::Release()
     if (!m_created) {
         return;
     }
-    espeak_Terminate();
     g_owner = nullptr;
     m_created = false;
     m_voices.clear();
@@ -247,9 +256,8 @@ bool EspeakVoiceService::Synthesize(const QString& text, QByteArray* pcm, PcmFor
         return false;
     }
     if (text.size() > kMaxText) {
-        *error = QStringLiteral("The text is too long to speak: %1 characters, at most %2.")
-                     .arg(text.size())
-                     .arg(kMaxText);
+        *error =
+            QStringLiteral("The text is too long to speak: %1 characters, at most %2.").arg(text.size()).arg(kMaxText);
         return false;
     }
     *format = PcmFormatOfType(m_formatType).value_or(*PcmFormatOfType(kDefaultFormatType));
@@ -265,8 +273,8 @@ bool EspeakVoiceService::Synthesize(const QString& text, QByteArray* pcm, PcmFor
     std::vector<qint16> samples;
     const QByteArray utf8 = text.toUtf8();
     g_samples = &samples;
-    const espeak_ERROR result
-        = espeak_Synth(utf8.constData(), size_t(utf8.size()) + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
+    const espeak_ERROR result = espeak_Synth(utf8.constData(), size_t(utf8.size()) + 1, 0, POS_CHARACTER, 0,
+                                             espeakCHARS_UTF8, nullptr, nullptr);
     g_samples = nullptr;
     if (result != EE_OK) {
         *error = QStringLiteral("espeak-ng could not synthesize the text.");
@@ -304,7 +312,8 @@ bool EspeakVoiceService::Play(const QByteArray& pcm, const PcmFormat& format, co
     QIODevice* io = sink.start();
     // Without a sound server start() fails with no signal: ask.
     if (io == nullptr || sink.error() != QAudio::NoError) {
-        *error = QStringLiteral("Cannot open the audio output %1 for %2.").arg(device.description(), FormatName(format));
+        *error =
+            QStringLiteral("Cannot open the audio output %1 for %2.").arg(device.description(), FormatName(format));
         return false;
     }
 
@@ -322,7 +331,7 @@ bool EspeakVoiceService::Play(const QByteArray& pcm, const PcmFormat& format, co
     qint64 written = 0;
     while (written < pcm.size()) {
         if (playing.elapsed() > deadlineMs || sink.error() != QAudio::NoError) {
-            sink.stop();
+            sink.reset();
             *error = QStringLiteral("The audio output %1 stopped taking the sound.").arg(device.description());
             return false;
         }
@@ -333,7 +342,7 @@ bool EspeakVoiceService::Play(const QByteArray& pcm, const PcmFormat& format, co
         }
         const qint64 n = io->write(pcm.constData() + written, std::min(free, qint64(pcm.size()) - written));
         if (n < 0) {
-            sink.stop();
+            sink.reset();
             *error = QStringLiteral("Cannot write to the audio output %1.").arg(device.description());
             return false;
         }
@@ -347,9 +356,16 @@ bool EspeakVoiceService::Play(const QByteArray& pcm, const PcmFormat& format, co
            && sink.error() == QAudio::NoError) {
         wait();
     }
-    qCDebug(lcSpeech) << "played" << sink.processedUSecs() / 1000 << "of" << durationMs << "ms in"
-                      << playing.elapsed() << "ms";
-    sink.stop();
+    const qint64 playedMs = sink.processedUSecs() / 1000;
+    qCDebug(lcSpeech) << "played" << playedMs << "of" << durationMs << "ms in" << playing.elapsed() << "ms";
+    // Everything has been played, so nothing is lost by reset(); Qt 6.4's
+    // stop() drains the PulseAudio stream with a callback that can still
+    // fire after the sink is gone (a crash at exit in one run of four).
+    sink.reset();
+    if (playedMs < durationMs) {
+        *error = QStringLiteral("The audio output %1 did not finish playing in time.").arg(device.description());
+        return false;
+    }
     return true;
 }
 

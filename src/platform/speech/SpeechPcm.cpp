@@ -21,66 +21,16 @@ struct LanguageRow {
 // attribute rather than being guessed. The bare "en" is left out: British
 // and American voices both claim it, and each has its own row.
 constexpr LanguageRow kLanguages[] = {
-    { "af", "436" },
-    { "ar", "401" },
-    { "bg", "402" },
-    { "ca", "403" },
-    { "cmn", "804" },
-    { "zh-cmn", "804" },
-    { "zh", "804" },
-    { "cs", "405" },
-    { "cy", "452" },
-    { "da", "406" },
-    { "de", "407" },
-    { "el", "408" },
-    { "en-us", "409" },
-    { "en-gb", "809" },
-    { "es", "c0a" },
-    { "es-419", "580a" },
-    { "et", "425" },
-    { "eu", "42d" },
-    { "fa", "429" },
-    { "fi", "40b" },
-    { "fr", "40c" },
-    { "fr-fr", "40c" },
-    { "fr-be", "80c" },
-    { "fr-ch", "100c" },
-    { "he", "40d" },
-    { "hi", "439" },
-    { "hr", "41a" },
-    { "hu", "40e" },
-    { "hy", "42b" },
-    { "id", "421" },
-    { "is", "40f" },
-    { "it", "410" },
-    { "ja", "411" },
-    { "ko", "412" },
-    { "lt", "427" },
-    { "lv", "426" },
-    { "mk", "42f" },
-    { "ms", "43e" },
-    { "nb", "414" },
-    { "nl", "413" },
-    { "pl", "415" },
-    { "pt", "816" },
-    { "pt-pt", "816" },
-    { "pt-br", "416" },
-    { "ro", "418" },
-    { "ru", "419" },
-    { "sk", "41b" },
-    { "sl", "424" },
-    { "sq", "41c" },
-    { "sr", "c1a" },
-    { "sv", "41d" },
-    { "sw", "441" },
-    { "ta", "449" },
-    { "th", "41e" },
-    { "tr", "41f" },
-    { "uk", "422" },
-    { "ur", "420" },
-    { "vi", "42a" },
-    { "yue", "c04" },
-    { "zh-yue", "c04" },
+    {"af", "436"},    {"ar", "401"},    {"bg", "402"}, {"ca", "403"},      {"cmn", "804"},   {"zh-cmn", "804"},
+    {"zh", "804"},    {"cs", "405"},    {"cy", "452"}, {"da", "406"},      {"de", "407"},    {"el", "408"},
+    {"en-us", "409"}, {"en-gb", "809"}, {"es", "c0a"}, {"es-419", "580a"}, {"et", "425"},    {"eu", "42d"},
+    {"fa", "429"},    {"fi", "40b"},    {"fr", "40c"}, {"fr-fr", "40c"},   {"fr-be", "80c"}, {"fr-ch", "100c"},
+    {"he", "40d"},    {"hi", "439"},    {"hr", "41a"}, {"hu", "40e"},      {"hy", "42b"},    {"id", "421"},
+    {"is", "40f"},    {"it", "410"},    {"ja", "411"}, {"ko", "412"},      {"lt", "427"},    {"lv", "426"},
+    {"mk", "42f"},    {"ms", "43e"},    {"nb", "414"}, {"nl", "413"},      {"pl", "415"},    {"pt", "816"},
+    {"pt-pt", "816"}, {"pt-br", "416"}, {"ro", "418"}, {"ru", "419"},      {"sk", "41b"},    {"sl", "424"},
+    {"sq", "41c"},    {"sr", "c1a"},    {"sv", "41d"}, {"sw", "441"},      {"ta", "449"},    {"th", "41e"},
+    {"tr", "41f"},    {"uk", "422"},    {"ur", "420"}, {"vi", "42a"},      {"yue", "c04"},   {"zh-yue", "c04"},
 };
 
 }  // namespace
@@ -127,12 +77,15 @@ QByteArray ConvertPcm(const std::vector<qint16>& samples, const PcmFormat& forma
     } else if (!samples.empty()) {
         const double ratio = double(format.sampleRate) / kEspeakFormat.sampleRate;
         resampled.resize(static_cast<size_t>(std::ceil(samples.size() * ratio)));
-        const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+        // No dither: it adds random noise, and the same text must give the
+        // same bytes every time.
+        soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+        io.flags |= SOXR_NO_DITHER;
         const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
         size_t done = 0;
-        const soxr_error_t error
-            = soxr_oneshot(kEspeakFormat.sampleRate, format.sampleRate, 1, samples.data(), samples.size(), nullptr,
-                           resampled.data(), resampled.size(), &done, &io, &quality, nullptr);
+        const soxr_error_t error =
+            soxr_oneshot(kEspeakFormat.sampleRate, format.sampleRate, 1, samples.data(), samples.size(), nullptr,
+                         resampled.data(), resampled.size(), &done, &io, &quality, nullptr);
         // soxr fails only on bad arguments; an empty result is then the
         // honest answer.
         resampled.resize(error ? 0 : done);

@@ -11,7 +11,7 @@
 namespace kotobane {
 
 // What espeak-ng synthesizes: 22050 Hz, 16-bit signed, mono.
-inline constexpr PcmFormat kEspeakFormat { 22050, 1, 16 };
+inline constexpr PcmFormat kEspeakFormat{22050, 1, 16};
 
 // The hexadecimal language identifier of an espeak-ng language name ("ja"
 // gives "411"); empty for a language the table does not know.
