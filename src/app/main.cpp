@@ -4,6 +4,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/CReadingApp.h"
 #include "app/CommandLine.h"
@@ -102,7 +103,17 @@ int RunConsole(int argc, char* argv[])
     ConsoleEnvironment env{
         in, out, err, *ime, clock, ui, storedLayout, storedSpeech, [] {
                                return CreateEspeakVoiceService(); }};
-    return RunConsoleCommand(arguments, env);
+    const int status = RunConsoleCommand(arguments, env);
+    if (arguments.contains(QStringLiteral("--speak"))) {
+        // Qt 6.4 tears its sound-server connection down in the exit handlers
+        // while that connection's thread may still be busy, which now and
+        // then ends the process with an abort. Everything is written by now.
+        out.flush();
+        err.flush();
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }
 
 }  // namespace
