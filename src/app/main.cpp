@@ -37,8 +37,26 @@ int RunConsole(int argc, char* argv[]);
 
 }  // namespace
 
+namespace {
+
+QtMessageHandler g_previousHandler = nullptr;
+
+// Qt Multimedia says on standard error that it found no sound server, for
+// every copy that lists the audio outputs; the program reports a missing
+// output itself, when it is asked to speak.
+void QuietSoundServerNotice(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("PulseAudioService: pa_context_connect()"))) {
+        return;
+    }
+    g_previousHandler(type, context, message);
+}
+
+}  // namespace
+
 int main(int argc, char* argv[])
 {
+    g_previousHandler = qInstallMessageHandler(QuietSoundServerNotice);
     QCoreApplication::setApplicationName(QStringLiteral("kotobane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KOTOBANE_VERSION));
 
