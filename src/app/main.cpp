@@ -13,6 +13,7 @@
 #include "platform/system/ConsoleServices.h"
 #include "settings/IniProfile.h"
 #include "settings/ProfilePaths.h"
+#include "settings/Settings.h"
 
 using namespace kotobane;
 
@@ -107,16 +108,7 @@ int RunConsole(int argc, char* argv[])
     };
     const auto storedSpeech = [](const QString& profileDir) {
         const ProfilePaths paths = ResolveProfilePaths(QCoreApplication::applicationDirPath(), profileDir);
-        const IniProfile ini(paths.settingsFile);
-        const QString section = QStringLiteral("Speech");
-        SpeechSettings s;
-        s.EnableSpeech = ini.GetInt(section, QStringLiteral("EnableSpeech"), 1) != 0;
-        s.Voice = ini.GetString(section, QStringLiteral("Voice"), s.Voice);
-        s.Volume = ini.GetInt(section, QStringLiteral("Volume"), s.Volume);
-        s.Rate = ini.GetInt(section, QStringLiteral("Rate"), s.Rate);
-        s.AudioFormat = ini.GetInt(section, QStringLiteral("AudioFormat"), s.AudioFormat);
-        s.AudioOutput = ini.GetString(section, QStringLiteral("AudioOutput"), s.AudioOutput);
-        return s;
+        return ReadSpeechSettings(IniProfile(paths.settingsFile));
     };
     ConsoleEnvironment env{
         in, out, err, *ime, clock, ui, storedLayout, storedSpeech, [] {

@@ -230,6 +230,18 @@ void WriteWindowPlacement(const IniProfile& profile, const QString& section, con
                                           p.maxY, p.left, p.top, p.right, p.bottom));
 }
 
+SpeechSettings ReadSpeechSettings(const IniProfile& ini)
+{
+    SpeechSettings s;
+    s.EnableSpeech = ini.GetInt(kSpeech, QStringLiteral("EnableSpeech"), 1) != 0;
+    s.Voice = ini.GetString(kSpeech, QStringLiteral("Voice"), QString());
+    s.Volume = ini.GetInt(kSpeech, QStringLiteral("Volume"), 0);
+    s.Rate = ini.GetInt(kSpeech, QStringLiteral("Rate"), -1);
+    s.AudioFormat = ini.GetInt(kSpeech, QStringLiteral("AudioFormat"), 18);
+    s.AudioOutput = ini.GetString(kSpeech, QStringLiteral("AudioOutput"), QString());
+    return s;
+}
+
 void LoadSettings(Settings& s, SettingsContext& c)
 {
     const IniProfile& ini = c.profile;
@@ -290,12 +302,7 @@ void LoadSettings(Settings& s, SettingsContext& c)
 
     s.HistoryDue = s.AutoDispHis && DaysBetween(s.DispHis, c.now) >= s.Days;
 
-    s.Speech.EnableSpeech = ini.GetInt(kSpeech, QStringLiteral("EnableSpeech"), 1) != 0;
-    s.Speech.Voice = ini.GetString(kSpeech, QStringLiteral("Voice"), QString());
-    s.Speech.Volume = ini.GetInt(kSpeech, QStringLiteral("Volume"), 0);
-    s.Speech.Rate = ini.GetInt(kSpeech, QStringLiteral("Rate"), -1);
-    s.Speech.AudioFormat = ini.GetInt(kSpeech, QStringLiteral("AudioFormat"), 18);
-    s.Speech.AudioOutput = ini.GetString(kSpeech, QStringLiteral("AudioOutput"), QString());
+    s.Speech = ReadSpeechSettings(ini);
     // Profiles written while no speech engine existed hold EnableSpeech=0
     // without any choice of the user behind it; speech that was never set
     // up starts as on a first start.

@@ -71,6 +71,8 @@ struct SettingsContext {
 };
 
 void LoadSettings(Settings& settings, SettingsContext& context);
+// The "Speech" section as stored, with its defaults; nothing applied.
+SpeechSettings ReadSpeechSettings(const IniProfile& profile);
 // Replaces the file once with every key; the result tells whether it did.
 ProfileWriteResult SaveSettings(Settings& settings, SettingsContext& context);
 
