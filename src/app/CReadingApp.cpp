@@ -131,7 +131,7 @@ int RunDesktop(const QStringList& arguments)
     const std::unique_ptr<DesktopPlatform> desktop = ChooseDesktopPlatform();
     int status = 0;
     {
-        CReadingDlg popup({settings, profile, *ime, clock, ui, speech, *desktop});
+        CReadingDlg popup({settings, profile, *ime, catalog, clock, ui, speech, *desktop});
         popup.Initialise();
 
         // The look-up: the selection of the window in front, copied through

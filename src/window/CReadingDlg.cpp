@@ -21,8 +21,8 @@
 #include <cmath>
 
 #include "core/DialogUnits.h"
+#include "settings/Colours.h"
 #include "settings/FontMapping.h"
-#include "window/Colours.h"
 #include "window/GetTextFlow.h"
 
 namespace kotobane {
@@ -221,9 +221,15 @@ void CReadingDlg::OnCommand(int command)
     case ID_HISTORY:
         OpenHistory();
         break;
+    case ID_OPTION:
+        OpenOptions();
+        break;
     case ID_APP_EXIT:
         if (!CloseHistoryWindowForExit(m_historyWindow)) {
             break;
+        }
+        if (m_sheet) {
+            m_sheet->reject();
         }
         // The icon goes first; the caller's run then ends and the destroy
         // and exit sequences follow.
@@ -231,8 +237,47 @@ void CReadingDlg::OnCommand(int command)
         QCoreApplication::exit(0);  // quit() would be refused by the popup's close handling
         break;
     default:
-        // The options arrive with their sheet.
         break;
+    }
+}
+
+void CReadingDlg::OpenOptions()
+{
+    if (m_sheet) {
+        // A second sheet would register the hot keys while this one is open.
+        m_sheet->raise();
+        m_sheet->activateWindow();
+        return;
+    }
+    Settings& s = m_services.settings;
+    COptionSheet sheet({s, m_services.catalog, m_services.speech, m_services.ui});
+    m_sheet = &sheet;
+    // The combination then reaches the sheet's hot-key field as keys.
+    RegisterHotKeys(m_services.desktop.HotKeys(), m_services.ui, s.HotKeys, false);
+    const int result = sheet.exec();
+    m_sheet = nullptr;
+    if (result == QDialog::Accepted) {
+        ApplyOptions();
+    }
+    RegisterHotKeys(m_services.desktop.HotKeys(), m_services.ui, s.HotKeys, true);
+}
+
+void CReadingDlg::ApplyOptions()
+{
+    Settings& s = m_services.settings;
+    if (s.TextFont) {
+        m_font = ToQFont(*s.TextFont);
+        m_text->setFont(m_font);
+        setFont(m_font);
+    }
+    // A back-end picked on the IME page is installed; a stored one that is
+    // still missing keeps this run's stand-in.
+    s.ReadingLayout = ChooseReadingLayout(m_services.catalog, s.keylayout, s.ReadingLayout).layout;
+    m_engine.SelectIme(s.ReadingLayout.isEmpty() ? s.keylayout : s.ReadingLayout, IDC_TEXT);
+    ApplyColours();
+    m_speak->setEnabled(s.Speech.EnableSpeech);
+    if (isVisible()) {
+        update();
     }
 }
 

@@ -9,6 +9,7 @@
 #include "history/CResizeDlg.h"
 #include "platform/DesktopServices.h"
 #include "reading/ReadingEngine.h"
+#include "settings/COptionSheet.h"
 #include "settings/Settings.h"
 #include "speech/SpeechEngine.h"
 #include "window/CTrayIcon.h"
@@ -31,6 +32,7 @@ struct ReadingWindowServices {
     Settings& settings;
     const IniProfile& profile;
     ImeService& ime;
+    const ImeCatalog& catalog;  // the back-ends found at start-up
     Clock& clock;
     MessageBoxService& ui;
     SpeechEngine& speech;
@@ -76,6 +78,9 @@ public:
     // The History command: one window, run modally.
     void OpenHistory();
     CHistoryDlg* HistoryWindow() const { return m_historyWindow; }
+    // The Option command: one sheet, run modally without the hot keys.
+    void OpenOptions();
+    COptionSheet* OptionSheet() const { return m_sheet; }
 
     // The current alpha of the window (80 or 255).
     int Alpha() const { return m_alpha; }
@@ -103,6 +108,8 @@ protected:
 private:
     void SetupButton(QPushButton* button, const QString& icon, const QString& tooltip);
     void ApplyColours();
+    // What OK on the options sheet changed, in its order.
+    void ApplyOptions();
     void ApplyAlpha(std::optional<int> alpha);
     void OnTimer();
     void RestorePlacement();
@@ -136,6 +143,7 @@ private:
     std::function<void()> m_lookUpHandler;
     HistoryWindowServices m_history;
     QPointer<CHistoryDlg> m_historyWindow;
+    QPointer<COptionSheet> m_sheet;
 };
 
 }  // namespace kotobane

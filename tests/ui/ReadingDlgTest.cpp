@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextCursor>
 #include <QTimer>
 
@@ -18,13 +19,15 @@
 #include "fakes/FakePlatform.h"
 #include "fakes/FakeSpeech.h"
 #include "reading/ImeCatalog.h"
+#include "settings/CPageGer.h"
+#include "settings/Colours.h"
 #include "settings/FontMapping.h"
 #include "settings/IniProfile.h"
 #include "window/CReadingDlg.h"
-#include "window/Colours.h"
 
 using namespace kotobane;
 using namespace kotobane::test;
+using ::testing::ElementsAre;
 
 namespace {
 
@@ -54,7 +57,7 @@ protected:
         if (!popup) {
             LoadDefaults();
             popup = std::make_unique<CReadingDlg>(
-                ReadingWindowServices{settings, profile, ime, clock, ui, speech, desktop});
+                ReadingWindowServices{settings, profile, ime, catalog, clock, ui, speech, desktop});
             popup->Initialise();
             QCoreApplication::processEvents();
         }
@@ -138,7 +141,7 @@ TEST_F(ReadingDlgTest, StartsHiddenAndAppearsOnlyThroughShowPopup)
 TEST_F(ReadingDlgTest, OwnsItsHotKeysFromInitialisationToDestruction)
 {
     LoadDefaults();
-    CReadingDlg w(ReadingWindowServices{settings, profile, ime, clock, ui, speech, desktop});
+    CReadingDlg w(ReadingWindowServices{settings, profile, ime, catalog, clock, ui, speech, desktop});
     log.Clear();
     w.Initialise();
     EXPECT_THAT(log.calls, ::testing::Contains("RegisterHotKey 1 2 123"));
@@ -467,3 +470,42 @@ TEST_F(ReadingDlgTest, StartUpProblemsAreSaidOnceEach)
     EXPECT_THAT(ui.boxes[1].first.toStdString(), ::testing::StartsWith("The reading back-end E0020411 is not"));
     EXPECT_THAT(log.calls, ::testing::Not(::testing::Contains(::testing::StartsWith("RegisterHotKey"))));
 }
+
+namespace {
+
+std::vector<std::string> HotKeyCalls(const std::vector<std::string>& calls)
+{
+    std::vector<std::string> out;
+    std::copy_if(calls.begin(), calls.end(), std::back_inserter(out),
+                 [](const std::string& call) { return call.find("HotKey ") != std::string::npos; });
+    return out;
+}
+
+// The sheet runs without the hot keys, at most once, and what OK changed
+// reaches the popup before the hot keys come back in their new form.
+TEST_F(ReadingDlgTest, OptionsRunOneSheetWithoutTheHotKeysAndApplyItsChanges)
+{
+    CReadingDlg& w = Popup();
+    for (const bool ok : {false, true}) {
+        log.Clear();
+        std::vector<std::string> whileOpen;
+        QTimer::singleShot(0, &w, [&] {
+            COptionSheet* sheet = w.OptionSheet();
+            ASSERT_NE(sheet, nullptr);
+            w.OnCommand(ID_OPTION);  // from the tray or the command line meanwhile
+            whileOpen = HotKeyCalls(log.calls);
+            auto* general = static_cast<CPageGer*>(sheet->Page(COptionSheet::General));
+            general->ColourButton(CPageGer::IDC_BACKGROUND)->SetColour(0x00FF00);
+            QTest::keyClick(general->HotKeyControl(), Qt::Key_F11, Qt::ControlModifier);
+            ok ? sheet->accept() : sheet->reject();
+        });
+        w.OnCommand(ID_OPTION);
+        EXPECT_THAT(whileOpen, ElementsAre("UnregisterHotKey 1"));
+        EXPECT_EQ(w.OptionSheet(), nullptr);
+        EXPECT_THAT(HotKeyCalls(log.calls),
+                    ElementsAre("UnregisterHotKey 1", ok ? "RegisterHotKey 1 2 122" : "RegisterHotKey 1 2 123"));
+        EXPECT_EQ(w.TextBox()->palette().color(QPalette::Base), ToQColor(ShiftColour(ok ? 0x00FF00 : 0x800000, 70)));
+    }
+}
+
+}  // namespace

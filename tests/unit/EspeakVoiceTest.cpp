@@ -219,6 +219,7 @@ TEST_F(EspeakVoiceTest, FailuresAreReportedAndKeepWhatExists)
     code = 0;
     EXPECT_FALSE(missing->Create(&error, &code));
     EXPECT_TRUE(error.startsWith(QStringLiteral("The espeak-ng voice data is missing: "))) << qPrintable(error);
+    EXPECT_TRUE(error.contains(QStringLiteral("Install the package espeak-ng-data"))) << qPrintable(error);
     EXPECT_NE(code, 0u);
 }
 

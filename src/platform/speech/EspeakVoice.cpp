@@ -151,7 +151,11 @@ bool EspeakVoiceService::Create(QString* errorText, quint32* errorCode)
     const QString data = m_dataPath.isEmpty() ? QString::fromLocal8Bit(dataPath != nullptr ? dataPath : "")
                                               : m_dataPath + QStringLiteral("/espeak-ng-data");
     if (!QFileInfo::exists(data + QStringLiteral("/phontab"))) {
-        return fail(QStringLiteral("The espeak-ng voice data is missing: %1 has no phontab.").arg(data), ENOENT);
+        return fail(QStringLiteral("The espeak-ng voice data is missing: %1 has no phontab. Install the "
+                                   "package espeak-ng-data (on Debian and Ubuntu: sudo apt install "
+                                   "espeak-ng-data).")
+                        .arg(data),
+                    ENOENT);
     }
     if (!g_initialized) {
         espeak_ng_ERROR_CONTEXT context = nullptr;
@@ -166,7 +170,8 @@ bool EspeakVoiceService::Create(QString* errorText, quint32* errorCode)
             // espeak-ng's own status codes have the high bit set; the rest
             // are errno values.
             const quint32 code = (status & 0x80000000u) != 0 ? quint32(EIO) : quint32(status);
-            return fail(QStringLiteral("The espeak-ng voice data cannot be loaded from %1: %2")
+            return fail(QStringLiteral("The espeak-ng voice data cannot be loaded from %1: %2. Reinstalling the "
+                                       "package espeak-ng-data may mend it.")
                             .arg(data, QString::fromLocal8Bit(message)),
                         code);
         }
@@ -198,7 +203,7 @@ bool EspeakVoiceService::Create(QString* errorText, quint32* errorCode)
         }
     }
     if (m_voices.isEmpty()) {
-        return fail(QStringLiteral("espeak-ng has no voices."), ENOENT);
+        return fail(QStringLiteral("espeak-ng has no voices. Install the package espeak-ng-data."), ENOENT);
     }
     if (m_voice < 0) {
         m_voice = 0;

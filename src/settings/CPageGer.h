@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QColor>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <functional>
+#include <optional>
+
+#include "settings/COptionSheet.h"
+#include "settings/OptionPagesLogic.h"
+
+namespace kotobane {
+
+// A button that is only its colour; a release of the left mouse button over
+// it opens the colour dialog, the space bar does not.
+class CColourButton final : public QPushButton {
+    Q_OBJECT
+public:
+    explicit CColourButton(QWidget* parent);
+
+    Colour GetColour() const { return m_colour; }
+    void SetColour(Colour colour);
+
+    // The colour dialog; replaceable for tests. No colour: cancelled.
+    std::function<std::optional<QColor>(const QColor& current, QWidget* parent)> askColour;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    Colour m_colour;
+};
+
+// The hot-key field: it takes every combination but Tab and Escape, which
+// keep their meaning in the dialog, and shows it as the platform names it.
+// Backspace or Delete alone clears it.
+class CHotKeyEdit final : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit CHotKeyEdit(QWidget* parent);
+
+    HotKeyValue HotKey() const { return m_value; }
+    void SetHotKey(HotKeyValue value);
+
+protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    void ShowValue();
+
+    HotKeyValue m_value;
+};
+
+// The General page: the popup's three colours and the look-up's hot key.
+class CPageGer final : public COptionPage {
+    Q_OBJECT
+public:
+    explicit CPageGer(Settings& settings);
+
+    CColourButton* ColourButton(int id) const;
+    CHotKeyEdit* HotKeyControl() const { return m_hotKey; }
+
+    void OnOK() override;
+
+    enum Control { IDC_BACKGROUND = 1003, IDC_TEXT_COLOUR = 1005, IDC_BORDER = 1006, IDC_HOTKEY = 1004 };
+
+protected:
+    void OnInitDialog() override;
+
+private:
+    Settings& m_settings;
+    CColourButton* m_background;
+    CColourButton* m_text;
+    CColourButton* m_border;
+    CHotKeyEdit* m_hotKey;
+};
+
+}  // namespace kotobane
