@@ -48,11 +48,12 @@ void COptionPage::EnableSiblingsAfter(QWidget* first, bool enable)
 }
 
 COptionSheet::COptionSheet(OptionSheetServices services, QWidget* parent)
-    : QDialog(parent), m_tabs(new QTabWidget(this))
+    : QDialog(parent),
+      m_tabs(new QTabWidget(this))
 {
     setWindowTitle(QStringLiteral("Option"));
     // A fixed sheet: no minimise, maximise or help button.
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     m_pages = {new CPageGer(services.settings), new CPageIME(services.settings, services.catalog),
                new CPageSpeech(services.settings, services.speech, services.ui),
                new CPageHistory(services.settings, services.ui)};
@@ -72,6 +73,13 @@ COptionSheet::COptionSheet(OptionSheetServices services, QWidget* parent)
 
     m_tabs->setCurrentIndex(General);
     m_pages[General]->Create();
+    // The keyboard starts on the front page's first control, not on the tabs.
+    for (QWidget* control : m_pages[General]->findChildren<QWidget*>()) {
+        if ((control->focusPolicy() & Qt::TabFocus) != 0) {
+            control->setFocus(Qt::OtherFocusReason);
+            break;
+        }
+    }
     connect(m_tabs, &QTabWidget::currentChanged, this, &COptionSheet::OnTabChanged);
 }
 

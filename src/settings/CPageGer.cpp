@@ -12,7 +12,8 @@
 namespace kotobane {
 
 CColourButton::CColourButton(QWidget* parent)
-    : QPushButton(parent), m_colour(FromQColor(palette().color(QPalette::Midlight)))
+    : QPushButton(parent),
+      m_colour(FromQColor(palette().color(QPalette::Midlight)))
 {
     setAutoDefault(false);
     askColour = [](const QColor& current, QWidget* owner) -> std::optional<QColor> {

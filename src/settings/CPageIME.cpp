@@ -71,8 +71,7 @@ void CPageIME::ChangeFont()
 void CPageIME::OnOK()
 {
     const int row = m_list->currentRow();
-    if (row >= 0 && row < m_catalog.size() && m_list->currentItem() != nullptr
-        && m_list->currentItem()->isSelected()) {
+    if (row >= 0 && row < m_catalog.size() && m_list->currentItem() != nullptr && m_list->currentItem()->isSelected()) {
         m_settings.keylayout = m_catalog[row].key;
     }
     const std::optional<LogFont> working = m_font;

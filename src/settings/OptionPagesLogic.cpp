@@ -80,18 +80,18 @@ constexpr KeyName kKeys[] = {
 
 // The US layout's shifted symbols and the keys they sit on.
 constexpr int kShifted[][2] = {
-    {Qt::Key_Exclam, '1'},     {Qt::Key_At, '2'},          {Qt::Key_NumberSign, '3'},   {Qt::Key_Dollar, '4'},
-    {Qt::Key_Percent, '5'},    {Qt::Key_AsciiCircum, '6'}, {Qt::Key_Ampersand, '7'},    {Qt::Key_Asterisk, '8'},
-    {Qt::Key_ParenLeft, '9'},  {Qt::Key_ParenRight, '0'},  {Qt::Key_Underscore, 0xBD},  {Qt::Key_Plus, 0xBB},
-    {Qt::Key_BraceLeft, 0xDB}, {Qt::Key_BraceRight, 0xDD}, {Qt::Key_Bar, 0xDC},         {Qt::Key_Colon, 0xBA},
-    {Qt::Key_QuoteDbl, 0xDE},  {Qt::Key_Less, 0xBC},       {Qt::Key_Greater, 0xBE},     {Qt::Key_Question, 0xBF},
+    {Qt::Key_Exclam, '1'},      {Qt::Key_At, '2'},          {Qt::Key_NumberSign, '3'},  {Qt::Key_Dollar, '4'},
+    {Qt::Key_Percent, '5'},     {Qt::Key_AsciiCircum, '6'}, {Qt::Key_Ampersand, '7'},   {Qt::Key_Asterisk, '8'},
+    {Qt::Key_ParenLeft, '9'},   {Qt::Key_ParenRight, '0'},  {Qt::Key_Underscore, 0xBD}, {Qt::Key_Plus, 0xBB},
+    {Qt::Key_BraceLeft, 0xDB},  {Qt::Key_BraceRight, 0xDD}, {Qt::Key_Bar, 0xDC},        {Qt::Key_Colon, 0xBA},
+    {Qt::Key_QuoteDbl, 0xDE},   {Qt::Key_Less, 0xBC},       {Qt::Key_Greater, 0xBE},    {Qt::Key_Question, 0xBF},
     {Qt::Key_AsciiTilde, 0xC0},
 };
 
 // The number pad: digits 0x60-0x69, then the operators.
 constexpr KeyName kKeypad[] = {
-    {Qt::Key_Asterisk, 0x6A, "Num *"}, {Qt::Key_Plus, 0x6B, "Num +"},   {Qt::Key_Minus, 0x6D, "Num -"},
-    {Qt::Key_Period, 0x6E, "Num ."}, {Qt::Key_Slash, 0x6F, "Num /"},
+    {Qt::Key_Asterisk, 0x6A, "Num *"}, {Qt::Key_Plus, 0x6B, "Num +"},  {Qt::Key_Minus, 0x6D, "Num -"},
+    {Qt::Key_Period, 0x6E, "Num ."},   {Qt::Key_Slash, 0x6F, "Num /"},
 };
 
 }  // namespace
@@ -210,8 +210,8 @@ std::optional<QString> ReadDays(const QString& text, qint32& days)
         }
         days = std::numeric_limits<qint32>::max();
     } else {
-        days = qint32(std::clamp<qlonglong>(value, std::numeric_limits<qint32>::min(),
-                                            std::numeric_limits<qint32>::max()));
+        days = qint32(
+            std::clamp<qlonglong>(value, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
     }
     if (days < kMinDays || days > kMaxDays) {
         return QStringLiteral("%1 から %2 までの整数を入力してください。").arg(kMinDays).arg(kMaxDays);

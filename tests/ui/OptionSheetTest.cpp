@@ -7,11 +7,11 @@
 #include "fakes/FakePlatform.h"
 #include "fakes/FakeSpeech.h"
 #include "settings/COptionSheet.h"
-#include "settings/Colours.h"
 #include "settings/CPageGer.h"
 #include "settings/CPageHistory.h"
 #include "settings/CPageIME.h"
 #include "settings/CPageSpeech.h"
+#include "settings/Colours.h"
 #include "settings/FontMapping.h"
 
 using namespace kotobane;
@@ -27,9 +27,8 @@ QString Dump(const Settings& s)
     QTextStream t(&out);
     t << s.Background << ' ' << s.TextColor << ' ' << s.BorderColor << ' ' << s.keylayout << ' ' << s.Days << ' '
       << s.DispOnStart << ' ' << s.AutoDispHis << ' ' << FormatDateTime(s.Clock) << ' '
-      << (s.TextFont ? s.TextFont->ToBytes().toHex() : "none") << ' ' << s.Speech.EnableSpeech << ' '
-      << s.Speech.Voice << ' ' << s.Speech.Volume << ' ' << s.Speech.Rate << ' ' << s.Speech.AudioFormat << ' '
-      << s.Speech.AudioOutput;
+      << (s.TextFont ? s.TextFont->ToBytes().toHex() : "none") << ' ' << s.Speech.EnableSpeech << ' ' << s.Speech.Voice
+      << ' ' << s.Speech.Volume << ' ' << s.Speech.Rate << ' ' << s.Speech.AudioFormat << ' ' << s.Speech.AudioOutput;
     for (const HotKeyEntry& e : s.HotKeys) {
         t << ' ' << e.modifiers << '/' << e.virtualKey << '/' << e.valid;
     }
@@ -194,8 +193,11 @@ TEST_F(OptionSheetTest, HistoryPageRefusesDayCountsOutsideAYear)
         const char* text;
         const char* refusal;  // "" for accepted
     } cases[] = {
-        {"1", ""}, {"365", ""}, {"0", "1 から 365 までの整数を入力してください。"},
-        {"366", "1 から 365 までの整数を入力してください。"}, {"", "整数を入力してください。"},
+        {"1", ""},
+        {"365", ""},
+        {"0", "1 から 365 までの整数を入力してください。"},
+        {"366", "1 から 365 までの整数を入力してください。"},
+        {"", "整数を入力してください。"},
     };
     for (const auto& c : cases) {
         sheet.reset();

@@ -35,8 +35,7 @@ TEST(OptionPagesLogicTest, FontDescriptionRoundsThePointSizeAtTheScreensResoluti
         int dpi;
         const char* text;
     } cases[] = {
-        {-16, 96, "Sans  12"},
-        {-15, 96, "Sans  11"},  // 11.25
+        {-16, 96, "Sans  12"},  {-15, 96, "Sans  11"},  // 11.25
         {-14, 96, "Sans  11"},  // 10.5 rounds away from zero
         {16, 96, "Sans  -12"},  // a cell height
         {-20, 120, "Sans  12"},
@@ -56,12 +55,12 @@ TEST(OptionPagesLogicTest, QtKeysGiveWindowsVirtualKeys)
         bool keypad;
         int vk;
     } cases[] = {
-        {Qt::Key_F12, false, 123}, {Qt::Key_F1, false, 0x70}, {Qt::Key_A, false, 'A'}, {Qt::Key_7, false, '7'},
-        {Qt::Key_7, true, 0x67},  // the number pad's 7
+        {Qt::Key_F12, false, 123},    {Qt::Key_F1, false, 0x70},     {Qt::Key_A, false, 'A'},
+        {Qt::Key_7, false, '7'},      {Qt::Key_7, true, 0x67},  // the number pad's 7
         {Qt::Key_Exclam, false, '1'},  // Shift+1 on the US layout
-        {Qt::Key_Plus, false, 0xBB},   {Qt::Key_Plus, true, 0x6B},     {Qt::Key_Home, false, 0x24},
-        {Qt::Key_Space, false, 0x20},  {Qt::Key_Return, false, 0x0D},  {Qt::Key_Enter, true, 0x0D},
-        {Qt::Key_Slash, false, 0xBF},  {Qt::Key_unknown, false, 0},    {Qt::Key_Shift, false, 0},
+        {Qt::Key_Plus, false, 0xBB},  {Qt::Key_Plus, true, 0x6B},    {Qt::Key_Home, false, 0x24},
+        {Qt::Key_Space, false, 0x20}, {Qt::Key_Return, false, 0x0D}, {Qt::Key_Enter, true, 0x0D},
+        {Qt::Key_Slash, false, 0xBF}, {Qt::Key_unknown, false, 0},   {Qt::Key_Shift, false, 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(VirtualKeyOfQtKey(c.key, c.keypad), c.vk) << std::hex << c.key;
@@ -100,12 +99,9 @@ TEST(OptionPagesLogicTest, ReadDaysRefusesWhatIsNoDayCountOfAYear)
         std::optional<QString> refusal;
         qint32 days;  // what the member holds afterwards (it starts at 7)
     } cases[] = {
-        {"1", std::nullopt, 1},
-        {"365", std::nullopt, 365},
-        {"0", outOfRange, 0},
-        {"366", outOfRange, 366},
-        {"500", outOfRange, 500},
-        {"99999999999999999999", outOfRange, std::numeric_limits<qint32>::max()},
+        {"1", std::nullopt, 1},   {"365", std::nullopt, 365},
+        {"0", outOfRange, 0},     {"366", outOfRange, 366},
+        {"500", outOfRange, 500}, {"99999999999999999999", outOfRange, std::numeric_limits<qint32>::max()},
         {"", notInteger, 7},  // nothing read: the member keeps its value
         {"1x", notInteger, 7},
     };
