@@ -18,7 +18,8 @@ CPageIME::CPageIME(Settings& settings, const ImeCatalog& catalog)
 {
     // Template 104.
     auto* prompt = new QLabel(QStringLiteral("Please select the IME."), this);
-    prompt->setGeometry(Units(0, 0, 73, 8));
+    // Wider than the template, whose 73 units cut off the full stop here.
+    prompt->setGeometry(Units(0, 0, 100, 8));
     prompt->setBuddy(m_list);
     m_list->setGeometry(Units(0, 11, 153, 60));
     m_list->setAccessibleName(QStringLiteral("Please select the IME."));
