@@ -56,6 +56,9 @@ public:
     // What the user should be told once because this session cannot look
     // up the selection, or "" where it can.
     virtual QString Limitation() const = 0;
+    // Whether a compositing manager blends translucent windows with what
+    // lies behind them right now.
+    virtual bool Composited() const = 0;
 };
 
 }  // namespace kotobane

@@ -20,6 +20,7 @@
 #include <climits>
 #include <cmath>
 
+#include "chrome/CMenuXP.h"
 #include "core/DialogUnits.h"
 #include "settings/Colours.h"
 #include "settings/FontMapping.h"
@@ -68,11 +69,11 @@ QSize TextExtent(const QTextDocument& doc, int boxWidth)
 CReadingDlg::CReadingDlg(ReadingWindowServices services)
     : CResizeDlg(nullptr),
       m_services(services),
-      m_text(new QPlainTextEdit(this)),
-      m_lookUp(new QPushButton(this)),
-      m_speak(new QPushButton(this)),
-      m_hide(new QPushButton(this)),
-      m_menu(new QPushButton(this)),
+      m_text(new CRoundFrameEdit(services.settings, this)),
+      m_lookUp(new CRoundedFlatButton(this)),
+      m_speak(new CRoundedFlatButton(this)),
+      m_hide(new CRoundedFlatButton(this)),
+      m_menu(new CRoundedFlatButton(this)),
       m_engine(services.ime, services.clock, services.ui)
 {
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -89,10 +90,9 @@ CReadingDlg::CReadingDlg(ReadingWindowServices services)
     m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_text->setTabChangesFocus(true);
-    // The box is one dialog line high; the default frame and margins would
-    // clip a CJK line at the dialog font's size.
-    m_text->setFrameShape(QFrame::NoFrame);
-    m_text->document()->setDocumentMargin(1);
+    // The box is one dialog line high; the outline's band is its only
+    // margin, so that a CJK line at the dialog font's size is not clipped.
+    m_text->document()->setDocumentMargin(0);
 
     connect(m_hide, &QPushButton::clicked, this, [this] { ShowPopup(false); });
     connect(m_speak, &QPushButton::clicked, this, &CReadingDlg::Speak);
@@ -107,7 +107,7 @@ CReadingDlg::~CReadingDlg()
     m_timer.stop();
 }
 
-QPushButton* CReadingDlg::Button(int id) const
+CRoundedFlatButton* CReadingDlg::Button(int id) const
 {
     switch (id) {
     case IDC_LOOKUP:
@@ -274,16 +274,20 @@ void CReadingDlg::ApplyOptions()
     // still missing keeps this run's stand-in.
     s.ReadingLayout = ChooseReadingLayout(m_services.catalog, s.keylayout, s.ReadingLayout).layout;
     m_engine.SelectIme(s.ReadingLayout.isEmpty() ? s.keylayout : s.ReadingLayout, IDC_TEXT);
+    for (CRoundedFlatButton* button : {m_lookUp, m_speak, m_hide, m_menu}) {
+        ApplyButtonColours(button);
+    }
     ApplyColours();
     m_speak->setEnabled(s.Speech.EnableSpeech);
     if (isVisible()) {
         update();
+        m_text->update();
     }
 }
 
 void CReadingDlg::ShowMenu(int position)
 {
-    QMenu menu(this);
+    CMenuXP menu(m_services.settings, m_services.desktop.Composited(), this);
     for (const MenuEntry& entry : MenuEntries(position)) {
         if (entry.command == 0) {
             menu.addSeparator();
@@ -295,18 +299,30 @@ void CReadingDlg::ShowMenu(int position)
             menu.setDefaultAction(action);
         }
     }
-    if (QAction* chosen = menu.exec(QCursor::pos())) {
+    if (QAction* chosen = menu.Exec(QCursor::pos())) {
         OnCommand(chosen->data().toInt());
     }
 }
 
-void CReadingDlg::SetupButton(QPushButton* button, const QString& icon, const QString& tooltip)
+void CReadingDlg::SetupButton(CRoundedFlatButton* button, const QString& icon, const QString& tooltip)
 {
-    button->setIcon(Icon(icon));
     button->setIconSize(button->size() - QSize(4, 4));
-    button->setToolTip(tooltip);
+    button->SetIcon(Icon(icon));
+    button->SetTooltipText(tooltip, true);
     button->setAccessibleName(tooltip);
     button->setFocusPolicy(Qt::TabFocus);
+    ApplyButtonColours(button);
+    button->SetRounded(true, true);
+}
+
+void CReadingDlg::ApplyButtonColours(CRoundedFlatButton* button)
+{
+    const Settings& s = m_services.settings;
+    button->SetColor(0, ShiftColour(s.Background, 70), false);
+    button->SetColor(2, s.Background, false);
+    button->SetColor(4, s.Background, false);
+    button->borderColour = s.BorderColor;
+    button->SetIconColor(s.BorderColor);
 }
 
 void CReadingDlg::ApplyColours()
@@ -391,8 +407,11 @@ void CReadingDlg::FitWindowToText()
     if (screen == nullptr) {
         screen = this->screen();
     }
-    const QRect target = FitToText(m_home, m_chrome, screen->availableGeometry(), TextExtent(doc, 0).width(),
-                                   [&doc](int width) { return TextExtent(doc, width).height(); });
+    // The box is its text and the outline's band on every side.
+    constexpr int band = 2 * CRoundFrameEdit::kBand;
+    const QRect target =
+        FitToText(m_home, m_chrome, screen->availableGeometry(), TextExtent(doc, 0).width() + band,
+                  [&doc](int width) { return TextExtent(doc, std::max(1, width - band)).height() + band; });
     if (target != geometry()) {
         m_fitted = target;
         setGeometry(target);

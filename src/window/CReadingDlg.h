@@ -5,6 +5,9 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "chrome/CFlatButton.h"
+#include "chrome/CRoundFrameEdit.h"
+
 #include "history/CHistoryDlg.h"
 #include "history/CResizeDlg.h"
 #include "platform/DesktopServices.h"
@@ -85,7 +88,7 @@ public:
     // The current alpha of the window (80 or 255).
     int Alpha() const { return m_alpha; }
     QPlainTextEdit* TextBox() const { return m_text; }
-    QPushButton* Button(int id) const;
+    CRoundedFlatButton* Button(int id) const;
     CReadingEngine& Engine() { return m_engine; }
 
     void setVisible(bool visible) override;
@@ -106,7 +109,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void SetupButton(QPushButton* button, const QString& icon, const QString& tooltip);
+    void SetupButton(CRoundedFlatButton* button, const QString& icon, const QString& tooltip);
+    // The hover fill, rest fill, border and icon colours from the settings.
+    void ApplyButtonColours(CRoundedFlatButton* button);
     void ApplyColours();
     // What OK on the options sheet changed, in its order.
     void ApplyOptions();
@@ -124,11 +129,11 @@ private:
     void NoteUserGeometry(bool resized);
 
     ReadingWindowServices m_services;
-    QPlainTextEdit* m_text;
-    QPushButton* m_lookUp;
-    QPushButton* m_speak;
-    QPushButton* m_hide;
-    QPushButton* m_menu;
+    CRoundFrameEdit* m_text;
+    CRoundedFlatButton* m_lookUp;
+    CRoundedFlatButton* m_speak;
+    CRoundedFlatButton* m_hide;
+    CRoundedFlatButton* m_menu;
     CReadingEngine m_engine;
     QFont m_font;
     OpacityRule m_opacity;

@@ -159,7 +159,7 @@ TEST_F(ReadingDlgTest, ButtonsHaveTheirTooltipsAndIcons)
     EXPECT_EQ(w.Button(IDC_HIDE)->toolTip(), QStringLiteral("Hide the window"));
     EXPECT_EQ(w.Button(IDC_MENU)->toolTip(), QStringLiteral("Menu"));
     for (int id : {IDC_LOOKUP, IDC_SPEAK, IDC_HIDE, IDC_MENU}) {
-        EXPECT_FALSE(w.Button(id)->icon().isNull()) << id;
+        EXPECT_FALSE(w.Button(id)->InIcon().isNull()) << id;
     }
     EXPECT_FALSE(w.windowIcon().isNull());
 }

@@ -2,6 +2,8 @@
 
 #include "platform/generic/QtClipboard.h"
 
+#include <QGuiApplication>
+
 namespace kotobane {
 
 namespace {
@@ -44,6 +46,8 @@ public:
     HotKeyService& HotKeys() override { return m_hotKeys; }
     void KeepOffTaskbar(Hwnd, bool) override { }
     QString Limitation() const override { return m_limitation; }
+    // A Wayland session is always composited; elsewhere nothing is known.
+    bool Composited() const override { return QGuiApplication::platformName().startsWith(QStringLiteral("wayland")); }
 
 private:
     QString m_limitation;

@@ -24,6 +24,7 @@ public:
     HotKeyService& HotKeys() override { return m_hotKeys; }
     void KeepOffTaskbar(Hwnd window, bool mapped) override { SetSkipTaskbar(m_c, std::uint32_t(window), mapped); }
     QString Limitation() const override { return QString(); }
+    bool Composited() const override { return CompositorRunning(m_c); }
 
 private:
     xcb_connection_t* m_c;

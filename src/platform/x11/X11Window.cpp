@@ -82,4 +82,14 @@ void SetSkipTaskbar(xcb_connection_t* c, std::uint32_t window, bool mapped)
     xcb_flush(c);
 }
 
+bool CompositorRunning(xcb_connection_t* connection)
+{
+    const xcb_get_selection_owner_cookie_t cookie =
+        xcb_get_selection_owner(connection, InternAtom(connection, "_NET_WM_CM_S0"));
+    xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(connection, cookie, nullptr);
+    const bool owned = reply != nullptr && reply->owner != XCB_WINDOW_NONE;
+    free(reply);
+    return owned;
+}
+
 }  // namespace kotobane

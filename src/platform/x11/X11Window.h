@@ -30,4 +30,7 @@ std::uint8_t KeycodeForKeysym(xcb_connection_t* connection, std::uint32_t keysym
 // is set again before every show.
 void SetSkipTaskbar(xcb_connection_t* connection, std::uint32_t window, bool mapped);
 
+// A compositing manager owns the _NET_WM_CM_S0 selection while it runs.
+bool CompositorRunning(xcb_connection_t* connection);
+
 }  // namespace kotobane

@@ -102,6 +102,8 @@ public:
     HotKeyService& HotKeys() override { return hotKeys; }
     void KeepOffTaskbar(Hwnd, bool mapped) override { m_log.Add(mapped ? "KeepOffTaskbar mapped" : "KeepOffTaskbar"); }
     QString Limitation() const override { return limitation; }
+    bool Composited() const override { return composited; }
+    bool composited = false;
 
 private:
     Recorder& m_log;
