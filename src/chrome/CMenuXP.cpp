@@ -111,7 +111,9 @@ QPixmap ShapeOf(const QIcon& icon, qreal ratio, const QColor& colour)
 }  // namespace
 
 CMenuXP::CMenuXP(const Settings& settings, bool composited, QWidget* parent)
-    : QMenu(parent), m_settings(settings), m_composited(composited)
+    : QMenu(parent),
+      m_settings(settings),
+      m_composited(composited)
 {
     setStyle(TheMenuStyle());
     // One shadow: ours, not the window manager's or the theme's.
@@ -219,7 +221,8 @@ void CMenuXP::paintEvent(QPaintEvent*)
     painter.translate(kFrameWidth, kFrameWidth);
     const QRect inside = BodyRect().adjusted(kFrameWidth, kFrameWidth, -kFrameWidth, -kFrameWidth);
     painter.fillRect(QRect(0, 0, inside.width(), inside.height()), Normal(ShiftColour(m_settings.Background, 23)));
-    painter.fillRect(QRect(0, 0, std::min(kStripWidth, inside.width()), inside.height()), Normal(m_settings.Background));
+    painter.fillRect(QRect(0, 0, std::min(kStripWidth, inside.width()), inside.height()),
+                     Normal(m_settings.Background));
     for (const QAction* action : actions()) {
         const QRect geometry = actionGeometry(const_cast<QAction*>(action));
         if (!geometry.isValid()) {

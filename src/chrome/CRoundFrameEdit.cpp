@@ -7,7 +7,8 @@
 namespace kotobane {
 
 CRoundFrameEdit::CRoundFrameEdit(const Settings& settings, QWidget* parent)
-    : QPlainTextEdit(parent), m_settings(settings)
+    : QPlainTextEdit(parent),
+      m_settings(settings)
 {
     setFrameShape(QFrame::NoFrame);
     setViewportMargins(kBand, kBand, kBand, kBand);

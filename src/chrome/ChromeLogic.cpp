@@ -64,7 +64,9 @@ Colour HlsRoundTrip(Colour colour)
     const float m2 = l > 0.5f ? l + s - l * s : l * (1.0f + s);
     const float m1 = 2.0f * l - m2;
     const float h = float(hueByte) * 360.0f * k255th;
-    const auto channel = [m1, m2](float x) { return Colour(std::clamp(int(255.0f * HueToChannel(m1, m2, x)), 0, 255)); };
+    const auto channel = [m1, m2](float x) {
+        return Colour(std::clamp(int(255.0f * HueToChannel(m1, m2, x)), 0, 255));
+    };
     return channel(h + 120.0f) | (channel(h) << 8) | (channel(h - 120.0f) << 16);
 }
 

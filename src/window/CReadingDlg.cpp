@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QImageReader>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
@@ -306,7 +307,13 @@ void CReadingDlg::ShowMenu(int position)
 
 void CReadingDlg::SetupButton(CRoundedFlatButton* button, const QString& icon, const QString& tooltip)
 {
-    button->setIconSize(button->size() - QSize(4, 4));
+    // The icons are drawn pixel by pixel at their design size: used at that
+    // size when it fits, so that their one-pixel strokes stay sharp.
+    const QSize design = QImageReader(QStringLiteral(":/icons/%1.svg").arg(icon)).size();
+    const QSize room = button->size() - QSize(2, 2);
+    button->setIconSize(design.isValid() && design.width() <= room.width() && design.height() <= room.height()
+                            ? design
+                            : button->size() - QSize(4, 4));
     button->SetIcon(Icon(icon));
     button->SetTooltipText(tooltip, true);
     button->setAccessibleName(tooltip);

@@ -36,8 +36,31 @@ menu_window() {
   return 1
 }
 
-round() {  # name, compositor (none, xcompmgr, picom), scale factor
-  local name=$1 compositor=$2 scale=$3 comp_pid="" i
+# Sets the popup's background to $1 (#rrggbb) through the options: the
+# General page's background button (found by its colour, $2), the colour
+# dialog's HTML field, OK there and OK on the sheet.
+recolour() {
+  local sheet dialog at bx by sx sy sw sh
+  "$kotobane" --options
+  sheet=$(e2e_wait_window '^Option$') || return 1
+  sleep 0.5
+  read -r sx sy sw sh <<<"$(geometry "$sheet")"
+  import -window root "$e2e_tmp/sheet.png"
+  at=$(convert "$e2e_tmp/sheet.png" -crop "${sw}x${sh}+$sx+$sy" +repage txt:- | grep -m 1 -i "$2" | cut -d: -f1)
+  [ -n "$at" ] || return 1
+  IFS=, read -r bx by <<<"$at"
+  xdotool mousemove $((sx + bx + 4)) $((sy + by + 4)) click 1
+  dialog=$(e2e_wait_window '^Select Color$') || return 1
+  xdotool windowactivate --sync "$dialog" key alt+h key ctrl+a type "$1"
+  xdotool key Return
+  sleep 0.3
+  xdotool windowactivate --sync "$sheet" key Return
+  sleep 0.5
+  [ -z "$(xdotool search --onlyvisible --name '^Option$')" ]
+}
+
+round() {  # name, compositor (none, xcompmgr, picom), scale factor[, new background]
+  local name=$1 compositor=$2 scale=$3 background=${4:-} comp_pid="" i
   case $compositor in
     xcompmgr) xcompmgr >"$e2e_tmp/$name-comp.log" 2>&1 & comp_pid=$! ;;
     picom) picom --backend xrender --no-fading-openclose >"$e2e_tmp/$name-comp.log" 2>&1 & comp_pid=$! ;;
@@ -57,6 +80,10 @@ round() {  # name, compositor (none, xcompmgr, picom), scale factor
   e2e_check "$name: popup" 1 "$([ -n "$popup" ] && echo 1)"
   [ -n "$popup" ] || return
 
+  if [ -n "$background" ]; then
+    recolour "$background" '#000080'
+    e2e_check "$name: the background changed in the options" 0 $?
+  fi
   read -r px py pw ph <<<"$(geometry "$popup")"
   xdotool mousemove 5 5
   sleep 1
@@ -107,8 +134,9 @@ round xcompmgr xcompmgr 1
 round picom picom 1
 round plain-x2 none 2
 round xcompmgr-x2 xcompmgr 2
-# Another background, as the options would store it.
-printf '[History]\nAutoDispHis=0\n[Settings]\nBackground=3107614\n' >"$profile/Kotobane.ini"
-round green none 1
+# Another background chosen in the options: shown at once, and stored at the
+# exit for the next start.
+round green none 1 '#1e6b2f'
+e2e_check "the new background is stored" "Background=3107614" "$(grep -a '^Background=' "$profile/Kotobane.ini" | tr -d '\r')"
 round green-xcompmgr xcompmgr 1
 e2e_finish chrome

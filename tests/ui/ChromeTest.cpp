@@ -171,8 +171,7 @@ TEST(CMenuXPTest, ItemsTakeTheMeasuredGeometryInsideFrameAndShadow)
     EXPECT_EQ(FromQColor(picture.pixelColor(0, 10)), settings.BorderColor);
     EXPECT_EQ(FromQColor(picture.pixelColor(1, 10)), HlsRoundTrip(settings.Background));
     EXPECT_EQ(FromQColor(picture.pixelColor(3 + 10, h.center().y())), HlsRoundTrip(settings.Background));
-    EXPECT_EQ(FromQColor(picture.pixelColor(3 + 26, h.top() + 1)),
-              HlsRoundTrip(ShiftColour(settings.Background, 23)));
+    EXPECT_EQ(FromQColor(picture.pixelColor(3 + 26, h.top() + 1)), HlsRoundTrip(ShiftColour(settings.Background, 23)));
 
     // A typed letter chooses its item by the mnemonic rule.
     QSignalSpy triggered(history, &QAction::triggered);

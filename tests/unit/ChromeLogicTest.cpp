@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <vector>
 #include <utility>
+#include <vector>
 
 #include "chrome/ChromeLogic.h"
 
@@ -16,9 +16,8 @@ namespace {
 TEST(ChromeLogicTest, HlsRoundTripMatchesTheSinglePrecisionSteps)
 {
     const std::pair<Colour, Colour> cases[] = {
-        {0x800000, 0x800000}, {0xFFFFFF, 0xFFFFFF}, {0x7FFFFF, 0x7FFDFF}, {0xC64646, 0xC54646},
-        {0x00FF00, 0x00FE00}, {0x123456, 0x123355}, {0x000000, 0x000000}, {0x808080, 0x808080},
-        {0x0000FF, 0x0000FE}, {0xFF9933, 0xFF9C33},
+        {0x800000, 0x800000}, {0xFFFFFF, 0xFFFFFF}, {0x7FFFFF, 0x7FFDFF}, {0xC64646, 0xC54646}, {0x00FF00, 0x00FE00},
+        {0x123456, 0x123355}, {0x000000, 0x000000}, {0x808080, 0x808080}, {0x0000FF, 0x0000FE}, {0xFF9933, 0xFF9C33},
     };
     for (const auto& [in, out] : cases) {
         EXPECT_EQ(HlsRoundTrip(in), out) << std::hex << in;
@@ -111,16 +110,15 @@ TEST(ChromeLogicTest, MenuTextSplitsAtTheFirstTabAndDropsOneAmpersand)
 
 TEST(ChromeLogicTest, MenuCharToItemSkipsDoubledAmpersands)
 {
-    const QStringList labels = {QStringLiteral("Salt &&pepper"), QStringLiteral("&History"),
-                                QStringLiteral("O&ption"), QStringLiteral("Sa&lt &&pepper &Go")};
+    const QStringList labels = {QStringLiteral("Salt &&pepper"), QStringLiteral("&History"), QStringLiteral("O&ption"),
+                                QStringLiteral("Sa&lt &&pepper &Go")};
     const struct {
         char c;
         int item;
     } cases[] = {
         {'h', 1},  // at position 0
         {'P', 2},  // not the doubled one in item 0
-        {'l', 3},
-        {'g', 3},  // any single "&" counts, not only the first
+        {'l', 3},  {'g', 3},  // any single "&" counts, not only the first
         {'x', -1},
     };
     for (const auto& c : cases) {
