@@ -33,14 +33,22 @@ e2e_start_desktop() {
   read -r -t 10 number <"$fifo" || { echo "Xvfb did not start" >&2; cat "$e2e_tmp/xvfb.log" >&2; return 1; }
   export DISPLAY=:$number
   unset WAYLAND_DISPLAY QT_QPA_PLATFORM
-  openbox --sm-disable >"$e2e_tmp/openbox.log" 2>&1 &
-  e2e_pids+=($!)
   # Wait for the window manager to claim the screen; a loaded machine can
-  # take seconds.
-  local i started=""
-  for i in $(seq 300); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && started=1 && break
-    sleep 0.1
+  # take seconds, and one that died on the way is started again.
+  local i try pid started=""
+  for try in 1 2 3; do
+    openbox --sm-disable >>"$e2e_tmp/openbox.log" 2>&1 &
+    pid=$!
+    e2e_pids+=("$pid")
+    for i in $(seq 150); do
+      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && started=1 && break 2
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    echo "the window manager did not come up (try $try):" >&2
+    cat "$e2e_tmp/openbox.log" >&2
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
   done
   if [ -z "$started" ]; then
     echo "the window manager did not start" >&2
