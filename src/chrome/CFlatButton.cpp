@@ -8,24 +8,10 @@
 #include <QToolTip>
 
 #include "chrome/ChromeLogic.h"
+#include "chrome/IconShape.h"
 #include "settings/Colours.h"
 
 namespace kotobane {
-
-namespace {
-
-// The icon as its shape in one colour, at the painter's resolution.
-QPixmap ShapeOf(const QIcon& icon, QSize size, qreal ratio, const QColor& colour)
-{
-    QImage shape = icon.pixmap(size, ratio).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    QPainter p(&shape);
-    p.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    p.fillRect(shape.rect(), colour);
-    p.end();
-    return QPixmap::fromImage(shape);
-}
-
-}  // namespace
 
 CFlatButton::CFlatButton(QWidget* parent) : QPushButton(parent)
 {
@@ -215,12 +201,12 @@ void CFlatButton::DrawIcon(QPainter& painter, QRect rect, bool pressed)
     if (!isEnabled()) {
         // Embossed, as disabled images are drawn: a light copy below and
         // right, the shadow over it.
-        painter.drawPixmap(at + QPoint(1, 1), ShapeOf(icon, size, ratio, palette().color(QPalette::Light)));
-        painter.drawPixmap(at, ShapeOf(icon, size, ratio, palette().color(QPalette::Dark)));
+        painter.drawPixmap(at + QPoint(1, 1), IconShape(icon, size, ratio, palette().color(QPalette::Light)));
+        painter.drawPixmap(at, IconShape(icon, size, ratio, palette().color(QPalette::Dark)));
         return;
     }
     const QColor colour = m_hasIconColour ? ToQColor(m_iconColour) : palette().color(QPalette::ButtonText);
-    painter.drawPixmap(at, ShapeOf(icon, size, ratio, colour));
+    painter.drawPixmap(at, IconShape(icon, size, ratio, colour));
 }
 
 void CFlatButton::paintEvent(QPaintEvent*)

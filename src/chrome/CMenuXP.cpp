@@ -12,6 +12,7 @@
 #include <QWindow>
 
 #include "chrome/ChromeLogic.h"
+#include "chrome/IconShape.h"
 #include "settings/Colours.h"
 
 namespace kotobane {
@@ -95,17 +96,6 @@ void RoundBox(QPainter& painter, int left, int top, int right, int bottom, int c
     } else {
         painter.drawRoundedRect(box, corner / 2.0, corner / 2.0);
     }
-}
-
-// The icon as its shape in one colour.
-QPixmap ShapeOf(const QIcon& icon, qreal ratio, const QColor& colour)
-{
-    QImage shape = icon.pixmap(QSize(16, 16), ratio).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    QPainter p(&shape);
-    p.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    p.fillRect(shape.rect(), colour);
-    p.end();
-    return QPixmap::fromImage(shape);
 }
 
 }  // namespace
@@ -287,7 +277,7 @@ void CMenuXP::DrawItem(QPainter& painter, const QAction* action, QRect r, bool h
     if (!action->icon().isNull()) {
         const QColor colour = selectedEnabled ? Normal(ShiftColour(s.BorderColor, 70)) : Normal(s.BorderColor);
         const QPoint at = selectedEnabled ? QPoint(r.left() + 3, r.top() + 3) : QPoint(r.left() + 4, r.top() + 4);
-        painter.drawPixmap(at, ShapeOf(action->icon(), ratio, colour));
+        painter.drawPixmap(at, IconShape(action->icon(), QSize(16, 16), ratio, colour));
     } else if (checked && action->actionGroup() != nullptr && action->actionGroup()->isExclusive()) {
         const int cx = ((r.left() + 5) + (r.left() + 20)) / 2, cy = (r.top() + bottom) / 2;
         const QColor dot = disabled ? Normal(s.TextColor) : ToQColor(s.TextColor);

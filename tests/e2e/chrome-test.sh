@@ -11,10 +11,7 @@ kotobane=$1
 probe=$2
 shots=${3:-}
 
-e2e_start_desktop || exit 1
-e2e_private_dirs
-profile=$e2e_tmp/profile
-e2e_quiet_profile "$profile"
+e2e_setup || exit 1
 [ -n "$shots" ] || shots=$e2e_tmp/shots
 mkdir -p "$shots"
 # A flat background, so that the pictures show the shadow plainly.

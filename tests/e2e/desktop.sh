@@ -118,6 +118,22 @@ e2e_quiet_profile() {
   printf '[History]\nAutoDispHis=0\n' >"$1/Kotobane.ini"
 }
 
+# The usual start of a test of the program: the desktop, private XDG
+# folders and a quiet profile folder in $profile.
+e2e_setup() {
+  e2e_start_desktop || return 1
+  e2e_private_dirs
+  profile=$e2e_tmp/profile
+  e2e_quiet_profile "$profile"
+}
+
+# A screenshot of the whole screen as $shots/$1.png, when the test was given
+# a folder for them.
+e2e_shot() {
+  [ -n "${shots:-}" ] && import -window root "$shots/$1.png"
+  return 0
+}
+
 # Waits up to $2 tenths of a second (100 unless given) for process $1 to
 # end, kills it when it has not, and returns its exit status.
 e2e_wait_exit() {

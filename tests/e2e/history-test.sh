@@ -9,14 +9,10 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 kotobane=$1
 shots=${2:-}
 
-e2e_start_desktop || exit 1
-e2e_private_dirs
-profile=$e2e_tmp/profile
-e2e_quiet_profile "$profile"
+e2e_setup || exit 1
 
 utf16() { iconv -f UTF-8 -t UTF-16LE; }
 lines_of() { iconv -f UTF-16LE -t UTF-8 "$1" 2>/dev/null | tr -d '\r'; }
-shot() { [ -n "$shots" ] && import -window root "$shots/$1.png"; }
 
 # Five look-ups, not in date order.
 printf '%s\r\n' "漢字	かんじ	2024/03/05 09:04:31" "東京	とうきょう	2024/03/07 18:22:10" \
@@ -34,7 +30,7 @@ win=$(e2e_wait_window '^Kotobane History$')
 e2e_check "kotobane --history opens the window" 1 "$([ -n "$win" ] && echo 1)"
 [ -n "$win" ] || { cat "$e2e_tmp/kotobane.log"; e2e_finish history; exit; }
 sleep 0.5
-shot history-rows
+e2e_shot history-rows
 
 # x and y of the window's client area.
 read -r wx wy <<<"$(xwininfo -id "$win" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
@@ -57,7 +53,7 @@ e2e_check "newest first" "東京 中国 漢字 猫 韓國語 " "$(phrases)"
 menu=22
 xdotool mousemove $((wx + 40)) $((wy + menu + 10)) click 1
 sleep 0.5
-shot history-sorted
+e2e_shot history-sorted
 # The program runs in C.UTF-8, where Han characters collate as they are numbered.
 e2e_check "a click on Phrase sorts by it" "中国 東京 漢字 猫 韓國語 " "$(phrases)"
 xdotool mousemove $((wx + 40)) $((wy + menu + 10)) click 1
@@ -102,7 +98,7 @@ e2e_check "the saved file is the list" "$(rows | paste -sd '|')" "$(paste -sd '|
 before=$(rows)
 xdotool windowactivate --sync "$win" key alt+f
 sleep 0.3
-shot history-file-menu
+e2e_shot history-file-menu
 xdotool key e
 dialog=$(e2e_wait_window '^Export$')
 e2e_check "the export dialog" 1 "$([ -n "$dialog" ] && echo 1)"

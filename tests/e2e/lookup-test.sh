@@ -6,10 +6,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$here/desktop.sh"
 kotobane=$1
 
-e2e_start_desktop || exit 1
-profile=$e2e_tmp/profile
-e2e_quiet_profile "$profile"
-e2e_private_dirs
+e2e_setup || exit 1
 e2e_open_editor '漢字の読み方'
 
 "$kotobane" --profile-dir "$profile" >"$e2e_tmp/kotobane.log" 2>&1 &

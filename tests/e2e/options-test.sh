@@ -9,11 +9,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 kotobane=$1
 shots=${2:-}
 
-e2e_start_desktop || exit 1
-e2e_private_dirs
-profile=$e2e_tmp/profile
-e2e_quiet_profile "$profile"
-shot() { [ -n "$shots" ] && import -window root "$shots/$1.png"; }
+e2e_setup || exit 1
 lines() { iconv -f UTF-16LE -t UTF-8 "$profile/Kotobane.txt" 2>/dev/null | wc -l; }
 
 e2e_open_editor '漢字'
@@ -28,7 +24,7 @@ sheet=$(e2e_wait_window '^Option$')
 e2e_check "kotobane --options opens the sheet" 1 "$([ -n "$sheet" ] && echo 1)"
 [ -n "$sheet" ] || { cat "$e2e_tmp/kotobane.log"; e2e_finish options; exit; }
 sleep 0.5
-shot options-general
+e2e_shot options-general
 # A second request raises the open sheet instead of nesting another.
 "$kotobane" --options
 sleep 0.5
@@ -43,7 +39,7 @@ e2e_check "Control+F12 in the sheet looks nothing up" 0 "$(lines)"
 e2e_check "nor shows the popup" "" "$(xdotool search --onlyvisible --name '^IME reading$')"
 xdotool key ctrl+F11
 sleep 0.2
-shot options-hotkey
+e2e_shot options-hotkey
 # Enter is a key like any other in the field; after Tab it is OK.
 xdotool key Tab Return
 for i in $(seq 30); do xdotool search --onlyvisible --name '^Option$' >/dev/null || break; sleep 0.1; done

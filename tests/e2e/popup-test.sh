@@ -9,10 +9,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 kotobane=$1
 shot=${2:-$e2e_tmp/shot.png}
 
-e2e_start_desktop || exit 1
-profile=$e2e_tmp/profile
-e2e_quiet_profile "$profile"
-e2e_private_dirs
+e2e_setup || exit 1
 e2e_open_editor '吾輩は猫である。名前はまだ無い。どこで生れたかとんと見当がつかぬ。何でも薄暗い所'
 "$kotobane" --profile-dir "$profile" >"$e2e_tmp/kotobane.log" 2>&1 &
 program=$!

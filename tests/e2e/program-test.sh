@@ -16,10 +16,7 @@ slow=1
 ldd "$kotobane" 2>/dev/null | grep -q libasan && slow=2
 pause() { sleep "$(awk -v s="$1" -v f="$slow" 'BEGIN { print s * f }')"; }
 
-e2e_start_desktop || exit 1
-profile=$e2e_tmp/profile
-e2e_quiet_profile "$profile"
-e2e_private_dirs
+e2e_setup || exit 1
 
 # Wait until a window matching the xdotool search arguments is visible
 # (at most $slow * 10 s), or until none is (at most $slow * 5 s).
