@@ -33,24 +33,9 @@ e2e_start_desktop() {
   read -r -t 10 number <"$fifo" || { echo "Xvfb did not start" >&2; cat "$e2e_tmp/xvfb.log" >&2; return 1; }
   export DISPLAY=:$number
   unset WAYLAND_DISPLAY QT_QPA_PLATFORM
-  # Wait for the window manager to claim the screen; a loaded machine can
-  # take seconds, and one that died on the way is started again.
-  local i try pid started=""
-  for try in 1 2 3; do
-    openbox --sm-disable >>"$e2e_tmp/openbox.log" 2>&1 &
-    pid=$!
-    e2e_pids+=("$pid")
-    for i in $(seq 150); do
-      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && started=1 && break 2
-      kill -0 "$pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    echo "the window manager did not come up (try $try):" >&2
-    cat "$e2e_tmp/openbox.log" >&2
-    kill "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-  done
-  if [ -z "$started" ]; then
+  # A loaded machine can take seconds before the window manager claims the
+  # screen.
+  if ! e2e_start_until e2e_wm_ready "$e2e_tmp/openbox.log" openbox --sm-disable; then
     echo "the window manager did not start" >&2
     return 1
   fi
@@ -58,24 +43,35 @@ e2e_start_desktop() {
   e2e_start_tray
 }
 
-# Starts the tray host and waits for its panel; a tray host that died on a
-# loaded machine before showing it is started again.
-e2e_start_tray() {
-  local try i pid
+e2e_wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+e2e_shows_window() { [ -n "$(xdotool search --onlyvisible --pid "$1" 2>/dev/null)" ]; }
+
+# Starts the rest of the arguments as a program logging to $2 and waits up
+# to 15 s until check $1 (given the process id) holds; a program that died
+# or did not get there is started again, three times in all.
+e2e_start_until() {
+  local check=$1 log=$2 try i pid
+  shift 2
   for try in 1 2 3; do
-    trayer --edge bottom --align right --SetDockType true >>"$e2e_tmp/trayer.log" 2>&1 &
+    "$@" >>"$log" 2>&1 &
     pid=$!
     e2e_pids+=("$pid")
-    for i in $(seq 100); do
-      [ -n "$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null)" ] && return 0
+    for i in $(seq 150); do
+      "$check" "$pid" && return 0
       kill -0 "$pid" 2>/dev/null || break
       sleep 0.1
     done
-    echo "the tray host did not come up (try $try):" >&2
-    cat "$e2e_tmp/trayer.log" >&2
+    echo "$1 did not come up (try $try):" >&2
+    cat "$log" >&2
     kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
   done
   return 1
+}
+
+# Starts the tray host and waits for its panel.
+e2e_start_tray() {
+  e2e_start_until e2e_shows_window "$e2e_tmp/trayer.log" trayer --edge bottom --align right --SetDockType true
 }
 
 # A private PulseAudio server with two null sinks, "first" (the default)
