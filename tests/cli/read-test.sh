@@ -2,17 +2,7 @@
 # The reading from the command line, with the real Japanese dictionary.
 set -u
 kotobane=$1
-failed=0
-passed=0
-
-check() {  # name, expected, actual
-  if [ "$2" == "$3" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAIL %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"
-  fi
-}
+. "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/../checks.sh"
 
 profile=$(mktemp -d)
 trap 'rm -rf "$profile"' EXIT
@@ -68,5 +58,4 @@ check "FIFO index reading" "東京 (とうきょう)" "$out"
 XDG_CACHE_HOME=$profile/cache timeout 30 "$kotobane" --list-imes >/dev/null 2>&1
 check "FIFO index list" 0 $?
 
-echo "cli: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish "cli"

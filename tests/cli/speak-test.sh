@@ -2,17 +2,7 @@
 # Speech from the command line, written to WAV files: no sound server needed.
 set -u
 kotobane=$1
-failed=0
-passed=0
-
-check() {  # name, expected, actual
-  if [ "$2" == "$3" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAIL %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"
-  fi
-}
+. "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/../checks.sh"
 
 # Little-endian unsigned number of $3 bytes at offset $2 of file $1.
 field() {
@@ -59,5 +49,4 @@ check "list voices" 1 "$("$kotobane" --list-voices | grep -cx $'Japanese\t411')"
 check "help" 1 "$("$kotobane" --help | grep -c -- '^ *--speak ')"
 check "no settings written" "" "$(find "$profile" -name Kotobane.ini ! -path "$profile/d/*")"
 
-echo "cli speak: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish "cli speak"

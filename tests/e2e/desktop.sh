@@ -200,17 +200,6 @@ e2e_wait_line() {
   return 1
 }
 
-e2e_passed=0
-e2e_failed=0
-e2e_check() {  # name, expected, actual
-  if [ "$2" == "$3" ]; then
-    e2e_passed=$((e2e_passed + 1))
-  else
-    e2e_failed=$((e2e_failed + 1))
-    printf 'FAIL %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"
-  fi
-}
-e2e_finish() {
-  echo "$1: $e2e_passed passed, $e2e_failed failed"
-  [ "$e2e_failed" -eq 0 ]
-}
+. "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/../checks.sh"
+e2e_check() { check "$@"; }
+e2e_finish() { finish "$@"; }

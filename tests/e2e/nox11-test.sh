@@ -43,5 +43,5 @@ e2e_check "exit status" 0 $?
 e2e_check "told once" 1 "$(grep -c 'need an X11 session' "$e2e_tmp/kotobane.log")"
 e2e_check "settings written" 1 "$(grep -c '^keylayout=' "$profile/Kotobane.ini" 2>/dev/null)"
 e2e_check "no X connection from the program" 0 "$(grep -c "pid=$first )" "$e2e_tmp/xvfb.log")"
-[ "$e2e_failed" -eq 0 ] || cat "$e2e_tmp/kotobane.log"
+[ "$checks_failed" -eq 0 ] || cat "$e2e_tmp/kotobane.log"
 e2e_finish "nox11"
