@@ -74,6 +74,11 @@ e2e_start_tray() {
   e2e_start_until e2e_shows_window "$e2e_tmp/trayer.log" trayer --edge bottom --align right --SetDockType true
 }
 
+# The RMS amplitude of a recording, as sox measures it (0.000000 for exact
+# silence), and whether it is loud enough to have been heard (1 or 0).
+e2e_rms() { sox "$1" -n stat 2>&1 | awk '/^RMS +amplitude/ { print $3 }'; }
+e2e_audible() { awk -v r="$(e2e_rms "$1")" 'BEGIN { print (r > 0.01) ? 1 : 0 }'; }
+
 # A private PulseAudio server with two null sinks, "first" (the default)
 # and "second", described as "Kotobane First" and "Kotobane Second", on a
 # socket of its own; no sound card is needed. Clients never start a server

@@ -53,9 +53,8 @@ kill "$rec1" "$rec2"
 wait "$rec1" "$rec2" 2>/dev/null
 second=$(pactl list short sinks | awk '$2 == "second" { print $1 }')
 e2e_check "the stream's format and sink" "$second u8 2ch 8000Hz" "$(grep . <<<"$spec" | sort -u)"
-rms() { sox "$1" -n stat 2>&1 | awk '/^RMS +amplitude/ { print $3 }'; }
-e2e_check "heard on the second sink" 1 "$(awk -v r="$(rms "$e2e_tmp/second.wav")" 'BEGIN { print (r > 0.01) ? 1 : 0 }')"
-e2e_check "silence on the first" 0.000000 "$(rms "$e2e_tmp/first.wav")"
+e2e_check "heard on the second sink" 1 "$(e2e_audible "$e2e_tmp/second.wav")"
+e2e_check "silence on the first" 0.000000 "$(e2e_rms "$e2e_tmp/first.wav")"
 grep 'first buffer written' "$e2e_tmp/kotobane.log" | sed 's/^/  /'
 
 kill -TERM "$first"

@@ -25,9 +25,6 @@ e2e_check "the outputs" $'output\tKotobane First\noutput\tKotobane Second' "$(gr
 sound_length() {
   sox "$1" -n silence 1 0.01 1% reverse silence 1 0.01 1% reverse stat 2>&1 | awk '/^Length/ { print $3 }'
 }
-rms() {
-  sox "$1" -n stat 2>&1 | awk '/^RMS +amplitude/ { print $3 }'
-}
 # 1 when $1 and $2 differ by at most $3.
 near() {
   awk -v a="$1" -v b="$2" -v t="$3" 'BEGIN { d = a - b; if (d < 0) d = -d; print (a != "" && b != "" && d <= t) ? 1 : 0 }'
@@ -67,8 +64,8 @@ e2e_check "WAV format" "8000 2 8" "$(soxi -r "$e2e_tmp/stereo8.wav") $(soxi -c "
 speak_recorded stereo8 "$probe" --voice Japanese --output "Kotobane Second" --format 1 "$text"
 e2e_check "spoken in 8 kHz 8 bit stereo" 0 "$status"
 e2e_check "the stream on the second sink" "$second u8 2ch 8000Hz" "$spec"
-e2e_check "the second sink heard it" 1 "$(awk -v r="$(rms "$e2e_tmp/stereo8-second.wav")" 'BEGIN { print (r > 0.01) }')"
-e2e_check "the first sink stayed silent" 0.000000 "$(rms "$e2e_tmp/stereo8-first.wav")"
+e2e_check "the second sink heard it" 1 "$(e2e_audible "$e2e_tmp/stereo8-second.wav")"
+e2e_check "the first sink stayed silent" 0.000000 "$(e2e_rms "$e2e_tmp/stereo8-first.wav")"
 wav_length=$(sound_length "$e2e_tmp/stereo8.wav")
 heard_length=$(sound_length "$e2e_tmp/stereo8-second.wav")
 echo "WAV $wav_length s, heard $heard_length s"
@@ -79,8 +76,8 @@ speak_recorded default "$probe" --voice Japanese "$text"
 first=$(pactl list short sinks | awk '$2 == "first" { print $1 }')
 e2e_check "spoken in the default format" 0 "$status"
 e2e_check "the stream on the first sink" "$first s16le 1ch 22050Hz" "$spec"
-e2e_check "the first sink heard it" 1 "$(awk -v r="$(rms "$e2e_tmp/default-first.wav")" 'BEGIN { print (r > 0.01) }')"
-e2e_check "the second sink stayed silent" 0.000000 "$(rms "$e2e_tmp/default-second.wav")"
+e2e_check "the first sink heard it" 1 "$(e2e_audible "$e2e_tmp/default-first.wav")"
+e2e_check "the second sink stayed silent" 0.000000 "$(e2e_rms "$e2e_tmp/default-second.wav")"
 "$probe" --voice Japanese --wav "$e2e_tmp/default.wav" "$text"
 wav_length=$(sound_length "$e2e_tmp/default.wav")
 heard_length=$(sound_length "$e2e_tmp/default-first.wav")
@@ -100,8 +97,8 @@ e2e_check "program WAV is the kana's" 1 "$(cmp -s "$e2e_tmp/app.wav" "$e2e_tmp/s
 speak_recorded app timeout 30 "$kotobane" --speak --profile-dir "$profile" 漢字の読み方
 e2e_check "the program spoke" 0 "$status"
 e2e_check "the program's stream on the second sink" "$second u8 2ch 8000Hz" "$spec"
-e2e_check "the second sink heard the program" 1 "$(awk -v r="$(rms "$e2e_tmp/app-second.wav")" 'BEGIN { print (r > 0.01) }')"
-e2e_check "the first sink stayed silent for the program" 0.000000 "$(rms "$e2e_tmp/app-first.wav")"
+e2e_check "the second sink heard the program" 1 "$(e2e_audible "$e2e_tmp/app-second.wav")"
+e2e_check "the first sink stayed silent for the program" 0.000000 "$(e2e_rms "$e2e_tmp/app-first.wav")"
 wav_length=$(sound_length "$e2e_tmp/app.wav")
 heard_length=$(sound_length "$e2e_tmp/app-second.wav")
 echo "program: WAV $wav_length s, heard $heard_length s"
