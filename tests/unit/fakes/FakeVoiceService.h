@@ -41,36 +41,16 @@ public:
     void Release() override { m_log.Add("Release"); }
     QList<VoiceInfo> Voices() override { return voices; }
     int CurrentVoice() override { return voice; }
-    void SelectVoice(int index) override
-    {
-        m_log.Add("SelectVoice " + std::to_string(index));
-        voice = index;
-    }
+    void SelectVoice(int index) override { Set("SelectVoice", voice, index); }
     int Rate() override { return rate; }
-    void SetRate(int r) override
-    {
-        m_log.Add("SetRate " + std::to_string(r));
-        rate = r;
-    }
+    void SetRate(int r) override { Set("SetRate", rate, r); }
     int Volume() override { return volume; }
-    void SetVolume(int v) override
-    {
-        m_log.Add("SetVolume " + std::to_string(v));
-        volume = v;
-    }
+    void SetVolume(int v) override { Set("SetVolume", volume, v); }
     int FormatType() override { return type; }
-    void SetFormatType(int t) override
-    {
-        m_log.Add("SetFormatType " + std::to_string(t));
-        type = t;
-    }
+    void SetFormatType(int t) override { Set("SetFormatType", type, t); }
     QStringList Outputs() override { return outputs; }
     int CurrentOutput() override { return output; }
-    void SelectOutput(int index) override
-    {
-        m_log.Add("SelectOutput " + std::to_string(index));
-        output = index;
-    }
+    void SelectOutput(int index) override { Set("SelectOutput", output, index); }
     bool Speak(const QString& text, QString* error) override
     {
         m_log.Add("Speak " + Utf8(text));
@@ -94,6 +74,12 @@ public:
     }
 
 private:
+    // Logs the call with its value and keeps the value.
+    void Set(const char* call, int& field, int value)
+    {
+        m_log.Add(std::string(call) + " " + std::to_string(value));
+        field = value;
+    }
     Recorder& m_log;
 };
 
