@@ -102,7 +102,15 @@ int RunDesktop(const QStringList& arguments)
     const ProfilePaths paths =
         ResolveProfilePaths(QCoreApplication::applicationDirPath(), parser.value(QStringLiteral("profile-dir")));
     const IniProfile profile(paths.settingsFile);
-    const std::unique_ptr<LinuxImeService> ime = CreateLinuxImeService();
+    // A back-end opens at its first look-up, and the first one ever builds
+    // its index: a second or two under the wait cursor.
+    const std::unique_ptr<LinuxImeService> ime = CreateLinuxImeService([](bool busy) {
+        if (busy) {
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        } else {
+            QGuiApplication::restoreOverrideCursor();
+        }
+    });
     GuiMessageBox ui;
     ThreadClock clock;
     // Made before the settings are loaded, which create the voice and apply

@@ -500,14 +500,24 @@ ChineseBackend::ChineseBackend(Script script, std::unique_ptr<PhraseIndex> index
 
 ChineseBackend::~ChineseBackend() = default;
 
+Hkl ChineseBackend::HandleOf(Script script)
+{
+    return Info(script).handle;
+}
+
+QString ChineseBackend::DescriptionOf(Script script)
+{
+    return QString::fromLatin1(Info(script).description);
+}
+
 Hkl ChineseBackend::Handle() const
 {
-    return Info(m_script).handle;
+    return HandleOf(m_script);
 }
 
 QString ChineseBackend::Description() const
 {
-    return QString::fromLatin1(Info(m_script).description);
+    return DescriptionOf(m_script);
 }
 
 QString ChineseBackend::Reading(const QString& phrase)

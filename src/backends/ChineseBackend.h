@@ -66,6 +66,8 @@ public:
     static std::unique_ptr<ChineseBackend> Open(Script script, const DataFiles& files, const QString& cachePath);
     // Where the data is installed; empty paths for files that are missing.
     static DataFiles InstalledDataFiles();
+    static Hkl HandleOf(Script script);
+    static QString DescriptionOf(Script script);
     // The index entries for script: one reading per phrase, already written
     // out in the script's notation. Nullopt when the table cannot be read.
     static std::optional<std::vector<PhraseIndex::Entry>> ReadEntries(Script script, const DataFiles& files);

@@ -19,8 +19,6 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcHanja, "kotobane.backends.hanja", QtWarningMsg)
 
-constexpr Hkl kHandle = 0xE0010412u;
-
 // A table far beyond the 6 MB Debian ships is not a hanja table.
 constexpr qint64 kMaxTableBytes = 64 * 1024 * 1024;
 
@@ -427,9 +425,14 @@ Hkl HanjaBackend::Handle() const
     return kHandle;
 }
 
-QString HanjaBackend::Description() const
+QString HanjaBackend::DescriptionOf()
 {
     return QStringLiteral("Hanja (libhangul)");
+}
+
+QString HanjaBackend::Description() const
+{
+    return DescriptionOf();
 }
 
 QString HanjaBackend::Reading(const QString& phrase)

@@ -21,6 +21,8 @@ class HanjaBackend final : public ReadingBackend {
     Q_DISABLE_COPY_MOVE(HanjaBackend)
 public:
     static constexpr const char* kDefaultDataPath = "/usr/share/libhangul/hanja/hanja.txt";
+    static constexpr Hkl kHandle = 0xE0010412u;
+    static QString DescriptionOf();
 
     // The back-end over the Debian table, its index cached under
     // IndexCacheDirectory(); null when the table is not installed.

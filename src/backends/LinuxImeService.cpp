@@ -200,9 +200,9 @@ quint32 LinuxImeService::GetLastError()
     return m_lastError;
 }
 
-std::unique_ptr<LinuxImeService> CreateLinuxImeService()
+std::unique_ptr<LinuxImeService> CreateLinuxImeService(std::function<void(bool)> busy)
 {
-    return std::make_unique<LinuxImeService>(CreateInstalledBackends(), QLocale::system());
+    return std::make_unique<LinuxImeService>(CreateInstalledBackends(std::move(busy)), QLocale::system());
 }
 
 }  // namespace kotobane

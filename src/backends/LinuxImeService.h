@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -62,7 +63,8 @@ private:
     QString m_cachedReading;
 };
 
-// The service over the back-ends installed on this machine.
-std::unique_ptr<LinuxImeService> CreateLinuxImeService();
+// The service over the back-ends installed on this machine; busy is told
+// before and after a back-end opens at its first look-up.
+std::unique_ptr<LinuxImeService> CreateLinuxImeService(std::function<void(bool busy)> busy = {});
 
 }  // namespace kotobane

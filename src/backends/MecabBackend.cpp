@@ -352,10 +352,7 @@ std::unique_ptr<MecabBackend> MecabBackend::Open(Kind kind, const std::string& d
         return nullptr;
     }
     // Checked first so a missing dictionary is a quiet null, not a MeCab error.
-    std::error_code error;
-    const std::filesystem::path dir(dictionaryDir);
-    if (!std::filesystem::is_regular_file(dir / "sys.dic", error)
-        || !std::filesystem::is_regular_file(dir / "dicrc", error)) {
+    if (!Installed(kind, dictionaryDir)) {
         return nullptr;
     }
 
@@ -396,14 +393,32 @@ MecabBackend::MecabBackend(Kind kind, MeCab::Model* model, MeCab::Tagger* tagger
 
 MecabBackend::~MecabBackend() = default;
 
+bool MecabBackend::Installed(Kind, const std::string& dictionaryDir)
+{
+    std::error_code error;
+    const std::filesystem::path dir(dictionaryDir);
+    return std::filesystem::is_regular_file(dir / "sys.dic", error)
+           && std::filesystem::is_regular_file(dir / "dicrc", error);
+}
+
+Hkl MecabBackend::HandleOf(Kind kind)
+{
+    return Info(kind).handle;
+}
+
+QString MecabBackend::DescriptionOf(Kind kind)
+{
+    return QString::fromLatin1(Info(kind).description);
+}
+
 Hkl MecabBackend::Handle() const
 {
-    return Info(m_kind).handle;
+    return HandleOf(m_kind);
 }
 
 QString MecabBackend::Description() const
 {
-    return QString::fromLatin1(Info(m_kind).description);
+    return DescriptionOf(m_kind);
 }
 
 void MecabBackend::Grow(std::size_t units)

@@ -39,6 +39,10 @@ public:
 
     // Where Debian installs the compiled dictionary of kind.
     static const char* DefaultDictionaryDir(Kind kind);
+    // Whether the dictionary's files are there, without loading it.
+    static bool Installed(Kind kind, const std::string& dictionaryDir);
+    static Hkl HandleOf(Kind kind);
+    static QString DescriptionOf(Kind kind);
 
     ~MecabBackend() override;
 

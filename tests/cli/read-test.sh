@@ -58,4 +58,8 @@ check "FIFO index reading" "東京 (とうきょう)" "$out"
 XDG_CACHE_HOME=$profile/cache timeout 30 "$kotobane" --list-imes >/dev/null 2>&1
 check "FIFO index list" 0 $?
 
+# Listing the back-ends opens none of them: no index is built.
+XDG_CACHE_HOME=$profile/fresh-cache "$kotobane" --list-imes >/dev/null
+check "listing builds no index" "" "$(find "$profile/fresh-cache" -type f 2>/dev/null)"
+
 finish "cli"

@@ -1,6 +1,8 @@
 #include "backends/InstalledBackends.h"
 
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +37,46 @@ TEST(InstalledBackendsTest, ListsEachInstalledBackendInTheCatalogueOrder)
         EXPECT_FALSE(backend->Description().isEmpty());
     }
     EXPECT_EQ(handles, expected);
+}
+
+// Listing the back-ends opens none of them: the index of a back-end is
+// built at its first reading, under the busy signal, and only then.
+TEST(InstalledBackendsTest, BackEndsOpenAtTheirFirstReadingOnly)
+{
+    if (!QFile::exists(QString::fromLatin1(HanjaBackend::kDefaultDataPath))) {
+        GTEST_SKIP() << "libhangul-data is not installed";
+    }
+    QTemporaryDir cache;
+    const QByteArray saved = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
+    std::vector<bool> busy;
+    auto backends = CreateInstalledBackends([&busy](bool b) { busy.push_back(b); });
+    EXPECT_TRUE(QDir(cache.path()).isEmpty());
+    EXPECT_TRUE(busy.empty());
+    for (const auto& backend : backends) {
+        if (backend->Handle() == HanjaBackend::kHandle) {
+            EXPECT_EQ(backend->Reading(QStringLiteral("韓國")), QStringLiteral("한국"));
+            EXPECT_EQ(backend->Reading(QStringLiteral("國")), QStringLiteral("국"));
+        }
+    }
+    EXPECT_EQ(busy, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(QFile::exists(cache.filePath(QStringLiteral("kotobane/hanja.idx"))));
+    qputenv("XDG_CACHE_HOME", saved);
+}
+
+TEST(InstalledBackendsTest, ABackEndThatCannotOpenIsTriedOnceAndReadsNothing)
+{
+    int opened = 0;
+    LazyBackend lazy(0xE0010411, QStringLiteral("Broken"), [&opened]() -> std::unique_ptr<ReadingBackend> {
+        ++opened;
+        return nullptr;
+    });
+    EXPECT_EQ(lazy.Handle(), 0xE0010411u);
+    EXPECT_FALSE(lazy.Opened());
+    EXPECT_EQ(lazy.Reading(QStringLiteral("東京")), QString());
+    EXPECT_EQ(lazy.Reading(QStringLiteral("東京")), QString());
+    EXPECT_EQ(opened, 1);
+    EXPECT_TRUE(lazy.Opened());
 }
 
 }  // namespace
