@@ -500,6 +500,7 @@ constexpr Counter kCounters[] = {
     {u"種類", u"しゅるい", u"しゅるい", kDoubledNarrow},
     {u"ページ", u"ぺーじ", u"ぺーじ", Bits({10, 11})},
     {u"枚", u"まい"},
+    {u"行", u"ぎょう"},  // lines of text
     {u"台", u"だい"},
     {u"番", u"ばん"},
     {u"号", u"ごう"},
@@ -588,6 +589,101 @@ QString ReadWithCounter(QStringView number, QStringView counter)
         reading += rule->plain;
     }
     return reading;
+}
+
+namespace {
+
+bool IsDigitUnit(char16_t c)
+{
+    return (c >= u'0' && c <= u'9') || (c >= u'０' && c <= u'９');
+}
+
+bool IsSpaceUnit(char16_t c)
+{
+    return c == u' ' || c == u'\u00A0' || c == u'\u3000';
+}
+
+// Kana, kanji and the marks that go with them (々, ー); surrogate pairs are
+// left out, as no counter or common neighbour of a number needs them.
+bool IsJapaneseUnit(char16_t c)
+{
+    if ((c >= 0x3041 && c <= 0x3096) || (c >= 0x30A1 && c <= 0x30FA) || c == u'ー' || c == u'々'
+        || (c >= 0x4E00 && c <= 0x9FFF)) {
+        return true;
+    }
+    return c >= 0x2E80 && !QChar::isSurrogate(c) && QChar::script(c) == QChar::Script_Han;
+}
+
+bool IsNumberUnit(char16_t c)
+{
+    return IsDigitUnit(c) || c == u'.' || c == u',' || c == u'．' || c == u'，';
+}
+
+// Part of a name or code rather than prose (RFC1894, IPv6, 8-bit, $0, %1,
+// 2.0.36): a number touching one of these is no number of the sentence.
+bool IsIdentifierUnit(char16_t c)
+{
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'Ａ' && c <= u'ｚ')
+           || QStringView(u"_-/$%.:@#+*=\\~").contains(QChar(c));
+}
+
+// Whether text[from, to) is a number of its own: one the readings know,
+// not glued to a name or code on its far side.
+bool IsLoneNumber(const QString& text, qsizetype from, qsizetype to)
+{
+    if (ReadNumber(QStringView(text).mid(from, to - from)).isNull()) {
+        return false;
+    }
+    const bool farBefore = from > 0 && IsIdentifierUnit(text[from - 1].unicode());
+    const bool farAfter = to < text.size() && IsIdentifierUnit(text[to].unicode());
+    return !farBefore && !farAfter;
+}
+
+}  // namespace
+
+QString WithoutSpacesAroundNumbers(const QString& text)
+{
+    const qsizetype n = text.size();
+    const auto* units = reinterpret_cast<const char16_t*>(text.utf16());
+    QString out;
+    qsizetype copied = 0;  // units of text already in out
+    for (qsizetype i = 1; i < n; ++i) {
+        if (!IsSpaceUnit(units[i]) || IsSpaceUnit(units[i - 1])) {
+            continue;
+        }
+        qsizetype end = i;
+        while (end < n && IsSpaceUnit(units[end])) {
+            ++end;
+        }
+        if (end == n) {
+            break;
+        }
+        const char16_t before = units[i - 1], after = units[end];
+        bool join = false;
+        if (IsDigitUnit(before) && IsJapaneseUnit(after)) {
+            qsizetype from = i;
+            while (from > 0 && IsNumberUnit(units[from - 1])) {
+                --from;
+            }
+            join = IsLoneNumber(text, from, i);
+        } else if (IsJapaneseUnit(before) && IsDigitUnit(after)) {
+            qsizetype to = end;
+            while (to < n && IsNumberUnit(units[to])) {
+                ++to;
+            }
+            join = IsLoneNumber(text, end, to);
+        }
+        if (join) {
+            out.append(QStringView(text).mid(copied, i - copied));
+            copied = end;
+        }
+        i = end - 1;
+    }
+    if (copied == 0) {
+        return text;
+    }
+    out.append(QStringView(text).mid(copied));
+    return out;
 }
 
 }  // namespace kotobane

@@ -23,4 +23,11 @@ bool IsCounter(QStringView counter);
 // number is not a number or counter is not a known counter.
 QString ReadWithCounter(QStringView number, QStringView counter);
 
+// Text without the typographic spaces that set half-width digits apart
+// from Japanese script (3 本, 午前 9 時): a run of spaces (U+0020, U+00A0 or
+// the ideographic U+3000) with a digit on one side and kana or kanji on the
+// other is dropped, so that the number is read with its counter and its
+// neighbours as it would be without them. text itself when there is none.
+QString WithoutSpacesAroundNumbers(const QString& text);
+
 }  // namespace kotobane

@@ -455,9 +455,10 @@ void MecabBackend::AppendCached(const CachedReading& cached)
     m_outSize += cached.size;
 }
 
-QString MecabBackend::Reading(const QString& phrase)
+QString MecabBackend::Reading(const QString& text)
 {
     m_outSize = 0;
+    const QString phrase = WithoutSpacesAroundNumbers(text);
     const QStringView view(phrase);
     const char16_t* units = view.utf16();
     const qsizetype n = view.size();

@@ -182,6 +182,26 @@ TEST(JapaneseNumbersTest, SurvivesJunk)
     EXPECT_FALSE(IsCounter(u""));
 }
 
+TEST(JapaneseNumbersTest, DropsOnlyTheSpacesBetweenALoneNumberAndJapanese)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"3 本", "3本"},
+        {"午前 9 時", "午前9時"},
+        {"３\u3000\u3000本", "３本"},
+        {"値 1,000 円", "値1,000円"},
+        {"a 3 b", "a 3 b"},  // no Japanese beside it
+        {"IPv6 の", "IPv6 の"},  // a name's digits
+        {"の 70% の", "の 70% の"},
+        {"は 2.0.36 で", "は 2.0.36 で"},  // no number the readings know
+        {"すべて 0 と すべて 1 の", "すべて0と すべて1の"},
+        {" 3 本 ", " 3本 "},
+        {"", ""},
+    };
+    for (const auto& [in, out] : cases) {
+        EXPECT_EQ(WithoutSpacesAroundNumbers(QString::fromUtf8(in)), QString::fromUtf8(out)) << in;
+    }
+}
+
 TEST(JapaneseNumbersTest, YearsMonthsDaysAndHours)
 {
     ExpectCounted({{u"2024", u"年", u"にせんにじゅうよねん"},

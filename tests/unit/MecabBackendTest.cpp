@@ -87,7 +87,9 @@ TEST_P(MecabReadingTest, ReadsNumbers)
     EXPECT_EQ(Read(u"1,000"), u"せん");
     EXPECT_EQ(Read(u"3.14"), u"さんてんいちよん");
     EXPECT_EQ(Read(u"1,2"), u"1,2");
-    EXPECT_EQ(Read(u"答えは 42 です"), u"こたえは よんじゅうに です");
+    // The spaces that set half-width digits apart from Japanese are
+    // typography: the reading is the one of the text without them.
+    EXPECT_EQ(Read(u"答えは 42 です"), u"こたえはよんじゅうにです");
 }
 
 TEST_P(MecabReadingTest, ReadsNumbersWithTheirCounters)
@@ -104,6 +106,34 @@ TEST_P(MecabReadingTest, ReadsNumbersWithTheirCounters)
     EXPECT_EQ(Read(u"3本"), u"さんぼん");
     EXPECT_EQ(Read(u"3ヶ月"), u"さんかげつ");
     EXPECT_EQ(Read(u"鉛筆を6本買った"), u"えんぴつをろっぽんかった");
+}
+
+// Counters set apart from their number by spaces, as technical Japanese
+// writes half-width digits, and 行 counting lines of text.
+TEST_P(MecabReadingTest, ReadsSpacedCountersAndLines)
+{
+    const std::pair<std::u16string_view, std::u16string_view> cases[] = {
+        {u"3 本", u"さんぼん"},
+        {u"2 人", u"ふたり"},
+        {u"1 回", u"いっかい"},
+        {u"午前 9 時", u"ごぜんくじ"},
+        {u"20 歳", u"はたち"},
+        {u"1 つ目", u"ひとつめ"},
+        {u"３　本", u"さんぼん"},
+        {u"3   本", u"さんぼん"},
+        {u"1行を読む", u"いちぎょうをよむ"},
+        {u"5 行目", u"ごぎょうめ"},
+        {u"銀行", u"ぎんこう"},
+        // Digits of names and codes keep their spaces.
+        {u"RFC1894 準拠", u"RFC1894 じゅんきょ"},
+        {u"POP3 での", u"POP3 での"},
+        {u"8-bit の", u"8-bit の"},
+        {u"2.0.36 で", u"2.0.36 で"},
+        {u"約 500 ms", u"やくごひゃく ms"},
+    };
+    for (const auto& [text, reading] : cases) {
+        EXPECT_EQ(Read(text), reading) << QString::fromStdU16String(std::u16string(text)).toStdString();
+    }
 }
 
 TEST_P(MecabReadingTest, KeepsTheReadingsOfWordsThatHoldNumerals)
