@@ -56,7 +56,7 @@ struct ScriptInfo {
 
 const ScriptInfo& Info(ChineseBackend::Script script)
 {
-    static constexpr ScriptInfo kSimplified{0xE0010804u, "Pinyin (terra_pinyin)", "terra_pinyin-hans.idx", "pinyin-2",
+    static constexpr ScriptInfo kSimplified{0xE0010804u, "Pinyin (terra_pinyin)", "terra_pinyin-hans.idx", "pinyin-3",
                                             pinyin::Notation::ToneMarks};
     static constexpr ScriptInfo kTraditional{0xE0010404u, "Zhuyin (terra_pinyin)", "terra_pinyin-hant.idx", "zhuyin-2",
                                              pinyin::Notation::Zhuyin};
@@ -244,6 +244,29 @@ void ForEachReading(const Candidate& candidate, const Each& each)
     }
 }
 
+// Pinyin as dictionaries print it: 一 and 不 in their own tones in every
+// word (一个 yī gè, 不是 bù shì), where the table writes the tone they take
+// before another one. True when a syllable changed.
+bool CitationTones(std::string_view phrase, std::vector<std::string_view>& syllables)
+{
+    bool changed = false;
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < phrase.size() && k < syllables.size(); ++k) {
+        const unsigned char lead = static_cast<unsigned char>(phrase[i]);
+        const std::size_t size = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const std::string_view character = phrase.substr(i, size);
+        if (character == "一" && (syllables[k] == "yi2" || syllables[k] == "yi4")) {
+            syllables[k] = "yi1";
+            changed = true;
+        } else if (character == "不" && syllables[k] == "bu2") {
+            syllables[k] = "bu4";
+            changed = true;
+        }
+        i += size;
+    }
+    return changed;
+}
+
 // What the table says about one reading of one character.
 struct ReadingStats {
     double weight = 0;  // of the character alone with this reading
@@ -372,6 +395,9 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
                     syllable = "er2";
                 }
             }
+            spelling = Joined(syllables);
+        }
+        if (script == Script::Simplified && CitationTones(line->phrase, syllables)) {
             spelling = Joined(syllables);
         }
         Candidate candidate;

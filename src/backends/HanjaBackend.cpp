@@ -269,6 +269,10 @@ std::vector<PhraseIndex::Entry> HanjaBackend::Entries(const QByteArray& table)
     groups.reserve(std::size_t(table.size() / 24));
     qsizetype skipped = 0;
 
+    // The readings a character's gloss gives as a person's surname (金 김):
+    // looked up under a key no text can hold.
+    std::vector<PhraseIndex::Entry> surnames;
+
     const QByteArrayView data(table);
     for (qsizetype start = 0; start < data.size();) {
         qsizetype end = data.indexOf('\n', start);
@@ -307,6 +311,9 @@ std::vector<PhraseIndex::Entry> HanjaBackend::Entries(const QByteArray& table)
         }
         group.readings.push_back(reading);
         group.meanings.push_back(CountMeanings(line.sliced(second + 1)));
+        if (group.single && line.sliced(second + 1).trimmed().startsWith(QByteArrayView("사람의 성"))) {
+            surnames.push_back({kSurnameMark + key, reading, 0});
+        }
     }
 
     // Words listed with several readings, to be voted on by the words that hold them.
@@ -371,6 +378,7 @@ std::vector<PhraseIndex::Entry> HanjaBackend::Entries(const QByteArray& table)
         QString value = group.single ? ChooseSingle(group, tally) : ChooseWord(group, tally);
         entries.push_back({group.key, std::move(value), 0});
     }
+    std::move(surnames.begin(), surnames.end(), std::back_inserter(entries));
     if (skipped != 0) {
         qCDebug(lcHanja) << "hanja table:" << skipped << "lines left out";
     }
@@ -435,6 +443,31 @@ QString HanjaBackend::Description() const
     return DescriptionOf();
 }
 
+QString HanjaBackend::SurnameAt(const char16_t* text, qsizetype n, qsizetype i) const
+{
+    qsizetype end = i;
+    int count = 0;
+    while (end < n && count <= 3) {
+        const CodePoint point = CodePointAt(text, n, end);
+        if (!IsHan(point.value)) {
+            break;
+        }
+        end += point.length;
+        ++count;
+    }
+    if (count != 3) {
+        return QString();
+    }
+    // A word of the table that starts with the character keeps its reading.
+    const CodePoint first = CodePointAt(text, n, i);
+    if (m_index->Longest(QStringView(text + i, end - i)).length > first.length) {
+        return QString();
+    }
+    const QString key = kSurnameMark + QStringView(text + i, first.length).toString();
+    const PhraseIndex::Match match = m_index->Longest(key);
+    return match.length == key.size() ? match.value.toString() : QString();
+}
+
 QString HanjaBackend::Reading(const QString& phrase)
 {
     const auto* text = reinterpret_cast<const char16_t*>(phrase.utf16());
@@ -459,8 +492,29 @@ QString HanjaBackend::Reading(const QString& phrase)
         pendingBul = kNoBul;
     };
 
+    // A character looked up alone asks for its sound as a dictionary gives
+    // it (冽 렬); the initial-sound rule belongs to words (冽風 열풍).
+    const QStringView trimmed = QStringView(phrase).trimmed();
+    const bool lone =
+        !trimmed.isEmpty()
+        && IsHan(CodePointAt(reinterpret_cast<const char16_t*>(trimmed.utf16()), trimmed.size(), 0).value)
+        && CodePointAt(reinterpret_cast<const char16_t*>(trimmed.utf16()), trimmed.size(), 0).length == trimmed.size();
+
     for (qsizetype i = 0; i < n;) {
         const auto [c, len] = CodePointAt(text, n, i);
+        if (!inWord && IsHan(c)) {
+            // A surname opening a run of three hanja, where no word of the
+            // table starts, is read as a name (金大中 김대중, but 金銀 in 金銀銅).
+            const QString surname = SurnameAt(text, n, i);
+            if (!surname.isEmpty()) {
+                m_out.insert(m_out.end(), reinterpret_cast<const char16_t*>(surname.utf16()),
+                             reinterpret_cast<const char16_t*>(surname.utf16()) + surname.size());
+                pendingBul = kNoBul;
+                inWord = true;
+                i += len;
+                continue;
+            }
+        }
         if (!IsHan(c)) {
             m_out.insert(m_out.end(), text + i, text + i + len);
             inWord = IsHangul(c);
@@ -479,7 +533,9 @@ QString HanjaBackend::Reading(const QString& phrase)
         if (match.length == len && match.value.size() == 1) {
             // A single character, listed in its original sound.
             char16_t syllable = match.value.front().unicode();
-            if (!inWord) {
+            if (lone) {
+                // as listed
+            } else if (!inWord) {
                 syllable = hangul::WordInitialForm(syllable);
             } else if (!m_out.empty()) {
                 syllable = hangul::AfterVowelForm(syllable, m_out.back());

@@ -41,7 +41,9 @@ public:
 
     // The version of Entries() that the cached index was made by; a change
     // in how the table is read must change it.
-    static constexpr const char* kBuilderVersion = "hanja-2";
+    static constexpr const char* kBuilderVersion = "hanja-3";
+    // What precedes a character in the key of its surname reading.
+    static constexpr QChar kSurnameMark = QChar(0x0001);
 
     ~HanjaBackend() override;
 
@@ -53,6 +55,10 @@ public:
 
 private:
     explicit HanjaBackend(std::unique_ptr<PhraseIndex> index);
+    // The surname reading of the hanja at text[i] when it opens a run of
+    // exactly three hanja and no word of the table starts there; empty
+    // otherwise.
+    QString SurnameAt(const char16_t* text, qsizetype n, qsizetype i) const;
 
     std::unique_ptr<PhraseIndex> m_index;
     // The reading being built, reused between calls.

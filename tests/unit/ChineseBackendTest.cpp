@@ -378,8 +378,9 @@ TEST_F(ChineseBackendFiles, EquallyWeighedSpellingsGoByCharacterReadings)
 {
     const auto backend = Open(ChineseBackend::Script::Simplified);
     ASSERT_TRUE(backend);
-    // 會 hui4 is far more common than hui3, so 一會 is yi2 hui4.
-    EXPECT_EQ(backend->Reading(Q("一会")), Q("yí huì"));
+    // 會 hui4 is far more common than hui3, so 一會 is yi2 hui4, and 一 is
+    // written in its own tone.
+    EXPECT_EQ(backend->Reading(Q("一会")), Q("yī huì"));
 }
 
 TEST_F(ChineseBackendFiles, EquallyWeighedReadingsPreferTheNeutralTone)
@@ -597,12 +598,15 @@ TEST_F(ChineseInstalledData, PolyphonesByPhrase)
     EXPECT_EQ(hans_->Reading(Q("长")), Q("cháng"));
     EXPECT_EQ(hans_->Reading(Q("一")), Q("yī"));
     EXPECT_EQ(hans_->Reading(Q("不")), Q("bù"));
-    EXPECT_EQ(hans_->Reading(Q("不是")), Q("bú shì"));
+    // Citation tones: 一 and 不 as dictionaries print them in every word.
+    EXPECT_EQ(hans_->Reading(Q("不是")), Q("bù shì"));
+    EXPECT_EQ(hans_->Reading(Q("一个")), Q("yī gè"));
+    EXPECT_EQ(hans_->Reading(Q("一定")), Q("yī dìng"));
     EXPECT_EQ(hans_->Reading(Q("儿童")), Q("ér tóng"));
     EXPECT_EQ(hans_->Reading(Q("我有3个")), Q("wǒ yǒu 3 gè"));
     EXPECT_EQ(hans_->Reading(Q("好吧")), Q("hǎo ba"));
     EXPECT_EQ(hans_->Reading(Q("着急")), Q("zháo jí"));
-    EXPECT_EQ(hans_->Reading(Q("一会儿")), Q("yí huìr"));
+    EXPECT_EQ(hans_->Reading(Q("一会儿")), Q("yī huìr"));
 }
 
 TEST_F(ChineseInstalledData, ZhuyinOfTraditionalText)
@@ -611,6 +615,8 @@ TEST_F(ChineseInstalledData, ZhuyinOfTraditionalText)
     EXPECT_EQ(hant_->Reading(Q("銀行")), Q("ㄧㄣˊ ㄏㄤˊ"));
     EXPECT_EQ(hant_->Reading(Q("的")), Q("˙ㄉㄜ"));
     EXPECT_EQ(hant_->Reading(Q("哪兒")), Q("ㄋㄚˇㄦ"));
+    // Zhuyin keeps the Taiwan dictionary's tones for 不 and 一 in words.
+    EXPECT_EQ(hant_->Reading(Q("不是")), Q("ㄅㄨˊ ㄕˋ"));
 }
 
 TEST_F(ChineseInstalledData, EverySyllableOfTheTableCanBeWritten)

@@ -177,8 +177,8 @@ TEST(HanjaReading, ComposesWithTheLongestWordsAndTheRules)
                                                  {u"男女"_s, u"남녀"_s},
                                                  {u"來日"_s, u"내일"_s},
                                                  {u"日來"_s, u"일래"_s},
-                                                 {u"理"_s, u"이"_s},
-                                                 {u"料"_s, u"요"_s},
+                                                 {u"理"_s, u"리"_s},
+                                                 {u"料"_s, u"료"_s},
                                                  {u"大韓女"_s, u"대한녀"_s},
                                                  // A space or punctuation starts a word; hangul does not.
                                                  {u"男 女"_s, u"남 여"_s},
@@ -187,7 +187,7 @@ TEST(HanjaReading, ComposesWithTheLongestWordsAndTheRules)
                                                  // 렬 after a vowel; 불 before ㄷ and ㅈ.
                                                  {u"羅列"_s, u"나열"_s},
                                                  {u"國列"_s, u"국렬"_s},
-                                                 {u"列"_s, u"열"_s},
+                                                 {u"列"_s, u"렬"_s},
                                                  {u"不當"_s, u"부당"_s},
                                                  {u"不正"_s, u"부정"_s},
                                                  {u"不可"_s, u"불가"_s},
@@ -317,15 +317,31 @@ protected:
 TEST_F(HanjaDebianTest, Readings)
 {
     EXPECT_TRUE(QFileInfo::exists(IndexCacheDirectory() + u"/hanja.idx"_s));
-    const std::pair<QString, QString> cases[] = {
-        {u"韓國語"_s, u"한국어"_s}, {u"大韓民國 만세"_s, u"대한민국 만세"_s},
-        {u"女子"_s, u"여자"_s},     {u"歷史"_s, u"역사"_s},
-        {u"男女"_s, u"남녀"_s},     {u"老人"_s, u"노인"_s},
-        {u"來日"_s, u"내일"_s},     {u"降服"_s, u"항복"_s},
-        {u"女"_s, u"여"_s},         {u"李"_s, u"이"_s},
-        {u"樂"_s, u"악"_s},         {u"金"_s, u"금"_s},
-        {u"不"_s, u"불"_s},         {u"行"_s, u"행"_s},
-        {u"韓 女"_s, u"한 여"_s},   {u"Seoul 서울 2024"_s, u"Seoul 서울 2024"_s}};
+    const std::pair<QString, QString> cases[] = {{u"韓國語"_s, u"한국어"_s},
+                                                 {u"大韓民國 만세"_s, u"대한민국 만세"_s},
+                                                 {u"女子"_s, u"여자"_s},
+                                                 {u"歷史"_s, u"역사"_s},
+                                                 {u"男女"_s, u"남녀"_s},
+                                                 {u"老人"_s, u"노인"_s},
+                                                 {u"來日"_s, u"내일"_s},
+                                                 {u"降服"_s, u"항복"_s},
+                                                 {u"女"_s, u"녀"_s},
+                                                 {u"李"_s, u"리"_s},
+                                                 {u"樂"_s, u"악"_s},
+                                                 {u"金"_s, u"금"_s},
+                                                 {u"不"_s, u"불"_s},
+                                                 {u"行"_s, u"행"_s},
+                                                 {u"韓 女"_s, u"한 여"_s},
+                                                 {u"Seoul 서울 2024"_s, u"Seoul 서울 2024"_s},
+                                                 // Alone, a character has its dictionary sound; in a word, the rule.
+                                                 {u"冽"_s, u"렬"_s},
+                                                 {u" 凛 "_s, u" 름 "_s},
+                                                 {u"冽風"_s, u"열풍"_s},
+                                                 {u"凛冽"_s, u"늠렬"_s},
+                                                 // A surname opening three hanja where the table has no word.
+                                                 {u"金大中"_s, u"김대중"_s},
+                                                 {u"金大中 大統領"_s, u"김대중 대통령"_s},
+                                                 {u"金銀銅"_s, u"금은동"_s}};
     for (const auto& [text, reading] : cases) {
         EXPECT_EQ(backend_->Reading(text), reading) << text.toStdString();
     }
