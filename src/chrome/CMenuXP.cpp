@@ -186,10 +186,11 @@ void CMenuXP::keyPressEvent(QKeyEvent* event)
         }
         const int chosen = MenuCharToItem(labels, typed[0]);
         if (chosen >= 0 && items[chosen]->isEnabled() && !items[chosen]->isSeparator()) {
+            // Chosen as Enter on it would choose it, so that the menu's run
+            // returns it.
             setActiveAction(items[chosen]);
-            items[chosen]->trigger();
-            // Closes the menu the way a click on the item does.
-            hide();
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QMenu::keyPressEvent(&enter);
             return;
         }
     }
