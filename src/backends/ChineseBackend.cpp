@@ -19,6 +19,7 @@
 #include <unordered_set>
 
 #include "backends/CodePoints.h"
+#include "backends/MainlandReadings.h"
 #include "backends/Pinyin.h"
 #include "core/RegularFile.h"
 #include "core/SystemError.h"
@@ -56,7 +57,7 @@ struct ScriptInfo {
 
 const ScriptInfo& Info(ChineseBackend::Script script)
 {
-    static constexpr ScriptInfo kSimplified{0xE0010804u, "Pinyin (terra_pinyin)", "terra_pinyin-hans.idx", "pinyin-3",
+    static constexpr ScriptInfo kSimplified{0xE0010804u, "Pinyin (terra_pinyin)", "terra_pinyin-hans.idx", "pinyin-4",
                                             pinyin::Notation::ToneMarks};
     static constexpr ScriptInfo kTraditional{0xE0010404u, "Zhuyin (terra_pinyin)", "terra_pinyin-hant.idx", "zhuyin-2",
                                              pinyin::Notation::Zhuyin};
@@ -322,6 +323,8 @@ ChineseBackend::DataFiles ChineseBackend::InstalledDataFiles()
                                          QStringLiteral("rime-data/build/terra_pinyin.table.txt"));
     files.dictionary =
         QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("rime-data/terra_pinyin.dict.yaml"));
+    files.mainland =
+        QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("unicode/Unihan_Readings.txt.bz2"));
     return files;
 }
 
@@ -342,6 +345,9 @@ std::unique_ptr<ChineseBackend> ChineseBackend::Open(Script script, const DataFi
     QStringList sources{files.table};
     if (!files.dictionary.isEmpty()) {
         sources << files.dictionary;
+    }
+    if (script == Script::Simplified && !files.mainland.isEmpty()) {
+        sources << files.mainland;
     }
     if (script == Script::Simplified) {
         // A new OpenCC release may convert differently.
@@ -479,6 +485,30 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
         return x.order < y.order;
     });
 
+    // For simplified text the mainland standard decides where the table
+    // gives a character a Taiwan reading (亚 ya3 → ya4, 击 ji2 → ji1).
+    std::optional<MainlandReadings> mainland;
+    if (script == Script::Simplified && !files.mainland.isEmpty()) {
+        mainland = ReadMainlandReadings(files.mainland);
+        if (!mainland) {
+            qCWarning(lcChinese) << "cannot read" << files.mainland << "; the table's readings stand";
+        }
+    }
+    const auto toMainland = [&mainland](const std::string& key, const std::string& syllables) {
+        if (!mainland) {
+            return syllables;
+        }
+        std::vector<std::string> parts;
+        for (const std::string_view part : Tokens(syllables)) {
+            parts.emplace_back(part);
+        }
+        if (!ToMainland(key, parts, *mainland)) {
+            return syllables;
+        }
+        std::vector<std::string_view> views(parts.begin(), parts.end());
+        return Joined(views);
+    };
+
     const pinyin::Notation notation = Info(script).notation;
     std::vector<PhraseIndex::Entry> entries;
     entries.reserve(sorted.size() / 2);
@@ -505,9 +535,9 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
             }
         }
         // A key whose best reading cannot be written falls to the next one.
-        QString value = pinyin::Spell(chosen->syllables, notation);
+        QString value = pinyin::Spell(toMainland(first.key, chosen->syllables), notation);
         for (std::size_t i = begin; value.isEmpty() && i < end; ++i) {
-            value = pinyin::Spell(candidates[sorted[i]].syllables, notation);
+            value = pinyin::Spell(toMainland(first.key, candidates[sorted[i]].syllables), notation);
         }
         if (!value.isEmpty()) {
             const double weight = std::min(std::log1p(chosen->weight) * kWeightScale, 1e9);

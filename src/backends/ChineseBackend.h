@@ -57,6 +57,10 @@ public:
     struct DataFiles {
         QString table;  // terra_pinyin.table.txt: phrases, readings, weights
         QString dictionary;  // terra_pinyin.dict.yaml; may be empty
+        // Unihan_Readings.txt.bz2: the mainland readings of characters,
+        // which decide for simplified text where the table's Taiwan
+        // readings differ; may be empty.
+        QString mainland;
     };
 
     // The back-end for script over the installed data, its index cached in

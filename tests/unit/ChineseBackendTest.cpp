@@ -607,6 +607,19 @@ TEST_F(ChineseInstalledData, PolyphonesByPhrase)
     EXPECT_EQ(hans_->Reading(Q("好吧")), Q("hǎo ba"));
     EXPECT_EQ(hans_->Reading(Q("着急")), Q("zháo jí"));
     EXPECT_EQ(hans_->Reading(Q("一会儿")), Q("yī huìr"));
+    if (!ChineseBackend::InstalledDataFiles().mainland.isEmpty()) {
+        // The mainland standard where the Taiwan table differs.
+        for (const auto& [text, reading] : {std::pair{"亚洲", "yà zhōu"},
+                                            {"攻击", "gōng jī"},
+                                            {"档案", "dàng àn"},
+                                            {"携带", "xié dài"},
+                                            {"叔叔", "shū shu"},
+                                            {"星期", "xīng qī"},
+                                            {"信息", "xìn xī"},
+                                            {"研究", "yán jiū"}}) {
+            EXPECT_EQ(hans_->Reading(Q(text)), Q(reading)) << text;
+        }
+    }
 }
 
 TEST_F(ChineseInstalledData, ZhuyinOfTraditionalText)
@@ -617,6 +630,7 @@ TEST_F(ChineseInstalledData, ZhuyinOfTraditionalText)
     EXPECT_EQ(hant_->Reading(Q("哪兒")), Q("ㄋㄚˇㄦ"));
     // Zhuyin keeps the Taiwan dictionary's tones for 不 and 一 in words.
     EXPECT_EQ(hant_->Reading(Q("不是")), Q("ㄅㄨˊ ㄕˋ"));
+    EXPECT_EQ(hant_->Reading(Q("亞洲")), Q("ㄧㄚˇ ㄓㄡ"));  // the Taiwan standard stays
 }
 
 TEST_F(ChineseInstalledData, EverySyllableOfTheTableCanBeWritten)
