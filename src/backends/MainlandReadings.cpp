@@ -22,11 +22,11 @@ struct Vowel {
     char tone;
 };
 constexpr Vowel kVowels[] = {
-    {"ā", 'a', '1'}, {"á", 'a', '2'}, {"ǎ", 'a', '3'}, {"à", 'a', '4'}, {"ē", 'e', '1'}, {"é", 'e', '2'},
-    {"ě", 'e', '3'}, {"è", 'e', '4'}, {"ī", 'i', '1'}, {"í", 'i', '2'}, {"ǐ", 'i', '3'}, {"ì", 'i', '4'},
-    {"ō", 'o', '1'}, {"ó", 'o', '2'}, {"ǒ", 'o', '3'}, {"ò", 'o', '4'}, {"ū", 'u', '1'}, {"ú", 'u', '2'},
-    {"ǔ", 'u', '3'}, {"ù", 'u', '4'}, {"ǖ", 'v', '1'}, {"ǘ", 'v', '2'}, {"ǚ", 'v', '3'}, {"ǜ", 'v', '4'},
-    {"ü", 'v', '5'},
+    {"ā", 'a', '1'}, {"á", 'a', '2'}, {"ǎ", 'a', '3'}, {"à", 'a', '4'}, {"ē", 'e', '1'},
+    {"é", 'e', '2'}, {"ě", 'e', '3'}, {"è", 'e', '4'}, {"ī", 'i', '1'}, {"í", 'i', '2'},
+    {"ǐ", 'i', '3'}, {"ì", 'i', '4'}, {"ō", 'o', '1'}, {"ó", 'o', '2'}, {"ǒ", 'o', '3'},
+    {"ò", 'o', '4'}, {"ū", 'u', '1'}, {"ú", 'u', '2'}, {"ǔ", 'u', '3'}, {"ù", 'u', '4'},
+    {"ǖ", 'v', '1'}, {"ǘ", 'v', '2'}, {"ǚ", 'v', '3'}, {"ǜ", 'v', '4'}, {"ü", 'v', '5'},
 };
 
 char32_t DecodeOne(std::string_view text)
@@ -193,8 +193,7 @@ bool ToMainland(std::string_view key, std::vector<std::string>& syllables, const
             continue;
         }
         const auto it = readings.find(character);
-        if (it == readings.end()
-            || std::find(it->second.begin(), it->second.end(), syllable) != it->second.end()) {
+        if (it == readings.end() || std::find(it->second.begin(), it->second.end(), syllable) != it->second.end()) {
             continue;
         }
         const std::string* replacement = nullptr;

@@ -12,16 +12,15 @@ namespace {
 
 TEST(MainlandReadingsTest, TakesBothDictionariesReadingsOnceInTheTablesSpelling)
 {
-    const MainlandReadings r = ParseUnihanReadings(
-        "# comment\n"
-        "U+671F\tkHanyuPinlu\tqī(1012)\n"
-        "U+671F\tkTGHZ2013\t154.100:jī 290.110:qī\n"
-        "U+671F\tkXHC1983\t0520.030:jī 0892.030:qī\n"
-        "U+4E86\tkTGHZ2013\t212.080:le 223.010,223.020:liǎo\n"
-        "U+5973\tkXHC1983\t0940.020:nǚ\n"
-        "U+20000\tkXHC1983\t0001.010:hē\n"
-        "U+4E00\tkMandarin\tyī\n"
-        "junk line\n");
+    const MainlandReadings r = ParseUnihanReadings("# comment\n"
+                                                   "U+671F\tkHanyuPinlu\tqī(1012)\n"
+                                                   "U+671F\tkTGHZ2013\t154.100:jī 290.110:qī\n"
+                                                   "U+671F\tkXHC1983\t0520.030:jī 0892.030:qī\n"
+                                                   "U+4E86\tkTGHZ2013\t212.080:le 223.010,223.020:liǎo\n"
+                                                   "U+5973\tkXHC1983\t0940.020:nǚ\n"
+                                                   "U+20000\tkXHC1983\t0001.010:hē\n"
+                                                   "U+4E00\tkMandarin\tyī\n"
+                                                   "junk line\n");
     EXPECT_THAT(r.at(0x671F), ElementsAre("ji1", "qi1"));
     EXPECT_THAT(r.at(0x4E86), ElementsAre("le5", "liao3"));
     EXPECT_THAT(r.at(0x5973), ElementsAre("nv3"));
@@ -42,8 +41,8 @@ TEST(MainlandReadingsTest, NumericSyllables)
 TEST(MainlandReadingsTest, ReplacesOnlyReadingsTheMainlandDoesNotGive)
 {
     const MainlandReadings readings = {
-        {U'亚', {"ya4"}}, {U'期', {"ji1", "qi1"}}, {U'携', {"xie2"}},
-        {U'发', {"fa1", "fa4"}}, {U'叔', {"shu1"}}, {U'长', {"chang2", "zhang3"}},
+        {U'亚', {"ya4"}},        {U'期', {"ji1", "qi1"}}, {U'携', {"xie2"}},
+        {U'发', {"fa1", "fa4"}}, {U'叔', {"shu1"}},       {U'长', {"chang2", "zhang3"}},
     };
     const struct {
         const char* key;
