@@ -251,19 +251,17 @@ void ForEachReading(const Candidate& candidate, const Each& each)
 bool CitationTones(std::string_view phrase, std::vector<std::string_view>& syllables)
 {
     bool changed = false;
-    std::size_t k = 0;
-    for (std::size_t i = 0; i < phrase.size() && k < syllables.size(); ++k) {
-        const unsigned char lead = static_cast<unsigned char>(phrase[i]);
-        const std::size_t size = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        const std::string_view character = phrase.substr(i, size);
-        if (character == "一" && (syllables[k] == "yi2" || syllables[k] == "yi4")) {
+    const auto* p = reinterpret_cast<const unsigned char*>(phrase.data());
+    const auto* const end = p + phrase.size();
+    for (std::size_t k = 0; p < end && k < syllables.size(); ++k) {
+        const char32_t character = DecodeUtf8(p, end);
+        if (character == U'一' && (syllables[k] == "yi2" || syllables[k] == "yi4")) {
             syllables[k] = "yi1";
             changed = true;
-        } else if (character == "不" && syllables[k] == "bu2") {
+        } else if (character == U'不' && syllables[k] == "bu2") {
             syllables[k] = "bu4";
             changed = true;
         }
-        i += size;
     }
     return changed;
 }
@@ -498,15 +496,8 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
         if (!mainland) {
             return syllables;
         }
-        std::vector<std::string> parts;
-        for (const std::string_view part : Tokens(syllables)) {
-            parts.emplace_back(part);
-        }
-        if (!ToMainland(key, parts, *mainland)) {
-            return syllables;
-        }
-        std::vector<std::string_view> views(parts.begin(), parts.end());
-        return Joined(views);
+        std::vector<std::string_view> parts = Tokens(syllables);
+        return ToMainland(key, parts, *mainland) ? Joined(parts) : syllables;
     };
 
     const pinyin::Notation notation = Info(script).notation;

@@ -6,6 +6,7 @@
 
 #include <bzlib.h>
 
+#include "backends/CodePoints.h"
 #include "core/RegularFile.h"
 
 namespace kotobane {
@@ -28,26 +29,6 @@ constexpr Vowel kVowels[] = {
     {"ò", 'o', '4'}, {"ū", 'u', '1'}, {"ú", 'u', '2'}, {"ǔ", 'u', '3'}, {"ù", 'u', '4'},
     {"ǖ", 'v', '1'}, {"ǘ", 'v', '2'}, {"ǚ", 'v', '3'}, {"ǜ", 'v', '4'}, {"ü", 'v', '5'},
 };
-
-char32_t DecodeOne(std::string_view text)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    if (text.empty()) {
-        return 0;
-    }
-    if (p[0] < 0x80) {
-        return p[0];
-    }
-    const int size = p[0] < 0xE0 ? 2 : p[0] < 0xF0 ? 3 : 4;
-    if (int(text.size()) < size) {
-        return 0;
-    }
-    char32_t c = p[0] & (0xFF >> (size + 1));
-    for (int i = 1; i < size; ++i) {
-        c = (c << 6) | (p[i] & 0x3F);
-    }
-    return c;
-}
 
 std::string_view Base(std::string_view syllable)
 {
@@ -179,16 +160,14 @@ std::optional<MainlandReadings> ReadMainlandReadings(const QString& bz2Path)
     return ParseUnihanReadings(plain);
 }
 
-bool ToMainland(std::string_view key, std::vector<std::string>& syllables, const MainlandReadings& readings)
+bool ToMainland(std::string_view key, std::vector<std::string_view>& syllables, const MainlandReadings& readings)
 {
     bool changed = false;
-    std::size_t k = 0;
-    for (std::size_t i = 0; i < key.size() && k < syllables.size(); ++k) {
-        const unsigned char lead = static_cast<unsigned char>(key[i]);
-        const std::size_t size = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        const char32_t character = DecodeOne(key.substr(i, size));
-        i += size;
-        std::string& syllable = syllables[k];
+    const auto* p = reinterpret_cast<const unsigned char*>(key.data());
+    const auto* const end = p + key.size();
+    for (std::size_t k = 0; p < end && k < syllables.size(); ++k) {
+        const char32_t character = DecodeUtf8(p, end);
+        std::string_view& syllable = syllables[k];
         if (syllable.empty() || syllable.back() == '5') {
             continue;
         }

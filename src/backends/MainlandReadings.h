@@ -31,8 +31,8 @@ std::string NumericSyllable(std::string_view marked);
 // every reading the mainland standard does not give its character: by the
 // one mainland reading spelled alike but for the tone (期 qi2 → qi1), or
 // the character's only mainland reading (携 xi1 → xie2). Neutral tones,
-// characters without data and choices the data cannot make are kept.
-// True when a syllable changed.
-bool ToMainland(std::string_view key, std::vector<std::string>& syllables, const MainlandReadings& readings);
+// characters without data and choices the data cannot make are kept. A
+// replaced syllable views a string of readings. True when one changed.
+bool ToMainland(std::string_view key, std::vector<std::string_view>& syllables, const MainlandReadings& readings);
 
 }  // namespace kotobane

@@ -46,7 +46,7 @@ TEST(MainlandReadingsTest, ReplacesOnlyReadingsTheMainlandDoesNotGive)
     };
     const struct {
         const char* key;
-        std::vector<std::string> in, out;
+        std::vector<std::string_view> in, out;
     } cases[] = {
         {"亚洲", {"ya3", "zhou1"}, {"ya4", "zhou1"}},  // the one reading spelled alike
         {"星期", {"xing1", "qi2"}, {"xing1", "qi1"}},
@@ -56,7 +56,7 @@ TEST(MainlandReadingsTest, ReplacesOnlyReadingsTheMainlandDoesNotGive)
         {"长大", {"chang2", "da4"}, {"chang2", "da4"}},  // a mainland reading stays
     };
     for (const auto& c : cases) {
-        std::vector<std::string> syllables = c.in;
+        std::vector<std::string_view> syllables = c.in;
         EXPECT_EQ(ToMainland(c.key, syllables, readings), c.in != c.out) << c.key;
         EXPECT_EQ(syllables, c.out) << c.key;
     }
