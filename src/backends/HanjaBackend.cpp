@@ -495,10 +495,11 @@ QString HanjaBackend::Reading(const QString& phrase)
     // A character looked up alone asks for its sound as a dictionary gives
     // it (冽 렬); the initial-sound rule belongs to words (冽風 열풍).
     const QStringView trimmed = QStringView(phrase).trimmed();
-    const bool lone =
-        !trimmed.isEmpty()
-        && IsHan(CodePointAt(reinterpret_cast<const char16_t*>(trimmed.utf16()), trimmed.size(), 0).value)
-        && CodePointAt(reinterpret_cast<const char16_t*>(trimmed.utf16()), trimmed.size(), 0).length == trimmed.size();
+    bool lone = false;
+    if (!trimmed.isEmpty()) {
+        const CodePoint first = CodePointAt(reinterpret_cast<const char16_t*>(trimmed.utf16()), trimmed.size(), 0);
+        lone = IsHan(first.value) && first.length == trimmed.size();
+    }
 
     for (qsizetype i = 0; i < n;) {
         const auto [c, len] = CodePointAt(text, n, i);

@@ -1,5 +1,7 @@
 #include "backends/JapaneseNumbers.h"
 
+#include "backends/CodePoints.h"
+
 #include <array>
 #include <cstdint>
 #include <initializer_list>
@@ -603,15 +605,11 @@ bool IsSpaceUnit(char16_t c)
     return c == u' ' || c == u'\u00A0' || c == u'\u3000';
 }
 
-// Kana, kanji and the marks that go with them (々, ー); surrogate pairs are
-// left out, as no counter or common neighbour of a number needs them.
+// Kana, kanji (々 among them) and ー; surrogate pairs are left out, as no
+// counter or common neighbour of a number needs them.
 bool IsJapaneseUnit(char16_t c)
 {
-    if ((c >= 0x3041 && c <= 0x3096) || (c >= 0x30A1 && c <= 0x30FA) || c == u'ー' || c == u'々'
-        || (c >= 0x4E00 && c <= 0x9FFF)) {
-        return true;
-    }
-    return c >= 0x2E80 && !QChar::isSurrogate(c) && QChar::script(c) == QChar::Script_Han;
+    return (c >= 0x3041 && c <= 0x3096) || (c >= 0x30A1 && c <= 0x30FA) || c == u'ー' || IsHan(c);
 }
 
 bool IsNumberUnit(char16_t c)
