@@ -165,7 +165,11 @@ void CMenuXP::showEvent(QShowEvent* event)
     if (!m_composited) {
         if (QScreen* s = screen()) {
             const QPoint origin = geometry().topLeft() - s->geometry().topLeft();
-            m_behind = s->grabWindow(0, origin.x(), origin.y(), width(), height()).toImage();
+            m_behind = s->grabWindow(0, origin.x(), origin.y(), width(), height())
+                           .toImage()
+                           .convertToFormat(QImage::Format_RGB32);
+            // Darkened once here, not at every repaint as the highlight moves.
+            DarkenShadow(m_behind);
         }
     }
     QMenu::showEvent(event);
@@ -207,13 +211,11 @@ void CMenuXP::paintEvent(QPaintEvent*)
     } else if (!m_behind.isNull()) {
         painter.drawImage(QPoint(0, 0), m_behind);
     }
-    // The items' area: the body inside its frame, items from x = 0 there.
+    // The items' area: the body inside its frame, items from x = 0 there;
+    // the items fill it whole.
     painter.save();
     painter.translate(kFrameWidth, kFrameWidth);
     const QRect inside = BodyRect().adjusted(kFrameWidth, kFrameWidth, -kFrameWidth, -kFrameWidth);
-    painter.fillRect(QRect(0, 0, inside.width(), inside.height()), Normal(ShiftColour(m_settings.Background, 23)));
-    painter.fillRect(QRect(0, 0, std::min(kStripWidth, inside.width()), inside.height()),
-                     Normal(m_settings.Background));
     for (const QAction* action : actions()) {
         const QRect geometry = actionGeometry(const_cast<QAction*>(action));
         if (!geometry.isValid()) {
@@ -224,7 +226,9 @@ void CMenuXP::paintEvent(QPaintEvent*)
     }
     painter.restore();
     DrawFrame(painter);
-    DrawShadow(painter);
+    if (m_composited) {
+        DrawShadow(painter);
+    }
 }
 
 void CMenuXP::DrawItem(QPainter& painter, const QAction* action, QRect r, bool highlighted) const
@@ -313,34 +317,27 @@ void CMenuXP::DrawFrame(QPainter& painter) const
 
 void CMenuXP::DrawShadow(QPainter& painter) const
 {
-    const QList<ShadowPixel> pixels = ShadowStrips(width(), height());
-    if (m_composited) {
-        // Black at the share that darkens whatever lies behind by the rule.
-        for (const ShadowPixel& p : pixels) {
-            painter.fillRect(QRect(p.x, p.y, 1, 1), QColor(0, 0, 0, (255 * (100 - p.percent) + 50) / 100));
-        }
-        return;
+    // Black at the share that darkens whatever lies behind by the rule.
+    for (const ShadowPixel& p : ShadowStrips(width(), height())) {
+        painter.fillRect(QRect(p.x, p.y, 1, 1), QColor(0, 0, 0, (255 * (100 - p.percent) + 50) / 100));
     }
-    if (m_behind.isNull()) {
-        return;
-    }
+}
+
+void CMenuXP::DarkenShadow(QImage& behind) const
+{
     // Each logical pixel darkens every device pixel of the copy under it.
-    QImage shadow = m_behind.convertToFormat(QImage::Format_RGB32);
-    const qreal ratio = shadow.devicePixelRatio();
-    for (const ShadowPixel& p : pixels) {
+    const qreal ratio = behind.devicePixelRatio();
+    for (const ShadowPixel& p : ShadowStrips(width(), height())) {
         const int x0 = int(p.x * ratio), y0 = int(p.y * ratio);
         const int x1 = int((p.x + 1) * ratio), y1 = int((p.y + 1) * ratio);
-        for (int y = y0; y < y1 && y < shadow.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(shadow.scanLine(y));
-            for (int x = x0; x < x1 && x < shadow.width(); ++x) {
+        for (int y = y0; y < y1 && y < behind.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(behind.scanLine(y));
+            for (int x = x0; x < x1 && x < behind.width(); ++x) {
                 const QRgb c = line[x];
                 line[x] = qRgb(Darken(qRed(c), p.percent), Darken(qGreen(c), p.percent), Darken(qBlue(c), p.percent));
             }
         }
     }
-    painter.setClipRegion(QRegion(rect()).subtracted(QRegion(BodyRect())));
-    painter.drawImage(QPoint(0, 0), shadow);
-    painter.setClipping(false);
 }
 
 }  // namespace kotobane

@@ -42,13 +42,16 @@ private:
     void UpdateMetrics();
     void DrawItem(QPainter& painter, const QAction* action, QRect r, bool highlighted) const;
     void DrawFrame(QPainter& painter) const;
+    // The shadow as black of the rule's shares, for a compositor to blend.
     void DrawShadow(QPainter& painter) const;
+    // The shadow darkened into the copy of the screen behind the menu.
+    void DarkenShadow(QImage& behind) const;
 
     const Settings& m_settings;
     bool m_composited;
     quint32 m_itemData = 0;
     quint32 m_separatorData = 0;
-    QImage m_behind;  // the screen under the menu, taken before it shows
+    QImage m_behind;  // the screen under the menu, taken before it shows, shadow darkened in
 };
 
 }  // namespace kotobane
