@@ -60,7 +60,6 @@ void CFlatButton::SetDefaultColors(bool repaint)
 void CFlatButton::SetIconColor(Colour colour)
 {
     m_iconColour = colour;
-    m_hasIconColour = true;
     update();
 }
 
@@ -69,7 +68,6 @@ void CFlatButton::SetTooltipText(const QString& text, bool activate)
     if (text.isEmpty()) {
         return;
     }
-    m_tooltip = text;
     m_tooltipActive = activate;
     setToolTip(text);
 }
@@ -153,14 +151,14 @@ void CFlatButton::changeEvent(QEvent* event)
 bool CFlatButton::event(QEvent* event)
 {
     if (event->type() == QEvent::ToolTip) {
-        if (!m_tooltipActive || m_tooltip.isEmpty()) {
+        if (!m_tooltipActive || toolTip().isEmpty()) {
             event->ignore();
             return true;
         }
         auto* help = static_cast<QHelpEvent*>(event);
-        QString text = m_tooltip.toHtmlEscaped();
+        QString text = toolTip().toHtmlEscaped();
         // Tooltips wrap at 400 pixels rather than run across the screen.
-        if (QFontMetrics(QToolTip::font()).horizontalAdvance(m_tooltip) > kTooltipMaxWidth) {
+        if (QFontMetrics(QToolTip::font()).horizontalAdvance(toolTip()) > kTooltipMaxWidth) {
             text = QStringLiteral("<table width=\"%1\"><tr><td>%2</td></tr></table>").arg(kTooltipMaxWidth).arg(text);
         }
         QToolTip::showText(help->globalPos(), text, this, rect());
@@ -205,7 +203,7 @@ void CFlatButton::DrawIcon(QPainter& painter, QRect rect, bool pressed)
         painter.drawPixmap(at, IconShape(icon, size, ratio, palette().color(QPalette::Dark)));
         return;
     }
-    const QColor colour = m_hasIconColour ? ToQColor(m_iconColour) : palette().color(QPalette::ButtonText);
+    const QColor colour = m_iconColour ? ToQColor(*m_iconColour) : palette().color(QPalette::ButtonText);
     painter.drawPixmap(at, IconShape(icon, size, ratio, colour));
 }
 

@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include <array>
+#include <optional>
 
 #include "settings/Settings.h"
 
@@ -57,11 +58,9 @@ private:
 
     bool m_hover = false;
     std::array<Colour, 6> m_colours{};
-    Colour m_iconColour = 0;
-    bool m_hasIconColour = false;
+    std::optional<Colour> m_iconColour;
     QIcon m_in;
     QIcon m_out;
-    QString m_tooltip;
     bool m_tooltipActive = false;
 };
 
