@@ -198,7 +198,7 @@ std::optional<QString> ReadDays(const QString& text, qint32& days)
     const QString trimmed = text.trimmed();
     bool ok = false;
     const qlonglong value = trimmed.toLongLong(&ok);
-    if (!ok || trimmed.isEmpty()) {
+    if (!ok) {
         // All digits but too many for a number is still an integer, only one
         // far outside the range.
         bool digits = !trimmed.isEmpty();

@@ -281,8 +281,7 @@ void CReadingDlg::ApplyOptions()
     ApplyColours();
     m_speak->setEnabled(s.Speech.EnableSpeech);
     if (isVisible()) {
-        update();
-        m_text->update();
+        update();  // the text box's outline with it
     }
 }
 
