@@ -57,7 +57,7 @@ struct ScriptInfo {
 
 const ScriptInfo& Info(ChineseBackend::Script script)
 {
-    static constexpr ScriptInfo kSimplified{0xE0010804u, "Pinyin (terra_pinyin)", "terra_pinyin-hans.idx", "pinyin-4",
+    static constexpr ScriptInfo kSimplified{0xE0010804u, "Pinyin (terra_pinyin)", "terra_pinyin-hans.idx", "pinyin-5",
                                             pinyin::Notation::ToneMarks};
     static constexpr ScriptInfo kTraditional{0xE0010404u, "Zhuyin (terra_pinyin)", "terra_pinyin-hant.idx", "zhuyin-2",
                                              pinyin::Notation::Zhuyin};
@@ -283,12 +283,14 @@ std::string ReadingKey(std::string_view character, std::string_view syllable)
 
 // How a spelling of a phrase ranks among others of the same weight. The
 // table often shares one weight out evenly between spellings (一會 yi2 hui4
-// and yi4 hui3; 吧 ba1 and ba5), so ask in turn: how common the readings
-// are for the characters alone; how many of them are neutral, as a
+// and yi4 hui3; 吧 ba1 and ba5), so ask in turn: for simplified text, how
+// common the readings are in mainland text (跑得快 de5, not de2); how
+// common they are in the table for the characters alone; how many of them are neutral, as a
 // character's neutral reading is a particle or suffix and very common
 // where the data has no count to tell; how often the readings occur in
 // other phrases.
 struct TieBreak {
+    double mainland = 0;
     double characters = 0;
     int neutral = 0;
     double usage = 0;
@@ -296,10 +298,14 @@ struct TieBreak {
     auto operator<=>(const TieBreak&) const = default;
 };
 
-TieBreak Rank(const Candidate& candidate, const ReadingTable& readings)
+TieBreak Rank(const Candidate& candidate, const ReadingTable& readings, const MainlandUsage* usage)
 {
     TieBreak rank;
     ForEachReading(candidate, [&](std::string_view character, std::string_view syllable) {
+        if (usage != nullptr) {
+            const auto* p = reinterpret_cast<const unsigned char*>(character.data());
+            rank.mainland += std::log1p(UsageOf(*usage, DecodeUtf8(p, p + character.size()), syllable));
+        }
         if (syllable.ends_with('5')) {
             ++rank.neutral;
         }
@@ -323,6 +329,8 @@ ChineseBackend::DataFiles ChineseBackend::InstalledDataFiles()
         QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("rime-data/terra_pinyin.dict.yaml"));
     files.mainland =
         QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("unicode/Unihan_Readings.txt.bz2"));
+    // Not a Debian package: scripts/install-deps fetches it.
+    files.words = QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("kotobane/cedict_ts.u8"));
     return files;
 }
 
@@ -344,8 +352,12 @@ std::unique_ptr<ChineseBackend> ChineseBackend::Open(Script script, const DataFi
     if (!files.dictionary.isEmpty()) {
         sources << files.dictionary;
     }
-    if (script == Script::Simplified && !files.mainland.isEmpty()) {
-        sources << files.mainland;
+    if (script == Script::Simplified) {
+        for (const QString& path : {files.mainland, files.words}) {
+            if (!path.isEmpty()) {
+                sources << path;
+            }
+        }
     }
     if (script == Script::Simplified) {
         // A new OpenCC release may convert differently.
@@ -484,22 +496,34 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
     });
 
     // For simplified text the mainland standard decides where the table
-    // gives a character a Taiwan reading (亚 ya3 → ya4, 击 ji2 → ji1).
+    // gives a word or a character a Taiwan reading: 长大 chang2 → zhang3,
+    // 亚 ya3 → ya4, 击 ji2 → ji1.
     std::optional<MainlandReadings> mainland;
+    MainlandUsage usage;
+    std::optional<MainlandWords> words;
     if (script == Script::Simplified && !files.mainland.isEmpty()) {
-        mainland = ReadMainlandReadings(files.mainland);
+        mainland = ReadMainlandReadings(files.mainland, &usage);
         if (!mainland) {
-            qCWarning(lcChinese) << "cannot read" << files.mainland << "; the table's readings stand";
+            qCWarning(lcChinese) << "cannot read" << files.mainland << "; the table's readings of characters stand";
         }
     }
-    const auto toMainland = [&mainland](const std::string& key, const std::string& syllables) {
-        if (!mainland) {
+    if (script == Script::Simplified && !files.words.isEmpty()) {
+        words = ReadMainlandWords(files.words);
+        if (!words) {
+            qCWarning(lcChinese) << "cannot read" << files.words << "; the table's readings of words stand";
+        }
+    }
+    const auto toMainland = [&](const std::string& key, const std::string& syllables) {
+        if (!mainland && !words) {
             return syllables;
         }
         std::vector<std::string_view> parts = Tokens(syllables);
-        return ToMainland(key, parts, *mainland) ? Joined(parts) : syllables;
+        bool changed = mainland && ToMainland(key, parts, *mainland);
+        changed = (words && ToMainlandWord(key, parts, *words, mainland ? &*mainland : nullptr)) || changed;
+        return changed ? Joined(parts) : syllables;
     };
 
+    qCDebug(lcChinese) << "read the mainland data in" << timer.elapsed() << "ms";
     const pinyin::Notation notation = Info(script).notation;
     std::vector<PhraseIndex::Entry> entries;
     entries.reserve(sorted.size() / 2);
@@ -515,10 +539,11 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
         }
         const Candidate* chosen = &first;
         if (tied - begin > 1) {
-            TieBreak best = Rank(first, readings);
+            const MainlandUsage* const counts = mainland ? &usage : nullptr;
+            TieBreak best = Rank(first, readings, counts);
             for (std::size_t i = begin + 1; i < tied; ++i) {
                 const Candidate& candidate = candidates[sorted[i]];
-                const TieBreak rank = Rank(candidate, readings);
+                const TieBreak rank = Rank(candidate, readings, counts);
                 if (rank > best) {
                     best = rank;
                     chosen = &candidate;

@@ -61,6 +61,9 @@ public:
         // which decide for simplified text where the table's Taiwan
         // readings differ; may be empty.
         QString mainland;
+        // cedict_ts.u8 (CC-CEDICT): the mainland readings of words, which
+        // decide for simplified text before the characters' do; may be empty.
+        QString words;
     };
 
     // The back-end for script over the installed data, its index cached in

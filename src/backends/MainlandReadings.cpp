@@ -35,6 +35,90 @@ std::string_view Base(std::string_view syllable)
     return syllable.substr(0, syllable.empty() ? 0 : syllable.size() - 1);
 }
 
+// CC-CEDICT is 9 MB; a file far larger is not it.
+constexpr qint64 kMaxWords = 256 * 1024 * 1024;
+
+// The Han characters of word, one view each; empty when anything else is
+// in it (also for malformed UTF-8).
+std::vector<std::string_view> HanCharacters(std::string_view word)
+{
+    std::vector<std::string_view> characters;
+    const auto* const begin = reinterpret_cast<const unsigned char*>(word.data());
+    const auto* const end = begin + word.size();
+    for (const unsigned char* p = begin; p < end;) {
+        const unsigned char* const start = p;
+        if (!IsHan(DecodeUtf8(p, end))) {
+            return {};
+        }
+        characters.push_back(word.substr(std::size_t(start - begin), std::size_t(p - start)));
+    }
+    return characters;
+}
+
+// "Zhang3 da4" → "zhang3 da4", "lu:4" → "lv4"; empty unless every
+// syllable is letters and a tone number.
+std::string TableSpelling(std::string_view pinyin, std::size_t& count)
+{
+    std::string out;
+    count = 0;
+    bool inSyllable = false;
+    for (std::size_t i = 0; i < pinyin.size(); ++i) {
+        char c = pinyin[i];
+        if (c == ' ') {
+            if (!inSyllable) {
+                return {};
+            }
+            out += ' ';
+            inSyllable = false;
+            continue;
+        }
+        if (inSyllable && out.back() >= '1' && out.back() <= '5') {
+            return {};  // a letter after the tone
+        }
+        if (c == 'u' && i + 1 < pinyin.size() && pinyin[i + 1] == ':') {
+            c = 'v';
+            ++i;
+        } else if (c >= 'A' && c <= 'Z') {
+            c = char(c - 'A' + 'a');
+        } else if ((c < 'a' || c > 'z') && (c < '1' || c > '5' || !inSyllable)) {
+            return {};
+        }
+        if (!inSyllable) {
+            ++count;
+        }
+        out += c;
+        inSyllable = true;
+    }
+    if (!inSyllable || out.back() < '1' || out.back() > '5') {
+        return {};
+    }
+    return out;
+}
+
+void AddWord(MainlandWords& words, std::string_view word, const std::string& reading)
+{
+    std::vector<std::string>& list = words[std::string(word)];
+    if (std::find(list.begin(), list.end(), reading) == list.end()) {
+        list.push_back(reading);
+    }
+}
+
+// Whether the table's full tone stands against the dictionary's neutral
+// one: where the mainland gives the character that reading and no neutral
+// one. Characters the mainland reads neutral are particles and suffixes
+// (得 de, 么 me); a neutral tone elsewhere is a light stress in speech that
+// dictionaries print in full (一个 gè, 还是 shì).
+bool KeepsFullTone(const MainlandReadings* readings, std::string_view character, std::string_view syllable)
+{
+    if (readings == nullptr) {
+        return true;  // nothing to say otherwise: the table stands
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(character.data());
+    const auto it = readings->find(DecodeUtf8(p, p + character.size()));
+    return it != readings->end() && std::find(it->second.begin(), it->second.end(), syllable) != it->second.end()
+           && std::none_of(it->second.begin(), it->second.end(), [](const std::string& r) { return r.back() == '5'; });
+}
+
 }  // namespace
 
 std::string NumericSyllable(std::string_view marked)
@@ -71,7 +155,7 @@ std::string NumericSyllable(std::string_view marked)
     return out;
 }
 
-MainlandReadings ParseUnihanReadings(std::string_view text)
+MainlandReadings ParseUnihanReadings(std::string_view text, MainlandUsage* usage)
 {
     MainlandReadings readings;
     for (std::size_t start = 0; start < text.size();) {
@@ -91,7 +175,8 @@ MainlandReadings ParseUnihanReadings(std::string_view text)
             continue;
         }
         const std::string_view field = line.substr(tab1 + 1, tab2 - tab1 - 1);
-        if (field != "kTGHZ2013" && field != "kXHC1983") {
+        const bool counts = field == "kHanyuPinlu";
+        if (field != "kTGHZ2013" && field != "kXHC1983" && !(counts && usage)) {
             continue;
         }
         char32_t code = 0;
@@ -106,8 +191,28 @@ MainlandReadings ParseUnihanReadings(std::string_view text)
         if (code == 0) {
             continue;
         }
-        std::vector<std::string>& list = readings[code];
         std::string_view values = line.substr(tab2 + 1);
+        if (counts) {
+            // de(5096) dé(1496) děi(637)
+            auto& list = (*usage)[code];
+            while (!values.empty()) {
+                const std::size_t space = values.find(' ');
+                const std::string_view value = values.substr(0, space);
+                values = space == std::string_view::npos ? std::string_view() : values.substr(space + 1);
+                const std::size_t open = value.find('(');
+                std::string syllable = NumericSyllable(value.substr(0, open));
+                int count = 0;
+                for (std::size_t i = open == std::string_view::npos ? value.size() : open + 1;
+                     i < value.size() && value[i] >= '0' && value[i] <= '9' && count < 100000000; ++i) {
+                    count = count * 10 + (value[i] - '0');
+                }
+                if (!syllable.empty() && count > 0) {
+                    list.emplace_back(std::move(syllable), count);
+                }
+            }
+            continue;
+        }
+        std::vector<std::string>& list = readings[code];
         while (!values.empty()) {
             const std::size_t space = values.find(' ');
             std::string_view value = values.substr(0, space);
@@ -128,7 +233,7 @@ MainlandReadings ParseUnihanReadings(std::string_view text)
     return readings;
 }
 
-std::optional<MainlandReadings> ReadMainlandReadings(const QString& bz2Path)
+std::optional<MainlandReadings> ReadMainlandReadings(const QString& bz2Path, MainlandUsage* usage)
 {
     QFile file(bz2Path);
     if (!OpenRegularFile(file) || file.size() > kMaxCompressed) {
@@ -157,7 +262,21 @@ std::optional<MainlandReadings> ReadMainlandReadings(const QString& bz2Path)
     if (status != BZ_STREAM_END) {
         return std::nullopt;
     }
-    return ParseUnihanReadings(plain);
+    return ParseUnihanReadings(plain, usage);
+}
+
+int UsageOf(const MainlandUsage& usage, char32_t character, std::string_view syllable)
+{
+    const auto it = usage.find(character);
+    if (it == usage.end()) {
+        return 0;
+    }
+    for (const auto& [reading, count] : it->second) {
+        if (reading == syllable) {
+            return count;
+        }
+    }
+    return 0;
 }
 
 bool ToMainland(std::string_view key, std::vector<std::string_view>& syllables, const MainlandReadings& readings)
@@ -191,6 +310,144 @@ bool ToMainland(std::string_view key, std::vector<std::string_view>& syllables, 
             syllable = *replacement;
             changed = true;
         }
+    }
+    return changed;
+}
+
+MainlandWords ParseCedict(std::string_view text)
+{
+    MainlandWords words;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        // 長大 长大 [zhang3 da4] /to grow up/
+        const std::size_t space1 = line.find(' ');
+        const std::size_t space2 = space1 == std::string_view::npos ? space1 : line.find(' ', space1 + 1);
+        if (line.starts_with('#') || space2 == std::string_view::npos || line.substr(space2 + 1, 1) != "[") {
+            continue;
+        }
+        const std::size_t close = line.find(']', space2);
+        if (close == std::string_view::npos) {
+            continue;
+        }
+        const std::string_view traditional = line.substr(0, space1);
+        const std::string_view simplified = line.substr(space1 + 1, space2 - space1 - 1);
+        std::size_t count = 0;
+        const std::string reading = TableSpelling(line.substr(space2 + 2, close - space2 - 2), count);
+        if (reading.empty() || count < 2 || HanCharacters(simplified).size() != count
+            || HanCharacters(traditional).size() != count) {
+            continue;
+        }
+        AddWord(words, simplified, reading);
+        if (traditional != simplified) {
+            AddWord(words, traditional, reading);
+        }
+    }
+    return words;
+}
+
+std::optional<MainlandWords> ReadMainlandWords(const QString& path)
+{
+    QFile file(path);
+    if (!OpenRegularFile(file) || file.size() > kMaxWords) {
+        return std::nullopt;
+    }
+    const QByteArray text = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        return std::nullopt;
+    }
+    return ParseCedict(std::string_view(text.constData(), std::size_t(text.size())));
+}
+
+namespace {
+
+// Gives syllables, one per character of a dictionary word, the one of the
+// word's readings closest to them, as ToMainlandWord says.
+bool MergeWord(const std::string_view* characters, std::string_view* syllables, std::size_t count,
+               const std::vector<std::string>& word, const MainlandReadings* readings)
+{
+    // The reading that agrees with the table in the most spellings, then
+    // in the most syllables; the dictionary's first of equals.
+    std::vector<std::string_view> best;
+    std::pair<int, int> bestScore{-1, -1};
+    for (const std::string& reading : word) {
+        std::vector<std::string_view> tokens;
+        for (std::string_view rest = reading; !rest.empty();) {
+            const std::size_t space = rest.find(' ');
+            tokens.push_back(rest.substr(0, space));
+            rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
+        }
+        if (tokens.size() != count) {
+            continue;
+        }
+        std::pair<int, int> score{0, 0};
+        for (std::size_t k = 0; k < count; ++k) {
+            score.first += Base(tokens[k]) == Base(syllables[k]);
+            score.second += tokens[k] == syllables[k];
+        }
+        if (score > bestScore) {
+            bestScore = score;
+            best = std::move(tokens);
+        }
+    }
+    bool changed = false;
+    for (std::size_t k = 0; k < best.size(); ++k) {
+        const std::string_view mine = best[k];
+        if (mine == syllables[k]
+            || (Base(mine) == Base(syllables[k]) && mine.back() == '5'
+                && KeepsFullTone(readings, characters[k], syllables[k]))) {
+            continue;
+        }
+        syllables[k] = mine;
+        changed = true;
+    }
+    return changed;
+}
+
+}  // namespace
+
+bool ToMainlandWord(std::string_view key, std::vector<std::string_view>& syllables, const MainlandWords& words,
+                    const MainlandReadings* readings)
+{
+    const std::vector<std::string_view> characters = HanCharacters(key);
+    const std::size_t n = characters.size();
+    if (n < 2 || n != syllables.size()) {
+        return false;
+    }
+    const auto offset = [&](std::size_t k) { return std::size_t(characters[k].data() - key.data()); };
+    const auto piece = [&](std::size_t from, std::size_t count) {
+        const std::size_t begin = offset(from);
+        const std::size_t end = from + count < n ? offset(from + count) : key.size();
+        return key.substr(begin, end - begin);
+    };
+    bool changed = false;
+    std::size_t wordsEnd = 0;  // where the last dictionary word ended; 0 for none
+    for (std::size_t i = 0; i < n;) {
+        std::size_t length = n - i;
+        for (; length >= 2; --length) {
+            const auto found = words.find(piece(i, length));
+            if (found != words.end()) {
+                changed = MergeWord(&characters[i], &syllables[i], length, found->second, readings) || changed;
+                break;
+            }
+        }
+        if (length >= 2) {
+            i += length;
+            wordsEnd = i;
+            continue;
+        }
+        if (i + 1 == n && wordsEnd == i && characters[i] == "地" && syllables[i] == "di4") {
+            syllables[i] = "de5";  // an adverb made with 地 from a known word
+            changed = true;
+        }
+        ++i;
     }
     return changed;
 }

@@ -17,11 +17,18 @@ namespace kotobane {
 // v for ü.
 using MainlandReadings = std::unordered_map<char32_t, std::vector<std::string>>;
 
-// The readings of a Unihan_Readings.txt text.
-MainlandReadings ParseUnihanReadings(std::string_view text);
+// How often each reading of a character occurs in mainland text, from
+// kHanyuPinlu (the 现代汉语频率词典's corpus): 得 de5 5096, de2 1496.
+using MainlandUsage = std::unordered_map<char32_t, std::vector<std::pair<std::string, int>>>;
+
+// The readings of a Unihan_Readings.txt text, and their usage into usage
+// when it is given.
+MainlandReadings ParseUnihanReadings(std::string_view text, MainlandUsage* usage = nullptr);
 // The same from the bzip2-compressed file Debian ships; nullopt when it
 // cannot be read.
-std::optional<MainlandReadings> ReadMainlandReadings(const QString& bz2Path);
+std::optional<MainlandReadings> ReadMainlandReadings(const QString& bz2Path, MainlandUsage* usage = nullptr);
+// The count usage gives the reading syllable of character; 0 for none.
+int UsageOf(const MainlandUsage& usage, char32_t character, std::string_view syllable);
 
 // A tone-marked syllable in the table's spelling: yà → ya4, lǚ → lv3,
 // le → le5; empty when it holds a letter the table does not use.
@@ -34,5 +41,32 @@ std::string NumericSyllable(std::string_view marked);
 // characters without data and choices the data cannot make are kept. A
 // replaced syllable views a string of readings. True when one changed.
 bool ToMainland(std::string_view key, std::vector<std::string_view>& syllables, const MainlandReadings& readings);
+
+// The mainland readings of words, from CC-CEDICT: per word of two or more
+// Han characters, under its simplified and its traditional form, its
+// readings in the table's spelling, in the dictionary's order.
+struct WordHash {
+    using is_transparent = void;  // looked up by string_view
+    std::size_t operator()(std::string_view word) const { return std::hash<std::string_view>{}(word); }
+};
+using MainlandWords = std::unordered_map<std::string, std::vector<std::string>, WordHash, std::equal_to<>>;
+
+// The words of a cedict_ts.u8 text ("長大 长大 [zhang3 da4] /to grow up/").
+// Entries whose reading is not one syllable per Han character (names
+// with a middle dot, words with Latin letters) are left out.
+MainlandWords ParseCedict(std::string_view text);
+// The same from the file; nullopt when it cannot be read.
+std::optional<MainlandWords> ReadMainlandWords(const QString& path);
+
+// Gives the syllables of key, the table's reading of a word, the
+// dictionary's reading of that word where they differ: of the word's
+// readings, the one closest to the table's. A syllable the dictionary
+// only makes neutral stays as the table has it when the mainland gives the
+// character that reading and none neutral (一个 yi1 ge4, not ge5); else
+// the dictionary's neutral tone wins (觉得 de2 → de5, 头发 fa3 → fa5). A key the dictionary lacks is read through the
+// longest dictionary words it holds, from the left (睡着了: 睡着), and a
+// 地 right after them is the adverb's de5 (慢慢地). True when one changed.
+bool ToMainlandWord(std::string_view key, std::vector<std::string_view>& syllables, const MainlandWords& words,
+                    const MainlandReadings* readings);
 
 }  // namespace kotobane

@@ -420,6 +420,24 @@ TEST_F(ChineseBackendFiles, AFifoInPlaceOfTheDictionaryCountsAsNone)
     EXPECT_EQ(withFifo->Reading(Q("兒童")), without->Reading(Q("兒童")));
 }
 
+TEST_F(ChineseBackendFiles, DictionaryWordsDecideForSimplifiedTextOnly)
+{
+    WriteTable(QByteArray(kTable) + "長大\tchang2 da4\t30\n大\tda4\t500\n");
+    files_.words = dir_.filePath("cedict_ts.u8");
+    Write(files_.words, "長大 长大 [zhang3 da4] /to grow up/\n");
+    const auto hans = Open(ChineseBackend::Script::Simplified);
+    const auto hant = Open(ChineseBackend::Script::Traditional);
+    ASSERT_TRUE(hans && hant);
+    EXPECT_EQ(hans->Reading(Q("长大")), Q("zhǎng dà"));
+    EXPECT_EQ(hans->Reading(Q("長大")), Q("zhǎng dà"));
+    EXPECT_EQ(hant->Reading(Q("長大")), Q("ㄔㄤˊ ㄉㄚˋ"));
+    // A file that cannot be read (here a folder) leaves the table's readings.
+    files_.words = dir_.path();
+    const auto unread = Open(ChineseBackend::Script::Simplified);
+    ASSERT_TRUE(unread);
+    EXPECT_EQ(unread->Reading(Q("长大")), Q("cháng dà"));
+}
+
 TEST_F(ChineseBackendFiles, ZhuyinReadsTheTraditionalKeysOnly)
 {
     const auto backend = Open(ChineseBackend::Script::Traditional);
@@ -617,6 +635,29 @@ TEST_F(ChineseInstalledData, PolyphonesByPhrase)
                                             {"星期", "xīng qī"},
                                             {"信息", "xìn xī"},
                                             {"研究", "yán jiū"}}) {
+            EXPECT_EQ(hans_->Reading(Q(text)), Q(reading)) << text;
+        }
+    }
+    if (!files_.words.isEmpty() && !files_.mainland.isEmpty()) {
+        // The polyphones in words and short sentences, by the dictionary's
+        // words and the mainland's usage.
+        for (const auto& [text, reading] : {std::pair{"长大", "zhǎng dà"},
+                                            {"他长大了", "tā zhǎng dà le"},
+                                            {"命令行", "mìng lìng háng"},
+                                            {"头发", "tóu fa"},
+                                            {"理发", "lǐ fà"},
+                                            {"睡觉", "shuì jiào"},
+                                            {"我觉得很好", "wǒ jué de hěn hǎo"},
+                                            {"睡着了", "shuì zháo le"},
+                                            {"跑得快", "pǎo de kuài"},
+                                            {"慢慢地", "màn màn de"},
+                                            {"这是什么", "zhè shì shén me"},
+                                            {"建筑", "jiàn zhù"},
+                                            {"血液", "xuè yè"},
+                                            {"还钱", "huán qián"},
+                                            {"重新开始", "chóng xīn kāi shǐ"},
+                                            {"一个", "yī gè"},
+                                            {"还是", "hái shì"}}) {
             EXPECT_EQ(hans_->Reading(Q(text)), Q(reading)) << text;
         }
     }
