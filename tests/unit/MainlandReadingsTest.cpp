@@ -3,6 +3,8 @@
 
 #include <QTemporaryDir>
 
+#include <tuple>
+
 #include "backends/MainlandReadings.h"
 
 using namespace kotobane;
@@ -26,6 +28,24 @@ TEST(MainlandReadingsTest, TakesBothDictionariesReadingsOnceInTheTablesSpelling)
     EXPECT_THAT(r.at(0x5973), ElementsAre("nv3"));
     EXPECT_THAT(r.at(0x20000), ElementsAre("he1"));
     EXPECT_EQ(r.count(0x4E00), 0u);  // only the two dictionaries count
+}
+
+TEST(MainlandReadingsTest, UsageCountsComeFromTheFrequencyField)
+{
+    MainlandUsage usage;
+    const MainlandReadings r = ParseUnihanReadings("U+5F97\tkHanyuPinlu\tde(5096) dé(1496) děi(637)\n"
+                                                   "U+5F97\tkTGHZ2013\t069.040:dé 069.090:de 069.110:děi\n"
+                                                   "U+4E00\tkHanyuPinlu\tyī(x) yí\n",
+                                                   &usage);
+    EXPECT_THAT(r.at(U'得'), ElementsAre("de2", "de5", "dei3"));
+    for (const auto& [character, syllable, count] : {std::tuple{U'得', "de5", 5096},
+                                                     {U'得', "de2", 1496},
+                                                     {U'得', "dei3", 637},
+                                                     {U'得', "de4", 0},
+                                                     {U'一', "yi1", 0},  // counts that do not read
+                                                     {U'中', "zhong1", 0}}) {
+        EXPECT_EQ(UsageOf(usage, character, syllable), count) << syllable;
+    }
 }
 
 TEST(MainlandReadingsTest, NumericSyllables)
