@@ -266,6 +266,26 @@ bool CitationTones(std::string_view phrase, std::vector<std::string_view>& sylla
     return changed;
 }
 
+// 得 right after a personal pronoun is the modal děi (我得走了 wǒ děi zǒu
+// le): the table weighs the readings of such a phrase alike, and mainland
+// usage alone would make it the particle. 得 as "get" comes in words of
+// its own (得到, 得了). True when the syllable changed.
+bool ModalDei(std::string_view phrase, std::vector<std::string_view>& syllables)
+{
+    static constexpr std::string_view kPronouns[] = {"我",   "你",   "您",   "他",   "她",   "它",  "咱",
+                                                     "我们", "你们", "他们", "她们", "它们", "咱们"};
+    constexpr std::string_view kDe = "得";
+    if (!phrase.ends_with(kDe) || syllables.size() < 2 || syllables.back() == "dei3") {
+        return false;
+    }
+    const std::string_view subject = phrase.substr(0, phrase.size() - kDe.size());
+    if (std::find(std::begin(kPronouns), std::end(kPronouns), subject) == std::end(kPronouns)) {
+        return false;
+    }
+    syllables.back() = "dei3";
+    return true;
+}
+
 // What the table says about one reading of one character.
 struct ReadingStats {
     double weight = 0;  // of the character alone with this reading
@@ -514,12 +534,13 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
         }
     }
     const auto toMainland = [&](const std::string& key, const std::string& syllables) {
-        if (!mainland && !words) {
+        if (script != Script::Simplified) {
             return syllables;
         }
         std::vector<std::string_view> parts = Tokens(syllables);
         bool changed = mainland && ToMainland(key, parts, *mainland);
         changed = (words && ToMainlandWord(key, parts, *words, mainland ? &*mainland : nullptr)) || changed;
+        changed = ModalDei(key, parts) || changed;
         return changed ? Joined(parts) : syllables;
     };
 

@@ -438,6 +438,20 @@ TEST_F(ChineseBackendFiles, DictionaryWordsDecideForSimplifiedTextOnly)
     EXPECT_EQ(unread->Reading(Q("长大")), Q("cháng dà"));
 }
 
+TEST_F(ChineseBackendFiles, DeAfterAPronounIsTheModalDei)
+{
+    WriteTable(QByteArray(kTable)
+               + "我得\two3 de2\t30\n我\two3\t500\n得\tde2\t500\n們\tmen5\t500\n你們得\tni3 men5 de5\t9\n"
+                 "你\tni3\t500\n得到\tde2 dao4\t30\n到\tdao4\t500\n");
+    const auto hans = Open(ChineseBackend::Script::Simplified);
+    const auto hant = Open(ChineseBackend::Script::Traditional);
+    ASSERT_TRUE(hans && hant);
+    for (const auto& [text, reading] : {std::pair{"我得", "wǒ děi"}, {"你们得", "nǐ men děi"}, {"得到", "dé dào"}}) {
+        EXPECT_EQ(hans->Reading(Q(text)), Q(reading)) << text;
+    }
+    EXPECT_EQ(hant->Reading(Q("我得")), Q("ㄨㄛˇ ㄉㄜˊ"));
+}
+
 TEST_F(ChineseBackendFiles, ZhuyinReadsTheTraditionalKeysOnly)
 {
     const auto backend = Open(ChineseBackend::Script::Traditional);
@@ -657,7 +671,9 @@ TEST_F(ChineseInstalledData, PolyphonesByPhrase)
                                             {"还钱", "huán qián"},
                                             {"重新开始", "chóng xīn kāi shǐ"},
                                             {"一个", "yī gè"},
-                                            {"还是", "hái shì"}}) {
+                                            {"还是", "hái shì"},
+                                            {"我得走了", "wǒ děi zǒu le"},
+                                            {"他得了第一名", "tā dé le dì yī míng"}}) {
             EXPECT_EQ(hans_->Reading(Q(text)), Q(reading)) << text;
         }
     }
