@@ -267,23 +267,28 @@ bool CitationTones(std::string_view phrase, std::vector<std::string_view>& sylla
 }
 
 // 得 right after a personal pronoun is the modal děi (我得走了 wǒ děi zǒu
-// le): the table weighs the readings of such a phrase alike, and mainland
-// usage alone would make it the particle. 得 as "get" comes in words of
-// its own (得到, 得了). True when the syllable changed.
-bool ModalDei(std::string_view phrase, std::vector<std::string_view>& syllables)
+// le). The table holds such pairs as phrases whose readings it weighs
+// alike, and as phrases they would also swallow the 得 of 得到 (我得到了);
+// so simplified text drops them from the index and reads a lone 得 after a
+// pronoun as děi when it reads the text. 得 as "get" comes in words of its
+// own (得到, 得了).
+constexpr std::u16string_view kPronouns[] = {u"我",   u"你",   u"您",   u"他",   u"她",   u"它",  u"咱",
+                                             u"我们", u"你们", u"他们", u"她们", u"它们", u"咱们"};
+
+bool IsPronoun(std::u16string_view text)
 {
-    static constexpr std::string_view kPronouns[] = {"我",   "你",   "您",   "他",   "她",   "它",  "咱",
-                                                     "我们", "你们", "他们", "她们", "它们", "咱们"};
+    return std::find(std::begin(kPronouns), std::end(kPronouns), text) != std::end(kPronouns);
+}
+
+bool IsPronounAndDe(std::string_view key)
+{
     constexpr std::string_view kDe = "得";
-    if (!phrase.ends_with(kDe) || syllables.size() < 2 || syllables.back() == "dei3") {
+    if (!key.ends_with(kDe)) {
         return false;
     }
-    const std::string_view subject = phrase.substr(0, phrase.size() - kDe.size());
-    if (std::find(std::begin(kPronouns), std::end(kPronouns), subject) == std::end(kPronouns)) {
-        return false;
-    }
-    syllables.back() = "dei3";
-    return true;
+    const QString subject = QString::fromUtf8(key.data(), qsizetype(key.size() - kDe.size()));
+    return IsPronoun(
+        std::u16string_view(reinterpret_cast<const char16_t*>(subject.utf16()), std::size_t(subject.size())));
 }
 
 // What the table says about one reading of one character.
@@ -540,7 +545,6 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
         std::vector<std::string_view> parts = Tokens(syllables);
         bool changed = mainland && ToMainland(key, parts, *mainland);
         changed = (words && ToMainlandWord(key, parts, *words, mainland ? &*mainland : nullptr)) || changed;
-        changed = ModalDei(key, parts) || changed;
         return changed ? Joined(parts) : syllables;
     };
 
@@ -553,6 +557,10 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
         std::size_t end = begin + 1;
         while (end < sorted.size() && candidates[sorted[end]].key == first.key) {
             ++end;
+        }
+        if (script == Script::Simplified && IsPronounAndDe(first.key)) {
+            begin = end;
+            continue;
         }
         std::size_t tied = begin + 1;
         while (tied < end && candidates[sorted[tied]].weight == first.weight) {
@@ -652,12 +660,19 @@ void ChineseBackend::AppendHan(QStringView run)
     const auto prefixes = [this](QStringView text, std::vector<PhraseIndex::Match>& out) {
         m_index->Prefixes(text, out);
     };
+    const auto* const units = reinterpret_cast<const char16_t*>(run.utf16());
+    std::u16string_view previous;
     for (const HanSegmenter::Word& word : m_segmenter.Split(run, prefixes)) {
         if (m_last == Last::Syllable || m_last == Last::LetterOrDigit) {
             m_out += u' ';
         }
-        if (word.reading.isEmpty()) {
-            m_out.append(reinterpret_cast<const char16_t*>(run.utf16()) + word.start, std::size_t(word.length));
+        const std::u16string_view text(units + word.start, std::size_t(word.length));
+        const bool modal = m_script == Script::Simplified && text == u"得" && IsPronoun(previous);
+        previous = text;
+        if (modal) {
+            m_out += u"děi";
+        } else if (word.reading.isEmpty()) {
+            m_out.append(text);
         } else {
             m_out.append(reinterpret_cast<const char16_t*>(word.reading.utf16()), std::size_t(word.reading.size()));
         }

@@ -400,6 +400,11 @@ bool MergeWord(const std::string_view* characters, std::string_view* syllables, 
     bool changed = false;
     for (std::size_t k = 0; k < best.size(); ++k) {
         const std::string_view mine = best[k];
+        // A 了 ending a word that the table reads as the particle keeps it:
+        // 到了 is far more often "arrived" than "in the end" (dao4 liao3).
+        if (k + 1 == count && characters[k] == "了" && syllables[k] == "le5") {
+            continue;
+        }
         if (mine == syllables[k]
             || (Base(mine) == Base(syllables[k]) && mine.back() == '5'
                 && KeepsFullTone(readings, characters[k], syllables[k]))) {

@@ -63,9 +63,10 @@ std::optional<MainlandWords> ReadMainlandWords(const QString& path);
 // readings, the one closest to the table's. A syllable the dictionary
 // only makes neutral stays as the table has it when the mainland gives the
 // character that reading and none neutral (一个 yi1 ge4, not ge5); else
-// the dictionary's neutral tone wins (觉得 de2 → de5, 头发 fa3 → fa5). A key the dictionary lacks is read through the
-// longest dictionary words it holds, from the left (睡着了: 睡着), and a
-// 地 right after them is the adverb's de5 (慢慢地). True when one changed.
+// the dictionary's neutral tone wins (觉得 de2 → de5, 头发 fa3 → fa5).
+// A 了 ending a word stays the particle le5 where the table has it (到了). A key the dictionary lacks is read through
+// the longest dictionary words it holds, from the left (睡着了: 睡着), and a 地 right after them is the adverb's de5
+// (慢慢地). True when one changed.
 bool ToMainlandWord(std::string_view key, std::vector<std::string_view>& syllables, const MainlandWords& words,
                     const MainlandReadings* readings);
 

@@ -441,12 +441,16 @@ TEST_F(ChineseBackendFiles, DictionaryWordsDecideForSimplifiedTextOnly)
 TEST_F(ChineseBackendFiles, DeAfterAPronounIsTheModalDei)
 {
     WriteTable(QByteArray(kTable)
-               + "我得\two3 de2\t30\n我\two3\t500\n得\tde2\t500\n們\tmen5\t500\n你們得\tni3 men5 de5\t9\n"
+               + "我得\two3 de2\t30\n我\two3\t500\n得\tde2\t500\n們\tmen5\t500\n你們\tni3 men5\t90\n"
                  "你\tni3\t500\n得到\tde2 dao4\t30\n到\tdao4\t500\n");
     const auto hans = Open(ChineseBackend::Script::Simplified);
     const auto hant = Open(ChineseBackend::Script::Traditional);
     ASSERT_TRUE(hans && hant);
-    for (const auto& [text, reading] : {std::pair{"我得", "wǒ děi"}, {"你们得", "nǐ men děi"}, {"得到", "dé dào"}}) {
+    for (const auto& [text, reading] : {std::pair{"我得", "wǒ děi"},
+                                        {"你们得走", "nǐ men děi zǒu"},
+                                        {"我得到", "wǒ dé dào"},  // the phrase 我得 does not take 得到's 得
+                                        {"得", "dé"},
+                                        {"到得", "dào dé"}}) {
         EXPECT_EQ(hans->Reading(Q(text)), Q(reading)) << text;
     }
     EXPECT_EQ(hant->Reading(Q("我得")), Q("ㄨㄛˇ ㄉㄜˊ"));
@@ -673,7 +677,9 @@ TEST_F(ChineseInstalledData, PolyphonesByPhrase)
                                             {"一个", "yī gè"},
                                             {"还是", "hái shì"},
                                             {"我得走了", "wǒ děi zǒu le"},
-                                            {"他得了第一名", "tā dé le dì yī míng"}}) {
+                                            {"他得了第一名", "tā dé le dì yī míng"},
+                                            {"我得到了", "wǒ dé dào le"},
+                                            {"我们到了", "wǒ men dào le"}}) {
             EXPECT_EQ(hans_->Reading(Q(text)), Q(reading)) << text;
         }
     }

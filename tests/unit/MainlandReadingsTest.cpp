@@ -123,7 +123,9 @@ TEST(MainlandReadingsTest, WordsTakeTheDictionarysClosestReading)
                                             "慢慢 慢慢 [man4 man4] /slowly/\n"
                                             "還是 还是 [hai2 shi5] /still/\n"
                                             "睡著 睡着 [shui4 zhao2] /to fall asleep/\n"
-                                            "覺得 觉得 [jue2 de5] /to think/\n");
+                                            "覺得 觉得 [jue2 de5] /to think/\n"
+                                            "到了 到了 [dao4 liao3] /at last/\n"
+                                            "了解 了解 [liao3 jie3] /to understand/\n");
     const MainlandReadings readings = {
         {U'发', {"fa1", "fa4"}}, {U'个', {"ge4"}}, {U'是', {"shi4"}}, {U'得', {"de2", "de5", "dei3"}}};
     const struct {
@@ -135,6 +137,8 @@ TEST(MainlandReadingsTest, WordsTakeTheDictionarysClosestReading)
         {"一个", {"yi1", "ge4"}, {"yi1", "ge4"}},  // a mainland tone stays
         {"还是", {"hai2", "shi4"}, {"hai2", "shi4"}},
         {"我觉得", {"wo3", "jue2", "de2"}, {"wo3", "jue2", "de5"}},  // 得 has a neutral reading
+        {"到了", {"dao4", "le5"}, {"dao4", "le5"}},  // the particle stays at the end
+        {"了解", {"le5", "jie3"}, {"liao3", "jie3"}},
         {"什么", {"shi2", "me5"}, {"shen2", "me5"}},
         {"地方", {"di4", "fang1"}, {"di4", "fang1"}},  // of two, the one the table agrees with
         {"地方", {"di4", "fang5"}, {"di4", "fang5"}},
