@@ -310,10 +310,10 @@ std::string ReadingKey(std::string_view character, std::string_view syllable)
 // table often shares one weight out evenly between spellings (一會 yi2 hui4
 // and yi4 hui3; 吧 ba1 and ba5), so ask in turn: for simplified text, how
 // common the readings are in mainland text (跑得快 de5, not de2); how
-// common they are in the table for the characters alone; how many of them are neutral, as a
-// character's neutral reading is a particle or suffix and very common
-// where the data has no count to tell; how often the readings occur in
-// other phrases.
+// common they are in the table for the characters alone; how many of them
+// are neutral, as a character's neutral reading is a particle or suffix
+// and very common where the data has no count to tell; how often the
+// readings occur in other phrases.
 struct TieBreak {
     double mainland = 0;
     double characters = 0;
@@ -383,8 +383,6 @@ std::unique_ptr<ChineseBackend> ChineseBackend::Open(Script script, const DataFi
                 sources << path;
             }
         }
-    }
-    if (script == Script::Simplified) {
         // A new OpenCC release may convert differently.
         for (const char* name : {"opencc/t2s.json", "opencc/TSPhrases.ocd2", "opencc/TSCharacters.ocd2"}) {
             const QString path = QStandardPaths::locate(QStandardPaths::GenericDataLocation, QLatin1String(name));
@@ -539,7 +537,7 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
         }
     }
     const auto toMainland = [&](const std::string& key, const std::string& syllables) {
-        if (script != Script::Simplified) {
+        if (!mainland && !words) {
             return syllables;
         }
         std::vector<std::string_view> parts = Tokens(syllables);

@@ -35,6 +35,15 @@ std::string_view Base(std::string_view syllable)
     return syllable.substr(0, syllable.empty() ? 0 : syllable.size() - 1);
 }
 
+// The text of rest up to its first space, taken off rest with the space.
+std::string_view NextWord(std::string_view& rest)
+{
+    const std::size_t space = rest.find(' ');
+    const std::string_view word = rest.substr(0, space);
+    rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
+    return word;
+}
+
 // CC-CEDICT is 9 MB; a file far larger is not it.
 constexpr qint64 kMaxWords = 256 * 1024 * 1024;
 
@@ -196,9 +205,7 @@ MainlandReadings ParseUnihanReadings(std::string_view text, MainlandUsage* usage
             // de(5096) dé(1496) děi(637)
             auto& list = (*usage)[code];
             while (!values.empty()) {
-                const std::size_t space = values.find(' ');
-                const std::string_view value = values.substr(0, space);
-                values = space == std::string_view::npos ? std::string_view() : values.substr(space + 1);
+                const std::string_view value = NextWord(values);
                 const std::size_t open = value.find('(');
                 std::string syllable = NumericSyllable(value.substr(0, open));
                 int count = 0;
@@ -214,9 +221,7 @@ MainlandReadings ParseUnihanReadings(std::string_view text, MainlandUsage* usage
         }
         std::vector<std::string>& list = readings[code];
         while (!values.empty()) {
-            const std::size_t space = values.find(' ');
-            std::string_view value = values.substr(0, space);
-            values = space == std::string_view::npos ? std::string_view() : values.substr(space + 1);
+            std::string_view value = NextWord(values);
             const std::size_t colon = value.rfind(':');
             if (colon != std::string_view::npos) {
                 value = value.substr(colon + 1);
@@ -380,9 +385,7 @@ bool MergeWord(const std::string_view* characters, std::string_view* syllables, 
     for (const std::string& reading : word) {
         std::vector<std::string_view> tokens;
         for (std::string_view rest = reading; !rest.empty();) {
-            const std::size_t space = rest.find(' ');
-            tokens.push_back(rest.substr(0, space));
-            rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
+            tokens.push_back(NextWord(rest));
         }
         if (tokens.size() != count) {
             continue;
