@@ -343,6 +343,225 @@ TieBreak Rank(const Candidate& candidate, const ReadingTable& readings, const Ma
     return rank;
 }
 
+// The index's spelling of a line's syllables, edited to match: erhua checked, citation tones for simplified text.
+std::string Spelling(std::string_view phrase, std::vector<std::string_view>& syllables, ChineseBackend::Script script,
+                     const std::optional<std::unordered_set<std::string>>& erhua)
+{
+    const bool trustErhua = !erhua;
+    std::string spelling = Joined(syllables);
+    if (!trustErhua && spelling.find("r5") != std::string::npos
+        && !erhua->contains(std::string(phrase) + '\t' + spelling)) {
+        for (std::string_view& syllable : syllables) {
+            if (syllable == "r5") {
+                syllable = "er2";
+            }
+        }
+        spelling = Joined(syllables);
+    }
+    if (script == ChineseBackend::Script::Simplified && CitationTones(phrase, syllables)) {
+        spelling = Joined(syllables);
+    }
+    return spelling;
+}
+
+// Adds candidate's readings to readings: a lone character's weight, or a phrase's usage.
+void NoteReadings(const Candidate& candidate, bool single, ReadingTable& readings)
+{
+    if (single) {
+        double& weight = readings[ReadingKey(candidate.key, candidate.syllables)].weight;
+        weight = std::max(weight, candidate.weight);
+    } else {
+        const double usage = std::log1p(candidate.weight);
+        ForEachReading(candidate, [&](std::string_view character, std::string_view syllable) {
+            readings[ReadingKey(character, syllable)].usage += usage;
+        });
+    }
+}
+
+// Fills candidates (in line order) and readings from the table at path; false when it cannot be read.
+bool ReadTable(ChineseBackend::Script script, const QString& path,
+               const std::optional<std::unordered_set<std::string>>& erhua, std::vector<Candidate>& candidates,
+               ReadingTable& readings)
+{
+    quint32 order = 0;
+    return ForEachLine(path, [&](std::string_view text) {
+        const std::optional<pinyin::TableLine> line = pinyin::ParseTableLine(text);
+        if (!line) {
+            return;
+        }
+        std::vector<std::string_view> syllables = Tokens(line->syllables);
+        // Names such as 卡爾·馬克思 hold a mark without a syllable; they are
+        // left out rather than guessed at.
+        if (HanLength(line->phrase) != int(syllables.size())) {
+            return;
+        }
+        std::string spelling = Spelling(line->phrase, syllables, script, erhua);
+        Candidate candidate;
+        candidate.key = std::string(line->phrase);
+        candidate.origin = candidate.key;
+        candidate.syllables = std::move(spelling);
+        candidate.weight = line->weight;
+        candidate.order = order++;
+        NoteReadings(candidate, syllables.size() == 1, readings);
+        candidates.push_back(std::move(candidate));
+    });
+}
+
+// Appends a converted candidate for each key OpenCC simplifies; false (and logged) when it cannot.
+bool AddSimplifiedKeys(std::vector<Candidate>& candidates)
+{
+    const OpenCC opencc;
+    if (!opencc.Ok()) {
+        qCWarning(lcChinese) << "OpenCC cannot load t2s.json";
+        return false;
+    }
+    std::vector<std::string> simplified;
+    {
+        // Views into candidates, which grows below.
+        std::vector<std::string_view> keys;
+        keys.reserve(candidates.size());
+        for (const Candidate& candidate : candidates) {
+            keys.push_back(candidate.key);
+        }
+        simplified = opencc.Convert(keys);
+    }
+    if (simplified.size() != candidates.size()) {
+        qCWarning(lcChinese) << "OpenCC cannot convert the phrase table";
+        return false;
+    }
+    const std::size_t direct = candidates.size();
+    for (std::size_t i = 0; i < direct; ++i) {
+        if (simplified[i] == candidates[i].key || HanLength(simplified[i]) != HanLength(candidates[i].key)) {
+            continue;
+        }
+        Candidate candidate = candidates[i];
+        candidate.key = simplified[i];
+        candidate.converted = true;
+        candidates.push_back(std::move(candidate));
+    }
+    return true;
+}
+
+// The indices of candidates by key, each key's best first.
+std::vector<quint32> SortedByKey(const std::vector<Candidate>& candidates)
+{
+    // Per key: the highest weight, then the better TieBreak, then the
+    // table's own key over a converted one, then the earlier line.
+    std::vector<quint32> sorted(candidates.size());
+    std::iota(sorted.begin(), sorted.end(), 0u);
+    std::sort(sorted.begin(), sorted.end(), [&](quint32 a, quint32 b) {
+        const Candidate& x = candidates[a];
+        const Candidate& y = candidates[b];
+        if (const int c = x.key.compare(y.key); c != 0) {
+            return c < 0;
+        }
+        if (x.weight != y.weight) {
+            return x.weight > y.weight;
+        }
+        if (x.converted != y.converted) {
+            return !x.converted;
+        }
+        return x.order < y.order;
+    });
+    return sorted;
+}
+
+// The mainland readings of characters and words, where there are any and they could be read.
+struct MainlandData {
+    std::optional<MainlandReadings> characters;
+    MainlandUsage usage;
+    std::optional<MainlandWords> words;
+
+    // syllables, a reading of key, with the mainland readings put in.
+    std::string Respelled(const std::string& key, const std::string& syllables) const
+    {
+        if (!characters && !words) {
+            return syllables;
+        }
+        std::vector<std::string_view> parts = Tokens(syllables);
+        bool changed = characters && ToMainland(key, parts, *characters);
+        changed = (words && ToMainlandWord(key, parts, *words, characters ? &*characters : nullptr)) || changed;
+        return changed ? Joined(parts) : syllables;
+    }
+};
+
+// The mainland data for simplified text (logged where it cannot be read); none for traditional.
+MainlandData ReadMainlandData(ChineseBackend::Script script, const ChineseBackend::DataFiles& files)
+{
+    MainlandData data;
+    if (script == ChineseBackend::Script::Simplified && !files.mainland.isEmpty()) {
+        data.characters = ReadMainlandReadings(files.mainland, &data.usage);
+        if (!data.characters) {
+            qCWarning(lcChinese) << "cannot read" << files.mainland << "; the table's readings of characters stand";
+        }
+    }
+    if (script == ChineseBackend::Script::Simplified && !files.words.isEmpty()) {
+        data.words = ReadMainlandWords(files.words);
+        if (!data.words) {
+            qCWarning(lcChinese) << "cannot read" << files.words << "; the table's readings of words stand";
+        }
+    }
+    return data;
+}
+
+// The candidate of sorted[begin, end) (one key) whose reading the key takes, before spelling.
+const Candidate& Chosen(const std::vector<Candidate>& candidates, const std::vector<quint32>& sorted, std::size_t begin,
+                        std::size_t end, const ReadingTable& readings, const MainlandData& mainland)
+{
+    const Candidate& first = candidates[sorted[begin]];
+    std::size_t tied = begin + 1;
+    while (tied < end && candidates[sorted[tied]].weight == first.weight) {
+        ++tied;
+    }
+    const Candidate* chosen = &first;
+    if (tied - begin > 1) {
+        const MainlandUsage* const counts = mainland.characters ? &mainland.usage : nullptr;
+        TieBreak best = Rank(first, readings, counts);
+        for (std::size_t i = begin + 1; i < tied; ++i) {
+            const Candidate& candidate = candidates[sorted[i]];
+            const TieBreak rank = Rank(candidate, readings, counts);
+            if (rank > best) {
+                best = rank;
+                chosen = &candidate;
+            }
+        }
+    }
+    return *chosen;
+}
+
+// The index entries: one per key of sorted, with its chosen reading written in script's notation.
+std::vector<PhraseIndex::Entry> ChooseEntries(ChineseBackend::Script script, const std::vector<Candidate>& candidates,
+                                              const std::vector<quint32>& sorted, const ReadingTable& readings,
+                                              const MainlandData& mainland)
+{
+    const pinyin::Notation notation = Info(script).notation;
+    std::vector<PhraseIndex::Entry> entries;
+    entries.reserve(sorted.size() / 2);
+    for (std::size_t begin = 0; begin < sorted.size();) {
+        const Candidate& first = candidates[sorted[begin]];
+        std::size_t end = begin + 1;
+        while (end < sorted.size() && candidates[sorted[end]].key == first.key) {
+            ++end;
+        }
+        if (script == ChineseBackend::Script::Simplified && IsPronounAndDe(first.key)) {
+            begin = end;
+            continue;
+        }
+        const Candidate& chosen = Chosen(candidates, sorted, begin, end, readings, mainland);
+        // A key whose best reading cannot be written falls to the next one.
+        QString value = pinyin::Spell(mainland.Respelled(first.key, chosen.syllables), notation);
+        for (std::size_t i = begin; value.isEmpty() && i < end; ++i) {
+            value = pinyin::Spell(mainland.Respelled(first.key, candidates[sorted[i]].syllables), notation);
+        }
+        if (!value.isEmpty()) {
+            const double weight = std::min(std::log1p(chosen.weight) * kWeightScale, 1e9);
+            entries.push_back({QString::fromStdString(first.key), std::move(value), qint32(std::lround(weight))});
+        }
+        begin = end;
+    }
+    return entries;
+}
+
 }  // namespace
 
 ChineseBackend::DataFiles ChineseBackend::InstalledDataFiles()
@@ -410,184 +629,33 @@ std::optional<std::vector<PhraseIndex::Entry>> ChineseBackend::ReadEntries(Scrip
     QElapsedTimer timer;
     timer.start();
     const std::optional<std::unordered_set<std::string>> erhua = ErhuaSpellings(files.dictionary);
-    const bool trustErhua = !erhua;
 
     std::vector<Candidate> candidates;
     ReadingTable readings;
-    quint32 order = 0;
-    const bool read = ForEachLine(files.table, [&](std::string_view text) {
-        const std::optional<pinyin::TableLine> line = pinyin::ParseTableLine(text);
-        if (!line) {
-            return;
-        }
-        std::vector<std::string_view> syllables = Tokens(line->syllables);
-        // Names such as 卡爾·馬克思 hold a mark without a syllable; they are
-        // left out rather than guessed at.
-        if (HanLength(line->phrase) != int(syllables.size())) {
-            return;
-        }
-        std::string spelling = Joined(syllables);
-        if (!trustErhua && spelling.find("r5") != std::string::npos
-            && !erhua->contains(std::string(line->phrase) + '\t' + spelling)) {
-            for (std::string_view& syllable : syllables) {
-                if (syllable == "r5") {
-                    syllable = "er2";
-                }
-            }
-            spelling = Joined(syllables);
-        }
-        if (script == Script::Simplified && CitationTones(line->phrase, syllables)) {
-            spelling = Joined(syllables);
-        }
-        Candidate candidate;
-        candidate.key = std::string(line->phrase);
-        candidate.origin = candidate.key;
-        candidate.syllables = std::move(spelling);
-        candidate.weight = line->weight;
-        candidate.order = order++;
-        if (syllables.size() == 1) {
-            double& weight = readings[ReadingKey(candidate.key, candidate.syllables)].weight;
-            weight = std::max(weight, candidate.weight);
-        } else {
-            const double usage = std::log1p(candidate.weight);
-            ForEachReading(candidate, [&](std::string_view character, std::string_view syllable) {
-                readings[ReadingKey(character, syllable)].usage += usage;
-            });
-        }
-        candidates.push_back(std::move(candidate));
-    });
-    if (!read) {
+    if (!ReadTable(script, files.table, erhua, candidates, readings)) {
         return std::nullopt;
     }
     qCDebug(lcChinese) << "parsed" << candidates.size() << "readings in" << timer.elapsed() << "ms";
 
-    if (script == Script::Simplified) {
-        // The table is traditional (with a few simplified characters, often
-        // with a rare reading only: 长 zhang3, 价 jie4); the simplified form
-        // of every key joins the readings of that key, and the weights
-        // decide between them.
-        const OpenCC opencc;
-        if (!opencc.Ok()) {
-            qCWarning(lcChinese) << "OpenCC cannot load t2s.json";
-            return std::nullopt;
-        }
-        std::vector<std::string> simplified;
-        {
-            // Views into candidates, which grows below.
-            std::vector<std::string_view> keys;
-            keys.reserve(candidates.size());
-            for (const Candidate& candidate : candidates) {
-                keys.push_back(candidate.key);
-            }
-            simplified = opencc.Convert(keys);
-        }
-        if (simplified.size() != candidates.size()) {
-            qCWarning(lcChinese) << "OpenCC cannot convert the phrase table";
-            return std::nullopt;
-        }
-        const std::size_t direct = candidates.size();
-        for (std::size_t i = 0; i < direct; ++i) {
-            if (simplified[i] == candidates[i].key || HanLength(simplified[i]) != HanLength(candidates[i].key)) {
-                continue;
-            }
-            Candidate candidate = candidates[i];
-            candidate.key = simplified[i];
-            candidate.converted = true;
-            candidates.push_back(std::move(candidate));
-        }
+    // The table is traditional (with a few simplified characters, often
+    // with a rare reading only: 长 zhang3, 价 jie4); the simplified form
+    // of every key joins the readings of that key, and the weights
+    // decide between them.
+    if (script == Script::Simplified && !AddSimplifiedKeys(candidates)) {
+        return std::nullopt;
     }
 
     qCDebug(lcChinese) << "converted in" << timer.elapsed() << "ms";
 
-    // Per key: the highest weight, then the better TieBreak, then the
-    // table's own key over a converted one, then the earlier line.
-    std::vector<quint32> sorted(candidates.size());
-    std::iota(sorted.begin(), sorted.end(), 0u);
-    std::sort(sorted.begin(), sorted.end(), [&](quint32 a, quint32 b) {
-        const Candidate& x = candidates[a];
-        const Candidate& y = candidates[b];
-        if (const int c = x.key.compare(y.key); c != 0) {
-            return c < 0;
-        }
-        if (x.weight != y.weight) {
-            return x.weight > y.weight;
-        }
-        if (x.converted != y.converted) {
-            return !x.converted;
-        }
-        return x.order < y.order;
-    });
+    const std::vector<quint32> sorted = SortedByKey(candidates);
 
     // For simplified text the mainland standard decides where the table
     // gives a word or a character a Taiwan reading: 长大 chang2 → zhang3,
     // 亚 ya3 → ya4, 击 ji2 → ji1.
-    std::optional<MainlandReadings> mainland;
-    MainlandUsage usage;
-    std::optional<MainlandWords> words;
-    if (script == Script::Simplified && !files.mainland.isEmpty()) {
-        mainland = ReadMainlandReadings(files.mainland, &usage);
-        if (!mainland) {
-            qCWarning(lcChinese) << "cannot read" << files.mainland << "; the table's readings of characters stand";
-        }
-    }
-    if (script == Script::Simplified && !files.words.isEmpty()) {
-        words = ReadMainlandWords(files.words);
-        if (!words) {
-            qCWarning(lcChinese) << "cannot read" << files.words << "; the table's readings of words stand";
-        }
-    }
-    const auto toMainland = [&](const std::string& key, const std::string& syllables) {
-        if (!mainland && !words) {
-            return syllables;
-        }
-        std::vector<std::string_view> parts = Tokens(syllables);
-        bool changed = mainland && ToMainland(key, parts, *mainland);
-        changed = (words && ToMainlandWord(key, parts, *words, mainland ? &*mainland : nullptr)) || changed;
-        return changed ? Joined(parts) : syllables;
-    };
+    const MainlandData mainland = ReadMainlandData(script, files);
 
     qCDebug(lcChinese) << "read the mainland data in" << timer.elapsed() << "ms";
-    const pinyin::Notation notation = Info(script).notation;
-    std::vector<PhraseIndex::Entry> entries;
-    entries.reserve(sorted.size() / 2);
-    for (std::size_t begin = 0; begin < sorted.size();) {
-        const Candidate& first = candidates[sorted[begin]];
-        std::size_t end = begin + 1;
-        while (end < sorted.size() && candidates[sorted[end]].key == first.key) {
-            ++end;
-        }
-        if (script == Script::Simplified && IsPronounAndDe(first.key)) {
-            begin = end;
-            continue;
-        }
-        std::size_t tied = begin + 1;
-        while (tied < end && candidates[sorted[tied]].weight == first.weight) {
-            ++tied;
-        }
-        const Candidate* chosen = &first;
-        if (tied - begin > 1) {
-            const MainlandUsage* const counts = mainland ? &usage : nullptr;
-            TieBreak best = Rank(first, readings, counts);
-            for (std::size_t i = begin + 1; i < tied; ++i) {
-                const Candidate& candidate = candidates[sorted[i]];
-                const TieBreak rank = Rank(candidate, readings, counts);
-                if (rank > best) {
-                    best = rank;
-                    chosen = &candidate;
-                }
-            }
-        }
-        // A key whose best reading cannot be written falls to the next one.
-        QString value = pinyin::Spell(toMainland(first.key, chosen->syllables), notation);
-        for (std::size_t i = begin; value.isEmpty() && i < end; ++i) {
-            value = pinyin::Spell(toMainland(first.key, candidates[sorted[i]].syllables), notation);
-        }
-        if (!value.isEmpty()) {
-            const double weight = std::min(std::log1p(chosen->weight) * kWeightScale, 1e9);
-            entries.push_back({QString::fromStdString(first.key), std::move(value), qint32(std::lround(weight))});
-        }
-        begin = end;
-    }
+    std::vector<PhraseIndex::Entry> entries = ChooseEntries(script, candidates, sorted, readings, mainland);
     qCDebug(lcChinese) << "chose" << entries.size() << "readings in" << timer.elapsed() << "ms";
     return entries;
 }

@@ -225,53 +225,24 @@ QString ChooseWord(const Group& group, const Tally& tally)
     return best;
 }
 
-}  // namespace
-
-namespace hangul {
-
-char16_t WordInitialForm(char16_t syllable)
-{
-    if (!IsSyllable(syllable)) {
-        return syllable;
-    }
-    Jamo jamo = Split(syllable);
-    if (jamo.initial == kRieul) {
-        jamo.initial = IsIotized(jamo.medial) ? kIeung : kNieun;
-    } else if (jamo.initial == kNieun && IsIotized(jamo.medial)) {
-        jamo.initial = kIeung;
-    }
-    return Join(jamo);
-}
-
-char16_t AfterVowelForm(char16_t syllable, char16_t previous)
-{
-    // 렬 and 률 only: 리, 려 … keep their ㄹ after a vowel (유리, 거리).
-    if (!IsSyllable(syllable) || !IsSyllable(previous) || (syllable != u'렬' && syllable != u'률')) {
-        return syllable;
-    }
-    const int previousFinal = Split(previous).final;
-    if (previousFinal != 0 && previousFinal != kFinalNieun) {
-        return syllable;
-    }
-    Jamo jamo = Split(syllable);
-    jamo.initial = kIeung;
-    return Join(jamo);
-}
-
-}  // namespace hangul
-
-std::vector<PhraseIndex::Entry> HanjaBackend::Entries(const QByteArray& table)
-{
-    // About 21 bytes a line in the Debian table.
-    QHash<QString, qsizetype> groupOf;
-    groupOf.reserve(table.size() / 24);
+// The usable lines of a table, grouped by key in the order the keys first appear.
+struct GroupedTable {
     std::vector<Group> groups;
-    groups.reserve(std::size_t(table.size() / 24));
-    qsizetype skipped = 0;
-
     // The readings a character's gloss gives as a person's surname (金 김):
     // looked up under a key no text can hold.
     std::vector<PhraseIndex::Entry> surnames;
+    qsizetype skipped = 0;
+};
+
+// The table's lines read into groups, surnames and a count of lines left out.
+GroupedTable GroupLines(const QByteArray& table)
+{
+    GroupedTable grouped;
+    std::vector<Group>& groups = grouped.groups;
+    // About 21 bytes a line in the Debian table.
+    QHash<QString, qsizetype> groupOf;
+    groupOf.reserve(table.size() / 24);
+    groups.reserve(std::size_t(table.size() / 24));
 
     const QByteArrayView data(table);
     for (qsizetype start = 0; start < data.size();) {
@@ -290,13 +261,13 @@ std::vector<PhraseIndex::Entry> HanjaBackend::Entries(const QByteArray& table)
         const qsizetype first = line.indexOf(':');
         const qsizetype second = first < 0 ? -1 : line.indexOf(':', first + 1);
         if (second < 0) {
-            ++skipped;
+            ++grouped.skipped;
             continue;
         }
         const QString reading = QString::fromUtf8(line.first(first));
         const QString key = QString::fromUtf8(line.sliced(first + 1, second - first - 1));
         if (!Spells(key, reading)) {
-            ++skipped;
+            ++grouped.skipped;
             continue;
         }
         auto it = groupOf.constFind(key);
@@ -312,11 +283,15 @@ std::vector<PhraseIndex::Entry> HanjaBackend::Entries(const QByteArray& table)
         group.readings.push_back(reading);
         group.meanings.push_back(CountMeanings(line.sliced(second + 1)));
         if (group.single && line.sliced(second + 1).trimmed().startsWith(QByteArrayView("사람의 성"))) {
-            surnames.push_back({kSurnameMark + key, reading, 0});
+            grouped.surnames.push_back({HanjaBackend::kSurnameMark + key, reading, 0});
         }
     }
+    return grouped;
+}
 
-    // Words listed with several readings, to be voted on by the words that hold them.
+// Fills the votes of words listed with several readings from the longer words that hold them.
+void CountVotes(std::vector<Group>& groups)
+{
     QHash<QStringView, qsizetype> ambiguous;
     std::vector<bool> startsAmbiguous(0x10000);  // spares hashing most substrings
     for (qsizetype g = 0; g < qsizetype(groups.size()); ++g) {
@@ -355,7 +330,11 @@ std::vector<PhraseIndex::Entry> HanjaBackend::Entries(const QByteArray& table)
             }
         }
     }
+}
 
+// How often each hanja takes each syllable in the words of groups.
+Tally TallyReadings(const std::vector<Group>& groups)
+{
     Tally tally;
     tally.reserve(1 << 17);
     for (const Group& group : groups) {
@@ -371,6 +350,50 @@ std::vector<PhraseIndex::Entry> HanjaBackend::Entries(const QByteArray& table)
             });
         }
     }
+    return tally;
+}
+
+}  // namespace
+
+namespace hangul {
+
+char16_t WordInitialForm(char16_t syllable)
+{
+    if (!IsSyllable(syllable)) {
+        return syllable;
+    }
+    Jamo jamo = Split(syllable);
+    if (jamo.initial == kRieul) {
+        jamo.initial = IsIotized(jamo.medial) ? kIeung : kNieun;
+    } else if (jamo.initial == kNieun && IsIotized(jamo.medial)) {
+        jamo.initial = kIeung;
+    }
+    return Join(jamo);
+}
+
+char16_t AfterVowelForm(char16_t syllable, char16_t previous)
+{
+    // 렬 and 률 only: 리, 려 … keep their ㄹ after a vowel (유리, 거리).
+    if (!IsSyllable(syllable) || !IsSyllable(previous) || (syllable != u'렬' && syllable != u'률')) {
+        return syllable;
+    }
+    const int previousFinal = Split(previous).final;
+    if (previousFinal != 0 && previousFinal != kFinalNieun) {
+        return syllable;
+    }
+    Jamo jamo = Split(syllable);
+    jamo.initial = kIeung;
+    return Join(jamo);
+}
+
+}  // namespace hangul
+
+std::vector<PhraseIndex::Entry> HanjaBackend::Entries(const QByteArray& table)
+{
+    GroupedTable grouped = GroupLines(table);
+    std::vector<Group>& groups = grouped.groups;
+    CountVotes(groups);
+    const Tally tally = TallyReadings(groups);
 
     std::vector<PhraseIndex::Entry> entries;
     entries.reserve(groups.size());
@@ -378,9 +401,9 @@ std::vector<PhraseIndex::Entry> HanjaBackend::Entries(const QByteArray& table)
         QString value = group.single ? ChooseSingle(group, tally) : ChooseWord(group, tally);
         entries.push_back({group.key, std::move(value), 0});
     }
-    std::move(surnames.begin(), surnames.end(), std::back_inserter(entries));
-    if (skipped != 0) {
-        qCDebug(lcHanja) << "hanja table:" << skipped << "lines left out";
+    std::move(grouped.surnames.begin(), grouped.surnames.end(), std::back_inserter(entries));
+    if (grouped.skipped != 0) {
+        qCDebug(lcHanja) << "hanja table:" << grouped.skipped << "lines left out";
     }
     return entries;
 }
