@@ -3,9 +3,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QtEndian>
 
@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "core/RegularFile.h"
+#include "core/ReplaceFile.h"
 #include "core/SystemError.h"
 
 namespace kotobane {
@@ -289,9 +290,15 @@ std::unique_ptr<PhraseIndex> PhraseIndex::Open(const QString& cachePath, const Q
     }
     if (!signature.isEmpty()) {
         QDir().mkpath(QFileInfo(cachePath).absolutePath());
-        QSaveFile out(cachePath);
-        if (!out.open(QIODevice::WriteOnly) || out.write(image) != image.size() || !out.commit()) {
-            qCWarning(lcIndex) << "cannot write the index cache" << cachePath << ":" << out.errorString();
+        // The cache is the program's own: a FIFO or device in its place is
+        // taken away rather than left to block every start.
+        const QFileInfo existing(cachePath);
+        if (existing.exists() && !existing.isSymLink() && !existing.isFile() && !existing.isDir()) {
+            QFile::remove(cachePath);
+        }
+        if (const int error = ReplaceFile(cachePath, image)) {
+            qCWarning(lcIndex).noquote() << "cannot write the index cache" << cachePath << ":"
+                                         << SystemErrorText(quint32(error));
         }
     }
     return FromImage(std::move(image));

@@ -14,4 +14,8 @@ inline constexpr quint32 kErrorHotKeyAlreadyRegistered = 1409;
 // A FIFO, socket or device where a file should be (no errno says that).
 inline constexpr quint32 kErrorNotRegularFile = 1410;
 
+// A FIFO written to that no program opened for reading in time (ENXIO says
+// "No such device or address").
+inline constexpr quint32 kErrorNoReader = 1411;
+
 }  // namespace kotobane

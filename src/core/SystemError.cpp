@@ -9,7 +9,7 @@ namespace kotobane {
 
 namespace {
 // Every failure shown to the user, also in the log.
-Q_LOGGING_CATEGORY(lcErrors, "kotobane.errors")
+Q_LOGGING_CATEGORY(lcErrors, "kotobane.errors", QtWarningMsg)
 }  // namespace
 
 QString SystemErrorText(quint32 code)
@@ -19,6 +19,9 @@ QString SystemErrorText(quint32 code)
     }
     if (code == kErrorNotRegularFile) {
         return QStringLiteral("Not a regular file.");
+    }
+    if (code == kErrorNoReader) {
+        return QStringLiteral("No program opened the FIFO for reading.");
     }
     // strerror_r in its GNU form may return a static string instead of
     // filling the buffer; either way the pointer it returns is the text.

@@ -53,9 +53,9 @@ public:
     // The speaking rate on the scale -10 (slowest) … 0 (the voice's normal
     // speed) … 10 (fastest), and the volume 0 … 100; the service maps them
     // onto its own scales and keeps values outside them as given.
-    virtual int Rate() = 0;
+    virtual int GetRate() = 0;
     virtual void SetRate(int rate) = 0;
-    virtual int Volume() = 0;
+    virtual int GetVolume() = 0;
     virtual void SetVolume(int volume) = 0;
 
     // The output stream's audio format type (see PcmFormatOfType; a service

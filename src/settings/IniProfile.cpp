@@ -4,10 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
-#include <QSaveFile>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <optional>
@@ -15,7 +11,9 @@
 
 #include "core/ErrorCodes.h"
 #include "core/RegularFile.h"
+#include "core/ReplaceFile.h"
 #include "core/SystemError.h"
+#include "core/Utf16.h"
 
 namespace kotobane {
 
@@ -60,15 +58,7 @@ QByteArray Encode(QStringView text, Encoding e)
     if (e == Encoding::Utf8) {
         return text.toUtf8();
     }
-    QByteArray out;
-    out.reserve(text.size() * 2);
-    for (const QChar c : text) {
-        const char lo = static_cast<char>(c.unicode() & 0xFF);
-        const char hi = static_cast<char>(c.unicode() >> 8);
-        out.append(e == Encoding::Utf16Le ? lo : hi);
-        out.append(e == Encoding::Utf16Le ? hi : lo);
-    }
-    return out;
+    return Utf16Bytes(text, e == Encoding::Utf16Le ? QSysInfo::LittleEndian : QSysInfo::BigEndian);
 }
 
 // A line's text as Parse gives it, so that a line edited in memory matches
@@ -340,16 +330,6 @@ QString CheckNames(QStringView section, QStringView key)
     return {};
 }
 
-void SyncDirectory(const QString& dir)
-{
-    // Makes the rename itself durable; the data was synced before it.
-    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 ProfileWriteResult Save(const QString& path, const QByteArray& bytes)
 {
     const QString dir = QFileInfo(path).absolutePath();
@@ -357,23 +337,16 @@ ProfileWriteResult Save(const QString& path, const QByteArray& bytes)
         return Fail(path, QStringLiteral("cannot create the directory ") + QDir::toNativeSeparators(dir));
     }
     // Left uncommitted, the temporary file is removed and the old file stays.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return Fail(path, file.errorString());
-    }
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        return Fail(path, file.errorString());
-    }
-    if (::fsync(file.handle()) != 0) {
-        return Fail(path, qt_error_string(errno));
+    FileReplacer file(path);
+    if (!file.Open() || !file.Write(bytes)) {
+        return Fail(path, SystemErrorText(quint32(file.Error())));
     }
     if (const std::function<void()>& hook = BeforeReplaceHook()) {
         hook();
     }
-    if (!file.commit()) {
-        return Fail(path, file.errorString());
+    if (!file.Commit()) {
+        return Fail(path, SystemErrorText(quint32(file.Error())));
     }
-    SyncDirectory(dir);
     return {path, QString()};
 }
 

@@ -158,7 +158,7 @@ void CSpeechEngine::SetVolume(int volume)
 
 int CSpeechEngine::GetVolume()
 {
-    return m_ready ? m_service.Volume() : 0;
+    return m_ready ? m_service.GetVolume() : 0;
 }
 
 void CSpeechEngine::SetRate(int rate)
@@ -170,7 +170,7 @@ void CSpeechEngine::SetRate(int rate)
 
 int CSpeechEngine::GetRate()
 {
-    return m_ready ? m_service.Rate() : 0;
+    return m_ready ? m_service.GetRate() : 0;
 }
 
 void CSpeechEngine::SetFormatIndex(int index)

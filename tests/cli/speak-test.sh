@@ -45,6 +45,28 @@ check "unknown voice message" 1 "$(grep -c 'unknown voice "Nope"' "$profile/err"
 timeout 60 "$kotobane" --speak --wav "$profile/no/x.wav" a 2>"$profile/err"
 check "unwritable status" 1 $?
 check "unwritable message" 1 "$(grep -c 'Cannot write' "$profile/err")"
+# What is there and is not a file is written to or refused, never replaced.
+wav_at() {  # name, path, expected status, expected message
+  local type
+  type=$(stat -c %F "$2")
+  timeout 60 "$kotobane" --speak --wav "$2" a 2>"$profile/err"
+  check "$1 status" "$3" $?
+  [ -z "$4" ] || check "$1 message" 1 "$(grep -c "^Cannot write $2: $4" "$profile/err")"
+  check "$1 kept" "$type" "$(stat -c %F "$2")"
+}
+mkfifo "$profile/fifo"
+mkdir "$profile/dir"
+timeout 20 cat "$profile/fifo" >"$profile/fifo.out" &
+wav_at fifo "$profile/fifo" 0 ""
+wait
+check "fifo reader gets a wav" RIFF "$(head -c 4 "$profile/fifo.out")"
+wav_at directory "$profile/dir" 1 "Is a directory"
+# A node of the test's own: a fault would replace /dev/full itself.
+if mknod "$profile/full" c 1 7 2>/dev/null; then
+  wav_at device "$profile/full" 1 "No space left on device"
+else
+  echo "skipped: no device node may be made here (the device rows)"
+fi
 check "list voices" 1 "$("$kotobane" --list-voices | grep -cx $'Japanese\t411')"
 check "help" 1 "$("$kotobane" --help | grep -c -- '^ *--speak ')"
 check "no settings written" "" "$(find "$profile" -name Kotobane.ini ! -path "$profile/d/*")"

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMediaDevices>
-#include <QSaveFile>
 #include <QThread>
 
 #include <espeak-ng/espeak_ng.h>
@@ -17,13 +16,15 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/ReplaceFile.h"
+#include "core/SystemError.h"
 #include "platform/speech/SpeechPcm.h"
 
 namespace kotobane {
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcSpeech, "kotobane.speech")
+Q_LOGGING_CATEGORY(lcSpeech, "kotobane.speech", QtWarningMsg)
 
 // Longer texts would hold minutes of audio in memory and the interface
 // thread for as long; the popup never sends more than 1000 units.
@@ -98,9 +99,9 @@ public:
         }
     }
 
-    int Rate() override { return m_rate; }
+    int GetRate() override { return m_rate; }
     void SetRate(int rate) override { m_rate = rate; }
-    int Volume() override { return m_volume; }
+    int GetVolume() override { return m_volume; }
     void SetVolume(int volume) override { m_volume = volume; }
 
     int FormatType() override { return m_formatType; }
@@ -396,11 +397,11 @@ bool EspeakVoiceService::WriteWav(const QString& text, const QString& path, QStr
     if (!Synthesize(text, &pcm, &format, error)) {
         return false;
     }
-    // A new file replaces the old one only when it is complete.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(WavHeader(format, quint32(pcm.size()))) != 44
-        || file.write(pcm) != pcm.size() || !file.commit()) {
-        *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+    // A file is replaced only when the new one is complete; a FIFO or a
+    // device is written to, as a shell's redirection would.
+    FileReplacer file(path, OtherTargets::WriteThrough);
+    if (!file.Open() || !file.Write(WavHeader(format, quint32(pcm.size()))) || !file.Write(pcm) || !file.Commit()) {
+        *error = QStringLiteral("Cannot write %1: %2").arg(path, SystemErrorText(quint32(file.Error())));
         return false;
     }
     return true;

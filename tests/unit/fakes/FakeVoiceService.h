@@ -42,9 +42,9 @@ public:
     QList<VoiceInfo> Voices() override { return voices; }
     int CurrentVoice() override { return voice; }
     void SelectVoice(int index) override { Set("SelectVoice", voice, index); }
-    int Rate() override { return rate; }
+    int GetRate() override { return rate; }
     void SetRate(int r) override { Set("SetRate", rate, r); }
-    int Volume() override { return volume; }
+    int GetVolume() override { return volume; }
     void SetVolume(int v) override { Set("SetVolume", volume, v); }
     int FormatType() override { return type; }
     void SetFormatType(int t) override { Set("SetFormatType", type, t); }
