@@ -1,7 +1,6 @@
 #include "window/CReadingDlg.h"
 
 #include <QApplication>
-#include <QBitmap>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
@@ -13,19 +12,14 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
-#include <QTextBlock>
-#include <QTextLayout>
 #include <QWindow>
-
-#include <algorithm>
-#include <climits>
-#include <cmath>
 
 #include "chrome/CMenuXP.h"
 #include "core/DialogUnits.h"
 #include "settings/Colours.h"
 #include "settings/FontMapping.h"
 #include "window/GetTextFlow.h"
+#include "window/PopupGeometry.h"
 
 namespace kotobane {
 
@@ -40,29 +34,6 @@ const QString kAboutMenuText = QStringLiteral("Kotobane のﾊﾞｰｼﾞｮﾝ
 QIcon Icon(const QString& id)
 {
     return QIcon(QStringLiteral(":/icons/%1.svg").arg(id));
-}
-
-// The size of the text box's text as the box's plain-text layout makes it:
-// the widest line and the total height, laid out at boxWidth (0: unwrapped).
-QSize TextExtent(const QTextDocument& doc, int boxWidth)
-{
-    const qreal margin = doc.documentMargin();
-    const qreal lineWidth = boxWidth > 0 ? boxWidth - 2 * margin : qreal(INT_MAX);
-    qreal widest = 0;
-    qreal height = 0;
-    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
-        QTextLayout layout(block.text(), doc.defaultFont());
-        layout.setTextOption(doc.defaultTextOption());
-        layout.beginLayout();
-        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-            line.setLeadingIncluded(true);
-            line.setLineWidth(lineWidth);
-            height += line.height() + (line.leading() < 0 ? std::ceil(line.leading()) : 0);
-            widest = std::max(widest, line.naturalTextWidth());
-        }
-        layout.endLayout();
-    }
-    return QSize(int(std::ceil(widest + 2 * margin)), int(std::ceil(height + 2 * margin)));
 }
 
 }  // namespace
@@ -130,10 +101,12 @@ void CReadingDlg::Initialise()
 
     // The controls keep clear of the outline, so that it shows all round
     // and leaves a band to resize the window by.
-    m_band = BorderBand(s.RoundDialog);
-    resize(size() + QSize(2 * m_band, 2 * m_band));
+    // The corners are no rounder than the template's size allows.
+    m_frame = FrameFor(s.RoundDialog, size());
+    const int band = m_frame.band;
+    resize(size() + QSize(2 * band, 2 * band));
     for (QWidget* control : QList<QWidget*>{m_text, m_lookUp, m_speak, m_hide, m_menu}) {
-        control->move(control->pos() + QPoint(m_band, m_band));
+        control->move(control->pos() + QPoint(band, band));
     }
     InitResizeBase();
     m_hide->setDefault(true);
@@ -355,7 +328,7 @@ void CReadingDlg::RestorePlacement()
         setGeometry(placement.left, placement.top, placement.right - placement.left, placement.bottom - placement.top);
         return;
     }
-    move(screen.center() - rect().center());
+    move(CentreOnScreen(size(), screen, QGuiApplication::primaryScreen()->availableGeometry()));
 }
 
 void CReadingDlg::Destroy()
@@ -408,16 +381,11 @@ void CReadingDlg::SetText(const QString& text)
 
 void CReadingDlg::FitWindowToText()
 {
-    const QTextDocument& doc = *m_text->document();
     const QScreen* screen = QGuiApplication::screenAt(m_home.center());
     if (screen == nullptr) {
         screen = this->screen();
     }
-    // The box is its text and the outline's band on every side.
-    constexpr int band = 2 * CRoundFrameEdit::kBand;
-    const QRect target =
-        FitToText(m_home, m_chrome, screen->availableGeometry(), TextExtent(doc, 0).width() + band,
-                  [&doc](int width) { return TextExtent(doc, std::max(1, width - band)).height() + band; });
+    const QRect target = FitPopupToText(*m_text->document(), m_home, m_chrome, screen->availableGeometry());
     if (target != geometry()) {
         m_fitted = target;
         setGeometry(target);
@@ -512,12 +480,12 @@ void CReadingDlg::paintEvent(QPaintEvent*)
     // The outline: a one-pixel pen inside the window's bounds.
     painter.setPen(QPen(ToQColor(s.BorderColor), 1));
     painter.setBrush(Qt::NoBrush);
-    const qreal radius = s.RoundDialog / 2.0;
+    const qreal radius = m_frame.round / 2.0;
     painter.drawRoundedRect(QRectF(all).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
 
     const QColor light = ToQColor(s.BorderColor);
     const QColor dark = ToQColor(ShiftColour(s.BorderColor, -70));
-    const QRect client = ClientRect();
+    const QRect client = m_frame.Client(size());
     for (const GripStroke& stroke : GripStrokes(client.size())) {
         painter.setPen(QPen(stroke.dark ? dark : light, 1));
         painter.drawLine(stroke.line.translated(client.topLeft()));
@@ -539,39 +507,21 @@ void CReadingDlg::moveEvent(QMoveEvent* event)
 
 void CReadingDlg::UpdateMask()
 {
-    const int round = m_services.settings.RoundDialog;
-    if (round <= 0) {
+    if (const QBitmap mask = PopupMask(size(), m_frame.round); !mask.isNull()) {
+        setMask(mask);
+    } else {
         clearMask();
-        return;
     }
-    QBitmap mask(size());
-    mask.fill(Qt::color0);
-    QPainter painter(&mask);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Qt::color1);
-    painter.drawRoundedRect(QRect(QPoint(0, 0), size()), round / 2.0, round / 2.0);
-    painter.end();
-    setMask(mask);
 }
 
 HitArea CReadingDlg::HitAt(QPoint clientPos) const
 {
-    return HitTest(clientPos, ClientRect(), m_lookUp->geometry(), m_menu->geometry());
-}
-
-QRect CReadingDlg::ClientRect() const
-{
-    return rect().adjusted(m_band, m_band, -m_band, -m_band);
-}
-
-Qt::Edges CReadingDlg::EdgesAt(QPoint pos) const
-{
-    return ResizeEdgesAt(pos, size(), m_band, m_band + m_services.settings.RoundDialog / 2);
+    return m_frame.HitAt(clientPos, size(), m_lookUp->geometry(), m_menu->geometry());
 }
 
 void CReadingDlg::mousePressEvent(QMouseEvent* event)
 {
-    const Qt::Edges edges = EdgesAt(event->position().toPoint());
+    const Qt::Edges edges = m_frame.EdgesAt(event->position().toPoint(), size());
     if (event->button() == Qt::LeftButton && edges.toInt() != 0 && windowHandle() != nullptr) {
         windowHandle()->startSystemResize(edges);
         return;
@@ -596,7 +546,7 @@ void CReadingDlg::mousePressEvent(QMouseEvent* event)
 
 void CReadingDlg::mouseMoveEvent(QMouseEvent* event)
 {
-    if (const Qt::Edges edges = EdgesAt(event->position().toPoint()); edges.toInt() != 0) {
+    if (const Qt::Edges edges = m_frame.EdgesAt(event->position().toPoint(), size()); edges.toInt() != 0) {
         setCursor(ResizeCursor(edges));
         CResizeDlg::mouseMoveEvent(event);
         return;

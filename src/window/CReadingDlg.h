@@ -80,7 +80,6 @@ public:
     void SetHistory(HistoryWindowServices history) { m_history = std::move(history); }
     // The History command: one window, run modally.
     void OpenHistory();
-    CHistoryDlg* HistoryWindow() const { return m_historyWindow; }
     // The Option command: one sheet, run modally without the hot keys.
     void OpenOptions();
     COptionSheet* OptionSheet() const { return m_sheet; }
@@ -121,9 +120,6 @@ private:
     void UpdateMask();
     void ShowSystemMenu(QPoint globalPos);
     HitArea HitAt(QPoint clientPos) const;
-    // The area inside the outline's band, where the controls sit.
-    QRect ClientRect() const;
-    Qt::Edges EdgesAt(QPoint pos) const;
     void FitWindowToText();
     // Takes a move or resize that no fit asked for as the user's.
     void NoteUserGeometry(bool resized);
@@ -139,7 +135,7 @@ private:
     OpacityRule m_opacity;
     int m_alpha = OpacityRule::kOpaque;
     bool m_shown = false;
-    int m_band = 1;
+    PopupFrame m_frame;
     QSize m_chrome;  // the window's size less the text box's
     QRect m_home;  // where and how big the user made the window
     QRect m_fitted;  // the geometry the last fit asked for

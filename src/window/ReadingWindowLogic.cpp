@@ -137,6 +137,33 @@ int BorderBand(int roundDialog)
     return std::max(1, static_cast<int>(std::ceil(r - (r - 1.0) / std::sqrt(2.0))));
 }
 
+PopupFrame FrameFor(int roundDialog, QSize content)
+{
+    const qint64 side = std::max(0, std::min(content.width(), content.height()));
+    // The band grows by less than a sixth of the ellipse, so no ellipse
+    // over 2 * side + 8 fits: start there and shrink to the first that does.
+    int round = int(std::clamp<qint64>(roundDialog, 0, 2 * side + 8));
+    while (round > 0 && round > side + 2 * BorderBand(round)) {
+        --round;
+    }
+    return {round, BorderBand(round)};
+}
+
+QRect PopupFrame::Client(QSize window) const
+{
+    return QRect(QPoint(0, 0), window).adjusted(band, band, -band, -band);
+}
+
+Qt::Edges PopupFrame::EdgesAt(QPoint point, QSize window) const
+{
+    return ResizeEdgesAt(point, window, band, band + round / 2);
+}
+
+HitArea PopupFrame::HitAt(QPoint point, QSize window, QRect lookUpButton, QRect menuButton) const
+{
+    return HitTest(point, Client(window), lookUpButton, menuButton);
+}
+
 Qt::Edges ResizeEdgesAt(QPoint p, QSize window, int band, int corner)
 {
     const int w = window.width();
@@ -170,6 +197,16 @@ Qt::CursorShape ResizeCursor(Qt::Edges edges)
         return falling ? Qt::SizeFDiagCursor : Qt::SizeBDiagCursor;
     }
     return horizontal ? Qt::SizeHorCursor : vertical ? Qt::SizeVerCursor : Qt::ArrowCursor;
+}
+
+QPoint CentreOnScreen(QSize window, QRect screen, QRect available)
+{
+    const QPoint centred = screen.center() - QRect(QPoint(0, 0), window).center();
+    const auto keep = [](int start, int length, int low, int span) {
+        return std::max(low, std::min(start, low + span - length));
+    };
+    return {keep(centred.x(), window.width(), available.left(), available.width()),
+            keep(centred.y(), window.height(), available.top(), available.height())};
 }
 
 QRect FitToText(QRect home, QSize chrome, QRect available, int naturalWidth,

@@ -63,11 +63,34 @@ QList<GripStroke> GripStrokes(QSize client);
 // inside the outline and it shows all round.
 int BorderBand(int roundDialog);
 
+// The popup's rounded outline as drawn: the corner ellipse's width and
+// height, and the band kept free for it.
+struct PopupFrame {
+    int round = 0;
+    int band = 1;
+
+    // The area inside the band, where the controls sit.
+    QRect Client(QSize window) const;
+    Qt::Edges EdgesAt(QPoint point, QSize window) const;
+    HitArea HitAt(QPoint point, QSize window, QRect lookUpButton, QRect menuButton) const;
+};
+// The outline for the stored RoundDialog round a window whose controls
+// take content: the ellipse no larger than the smaller side of the window
+// it makes (content with the band all round), so that a huge stored value
+// cannot grow a band that takes the window off the screen. The stored
+// value is left as it is.
+PopupFrame FrameFor(int roundDialog, QSize content);
+
 // The edges that a press at point (window coordinates) resizes: those in
 // whose band it lies, and both edges of a corner within corner pixels of
 // it along either edge; none for a point off the band.
 Qt::Edges ResizeEdgesAt(QPoint point, QSize window, int band, int corner);
 Qt::CursorShape ResizeCursor(Qt::Edges edges);
+
+// The top-left corner that centres a window of size on screen, moved as
+// little as keeps it within available (the screen less its panels); a
+// window larger than available keeps available's top-left corner.
+QPoint CentreOnScreen(QSize window, QRect screen, QRect available);
 
 // Where the popup goes to show a text whole. home is the rectangle the user
 // gave it, chrome the window's size less the text box's, available the

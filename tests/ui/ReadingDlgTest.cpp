@@ -240,6 +240,33 @@ TEST_F(ReadingDlgTest, NoStoredPlacementCentresTheTemplateSize)
     EXPECT_EQ(w.size(), TemplateSizeWithBand());
 }
 
+// However round the stored corners, the popup starts at a sensible size on
+// the screen and stores that at the end, so the next start is the same;
+// the stored value itself stays as the user wrote it.
+TEST_F(ReadingDlgTest, RoundCornersKeepThePopupOnTheScreen)
+{
+    const QSize bare = DialogToPixels(QRect(0, 0, 112, 13)).size();
+    for (const int round : {9, 0, 100000}) {
+        ASSERT_TRUE(
+            profile.WriteString(QStringLiteral("Settings"), QStringLiteral("RoundDialog"), QString::number(round)));
+        ASSERT_TRUE(profile.WriteString(QStringLiteral("Settings"), QStringLiteral("DlgReading"), QString()));
+        for (const char* start : {"first", "next"}) {
+            popup.reset();
+            CReadingDlg& w = Popup();
+            const QRect available = w.screen()->availableGeometry();
+            EXPECT_TRUE(available.contains(w.geometry())) << round << " " << start;
+            EXPECT_LE(w.height(), 2 * bare.height()) << round << " " << start;
+            EXPECT_LE(w.width(), bare.width() + bare.height()) << round << " " << start;
+            EXPECT_EQ(settings.RoundDialog, round);
+            const QRect shown = w.geometry();
+            w.Destroy();
+            WindowPlacement p;
+            ASSERT_TRUE(ReadWindowPlacement(profile, QStringLiteral("Settings"), QStringLiteral("DlgReading"), p));
+            EXPECT_EQ(QRect(QPoint(p.left, p.top), QPoint(p.right - 1, p.bottom - 1)), shown) << round << " " << start;
+        }
+    }
+}
+
 TEST_F(ReadingDlgTest, DeactivationMakesItTranslucentAndMovingOverAControlOpaque)
 {
     CReadingDlg& w = Popup();

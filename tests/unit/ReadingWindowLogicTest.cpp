@@ -133,6 +133,55 @@ TEST(BorderBand, PenPlusHowFarTheRoundedCornersReachIn)
     }
 }
 
+// The corners are no rounder than the window they make allows: the
+// ellipse fits the smaller side of the controls' area with the band round
+// it, whatever the settings file says.
+TEST(FrameFor, CornerEllipseFitsTheWindowItMakes)
+{
+    const struct {
+        int round;
+        QSize content;
+        int framed, band;
+    } cases[] = {
+        {9, {196, 24}, 9, 3},  // the default stays as it is
+        {0, {196, 24}, 0, 1},           {38, {196, 24}, 38, 7},  // 38 <= 24 + 2 * 7
+        {100000, {196, 24}, 38, 7},  // 39 is more than 24 + 2 * 7
+        {100000, {24, 196}, 38, 7},  // the smaller side, whichever it is
+        {2147483647, {196, 24}, 38, 7}, {100000, {2000, 1000}, 1418, 209},
+        {100000, {0, 0}, 4, 2},
+    };
+    for (const auto& c : cases) {
+        const PopupFrame frame = FrameFor(c.round, c.content);
+        EXPECT_EQ(frame.round, c.framed) << c.round << " in " << c.content.width() << "x" << c.content.height();
+        EXPECT_EQ(frame.band, c.band) << c.round;
+        EXPECT_LE(frame.round, std::min(c.content.width(), c.content.height()) + 2 * frame.band) << c.round;
+    }
+    // The band's edges and corners follow the framed ellipse, not the stored one.
+    const PopupFrame frame = FrameFor(100000, {196, 24});
+    EXPECT_EQ(frame.Client({210, 38}), QRect(7, 7, 196, 24));
+    EXPECT_EQ(frame.EdgesAt({25, 0}, {210, 38}), Qt::Edges(Qt::LeftEdge | Qt::TopEdge));
+    EXPECT_EQ(frame.EdgesAt({26, 0}, {210, 38}), Qt::Edges(Qt::TopEdge));
+}
+
+TEST(CentreOnScreen, CentredAndKeptWithinTheAvailableArea)
+{
+    const QRect screen(0, 0, 1280, 800);
+    const struct {
+        const char* what;
+        QSize window;
+        QRect available;
+        QPoint at;
+    } cases[] = {
+        {"centred", {210, 38}, screen, {535, 381}},
+        {"below a panel at the top", {210, 700}, {0, 80, 1280, 720}, {535, 80}},
+        {"left of a panel at the right", {1200, 38}, {0, 0, 1180, 800}, {0, 381}},
+        {"larger than the screen: its top-left corner", {29488, 29315}, screen, {0, 0}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CentreOnScreen(c.window, screen, c.available), c.at) << c.what;
+    }
+}
+
 TEST(ResizeEdgesAt, EdgesInTheBandAndCornersAlongThem)
 {
     const Qt::Edges none;
