@@ -46,6 +46,8 @@ const UChar* Units(QStringView text)
 
 int LocaleCompare(QStringView x, QStringView y)
 {
+    x = Leading(x, kCollatedUnits);
+    y = Leading(y, kCollatedUnits);
     if (UCollator* c = Collator()) {
         const UCollationResult r = ucol_strcoll(c, Units(x), int32_t(x.size()), Units(y), int32_t(y.size()));
         return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
@@ -161,6 +163,9 @@ quint64 KeyPrefix(const char* key)
 bool DigitKeys(const std::vector<QStringView>& cells, std::vector<quint64>& keys)
 {
     const QStringView first = cells.front();
+    if (first.size() > kCollatedUnits) {
+        return false;  // digits past the collated units do not count
+    }
     std::vector<qsizetype> digits;
     for (qsizetype i = 0; i < first.size(); ++i) {
         if (first[i] >= u'0' && first[i] <= u'9') {
@@ -251,6 +256,107 @@ void MergeSort(std::vector<Item>& items, Less less)
     }
 }
 
+// The shape of every cell and the values the shapes ask for; true when
+// some cell is text and so needs text keys.
+bool TakeValues(const std::vector<QStringView>& cells, SortKeys& keys)
+{
+    const size_t n = cells.size();
+    keys.shape.resize(n);
+    bool anyNumeric = false;
+    bool anyDate = false;
+    bool anyText = false;
+    for (size_t i = 0; i < n; ++i) {
+        keys.shape[i] = ShapeOf(cells[i]);
+        anyNumeric = anyNumeric || keys.shape[i] == Shape::Numeric;
+        anyDate = anyDate || keys.shape[i] == Shape::Date;
+        anyText = anyText || keys.shape[i] == Shape::Text;
+    }
+    // Only the values some row's shape asks for.
+    if (anyNumeric) {
+        keys.number.resize(n);
+        for (size_t i = 0; i < n; ++i) {
+            keys.number[i] = IntegerPrefix(cells[i]);
+        }
+    }
+    if (anyDate) {
+        keys.date.resize(n);
+        for (size_t i = 0; i < n; ++i) {
+            keys.date[i] = DateOf(cells[i]);
+        }
+    }
+    return anyText;
+}
+
+// The collation keys of cells [from, to), end to end in arena, each of the
+// units that LocaleCompare compares.
+void MakeCollationKeys(const std::vector<QStringView>& cells, size_t from, size_t to, SortKeys& keys, QByteArray& arena)
+{
+    const UCollator* collator = Collator();
+    QByteArray key(256, Qt::Uninitialized);
+    for (size_t i = from; i < to; ++i) {
+        const QStringView cell = Leading(cells[i], kCollatedUnits);
+        keys.keyOffset[i] = arena.size();
+        int32_t length = 0;
+        if (collator != nullptr) {
+            const auto make = [&] {
+                return ucol_getSortKey(collator, Units(cell), int32_t(cell.size()),
+                                       reinterpret_cast<uint8_t*>(key.data()), int32_t(key.size()));
+            };
+            length = make();
+            if (length > key.size()) {
+                key.resize(length);
+                length = make();
+            }
+        }
+        // The key ends with its zero byte; without a collator, none.
+        arena.append(key.constData(), std::max(0, length - 1));
+        arena.append('\0');
+    }
+}
+
+// The text keys: the digits alone where they decide (digitKeys), otherwise
+// collation keys.
+void TakeTextKeys(const std::vector<QStringView>& cells, SortKeys& keys, std::vector<quint64>& digitKeys)
+{
+    keys.prefixDecides = DigitKeys(cells, digitKeys);
+    if (keys.prefixDecides) {
+        return;
+    }
+    const size_t n = cells.size();
+    keys.keyOffset.resize(n);
+    keys.split = n / 2;
+    // Making the keys is most of a sort's work; a collator may be used by
+    // two threads at once.
+    std::thread second(MakeCollationKeys, std::cref(cells), keys.split, n, std::ref(keys), std::ref(keys.keys[1]));
+    MakeCollationKeys(cells, 0, keys.split, keys, keys.keys[0]);
+    second.join();
+}
+
+// The rows' order under keys: the row that goes first, then the next, ...
+std::vector<quint32> SortedOrder(SortKeys& keys, std::vector<quint64>& digitKeys, size_t n, bool ascending)
+{
+    std::vector<SortItem> items(n);
+    for (size_t i = 0; i < n; ++i) {
+        items[i].index = quint32(i);
+        if (keys.prefixDecides) {
+            items[i].prefix = digitKeys[i];
+        } else if (!keys.keyOffset.empty()) {
+            items[i].prefix = KeyPrefix(keys.Key(quint32(i)));
+        }
+    }
+    MergeSort(items, [&keys, ascending](const SortItem& a, const SortItem& b) {
+        const int r = keys.Compare(a, b);
+        return ascending ? r < 0 : r > 0;
+    });
+    keys = SortKeys();
+    digitKeys = {};
+    std::vector<quint32> order(n);
+    for (size_t i = 0; i < n; ++i) {
+        order[i] = items[i].index;
+    }
+    return order;
+}
+
 }  // namespace
 
 int IntegerPrefix(QStringView text)
@@ -270,6 +376,17 @@ int IntegerPrefix(QStringView text)
     }
     value = negative ? -value : value;
     return int(std::clamp<qint64>(value, INT_MIN, INT_MAX));
+}
+
+QStringView Leading(QStringView text, qsizetype n)
+{
+    if (text.size() <= n) {
+        return text;
+    }
+    if (n > 0 && text[n - 1].isHighSurrogate() && text[n].isLowSurrogate()) {
+        --n;
+    }
+    return text.first(std::max<qsizetype>(n, 0));
 }
 
 int CompareRows(QStringView x, QStringView y, bool ascending)
@@ -351,9 +468,18 @@ void HistoryRows::InsertRow(int index, const QStringList& fields)
     m_rows.insert(m_rows.begin() + std::clamp(index, 0, Count()), row);
 }
 
+QStringView HistoryRows::DeletedCell(int row, int column) const
+{
+    if (row < 0 || row >= DeletedCount() || column < 0 || column >= kHistoryColumns) {
+        return {};
+    }
+    return Slice(m_deleted[size_t(row)], column);
+}
+
 void HistoryRows::DeleteRow(int row)
 {
     if (row >= 0 && row < Count()) {
+        m_deleted.push_back(m_rows[size_t(row)]);
         m_rows.erase(m_rows.begin() + row);
     }
 }
@@ -368,6 +494,7 @@ void HistoryRows::DeleteRows(QList<int> rows)
             ++next;
         }
         if (next < rows.size() && rows[next] == int(i)) {
+            m_deleted.push_back(m_rows[i]);
             continue;
         }
         m_rows[out++] = m_rows[i];
@@ -378,6 +505,7 @@ void HistoryRows::DeleteRows(QList<int> rows)
 void HistoryRows::DeleteAllRows()
 {
     m_rows.clear();
+    m_deleted.clear();
     m_blocks.clear();
     m_small = nullptr;
 }
@@ -417,91 +545,23 @@ void HistoryRows::SortBy(int column, bool ascending)
     if (InOneRun(column, ascending)) {
         return;
     }
+    std::vector<QStringView> cells(n);
+    for (size_t i = 0; i < n; ++i) {
+        cells[i] = Slice(m_rows[i], column);
+    }
     SortKeys keys;
-    keys.shape.resize(n);
-    bool anyNumeric = false;
-    bool anyDate = false;
-    bool anyText = false;
-    for (size_t i = 0; i < n; ++i) {
-        keys.shape[i] = ShapeOf(Slice(m_rows[i], column));
-        anyNumeric = anyNumeric || keys.shape[i] == Shape::Numeric;
-        anyDate = anyDate || keys.shape[i] == Shape::Date;
-        anyText = anyText || keys.shape[i] == Shape::Text;
-    }
-    // Only the values some row's shape asks for.
-    if (anyNumeric) {
-        keys.number.resize(n);
-        for (size_t i = 0; i < n; ++i) {
-            keys.number[i] = IntegerPrefix(Slice(m_rows[i], column));
-        }
-    }
-    if (anyDate) {
-        keys.date.resize(n);
-        for (size_t i = 0; i < n; ++i) {
-            keys.date[i] = DateOf(Slice(m_rows[i], column));
-        }
-    }
     std::vector<quint64> digitKeys;
-    if (anyText) {
-        std::vector<QStringView> cells(n);
-        for (size_t i = 0; i < n; ++i) {
-            cells[i] = Slice(m_rows[i], column);
-        }
-        keys.prefixDecides = DigitKeys(cells, digitKeys);
+    if (TakeValues(cells, keys)) {
+        TakeTextKeys(cells, keys, digitKeys);
     }
-    if (anyText && !keys.prefixDecides) {
-        keys.keyOffset.resize(n);
-        keys.split = n / 2;
-        const auto makeKeys = [this, &keys, column](size_t from, size_t to, QByteArray& arena) {
-            const UCollator* collator = Collator();
-            QByteArray key(256, Qt::Uninitialized);
-            for (size_t i = from; i < to; ++i) {
-                const QStringView cell = Slice(m_rows[i], column);
-                keys.keyOffset[i] = arena.size();
-                int32_t length = 0;
-                if (collator != nullptr) {
-                    const auto make = [&] {
-                        return ucol_getSortKey(collator, Units(cell), int32_t(cell.size()),
-                                               reinterpret_cast<uint8_t*>(key.data()), int32_t(key.size()));
-                    };
-                    length = make();
-                    if (length > key.size()) {
-                        key.resize(length);
-                        length = make();
-                    }
-                }
-                // The key ends with its zero byte; without a collator, none.
-                arena.append(key.constData(), std::max(0, length - 1));
-                arena.append('\0');
-            }
-        };
-        // Making the keys is most of a sort's work; a collator may be used
-        // by two threads at once.
-        std::thread second(makeKeys, keys.split, n, std::ref(keys.keys[1]));
-        makeKeys(0, keys.split, keys.keys[0]);
-        second.join();
-    }
-    std::vector<SortItem> items(n);
-    for (size_t i = 0; i < n; ++i) {
-        items[i].index = quint32(i);
-        if (keys.prefixDecides) {
-            items[i].prefix = digitKeys[i];
-        } else if (anyText) {
-            items[i].prefix = KeyPrefix(keys.Key(quint32(i)));
-        }
-    }
-    MergeSort(items, [&keys, ascending](const SortItem& a, const SortItem& b) {
-        const int r = keys.Compare(a, b);
-        return ascending ? r < 0 : r > 0;
-    });
-    keys = SortKeys();
-    digitKeys = {};
-    std::vector<quint32> order(n);
-    for (size_t i = 0; i < n; ++i) {
-        order[i] = items[i].index;
-    }
-    items = {};
+    cells = {};
+    Permute(SortedOrder(keys, digitKeys, n, ascending));
+}
+
+void HistoryRows::Permute(std::vector<quint32> order)
+{
     // Rows move along the permutation's cycles, without a second copy.
+    const size_t n = order.size();
     for (size_t i = 0; i < n; ++i) {
         if (order[i] == i) {
             continue;

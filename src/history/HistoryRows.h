@@ -37,6 +37,10 @@ public:
     // Deletes the given rows (any order, duplicates ignored) in one pass.
     void DeleteRows(QList<int> rows);
     void DeleteAllRows();
+    // The rows deleted since DeleteAllRows(), in the order of deletion: the
+    // history's save must not take them for another copy's lines.
+    int DeletedCount() const { return int(m_deleted.size()); }
+    QStringView DeletedCell(int row, int column) const;
 
     // Adopts a block of text; AddSlices() rows may then point into it.
     // Returns the block's first unit.
@@ -59,8 +63,11 @@ private:
     // True when the rows are already sorted, reversing them if they were
     // in the opposite order.
     bool InOneRun(int column, bool ascending);
+    // Puts row order[i] at i, for every i.
+    void Permute(std::vector<quint32> order);
 
     std::vector<Row> m_rows;
+    std::vector<Row> m_deleted;
     std::vector<std::unique_ptr<QString>> m_blocks;
     QString* m_small = nullptr;  // the block AddRow() copies into
 };
@@ -69,8 +76,15 @@ private:
 // ascending; descending exchanges the operands, but x still chooses the
 // comparison: numeric (digits and "." only, or empty) by integer prefix, the
 // shape dd/mm/yyyy by year, month, day, otherwise locale-aware and
-// case-sensitive. Not symmetric when a column mixes the shapes.
+// case-sensitive over the first kCollatedUnits units (texts that agree that
+// far are equal, so that a huge cell costs no more than a long phrase).
+// Not symmetric when a column mixes the shapes.
 int CompareRows(QStringView x, QStringView y, bool ascending);
+inline constexpr qsizetype kCollatedUnits = 1024;
+
+// At most n units from the start of text; one fewer rather than half of a
+// surrogate pair.
+QStringView Leading(QStringView text, qsizetype n);
 
 // The integer prefix of text: leading spaces, a sign, then decimal digits
 // up to the first other character; 0 for none. Saturates at the int range.

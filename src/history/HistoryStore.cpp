@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLoggingCategory>
 #include <QThread>
 
@@ -17,19 +18,23 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "core/ErrorCodes.h"
 #include "core/RegularFile.h"
+#include "core/ReplaceFile.h"
 #include "core/SystemError.h"
+#include "core/Utf16.h"
 
 namespace kotobane {
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcHistory, "kotobane.history")
+Q_LOGGING_CATEGORY(lcHistory, "kotobane.history", QtWarningMsg)
 
 // Far longer than any append takes.
 constexpr int kLockWaitMs = 1000;
@@ -67,6 +72,18 @@ int WriteAll(int fd, const QByteArray& bytes, qsizetype* written)
     return 0;
 }
 
+// HistoryFingerprint() hashes this many bytes at a time, so that a file
+// can be hashed without holding it whole.
+constexpr qsizetype kFingerprintPiece = qsizetype(1) << 20;
+
+// The hash after one more piece; Qt's fastest hash needs a seed other than
+// zero.
+size_t FingerprintStep(size_t h, const char* piece, qsizetype size)
+{
+    return qHashBits(piece, size_t(size), h | 1);
+}
+constexpr size_t kFingerprintSeed = 0x6b6f746f;
+
 // How often an append follows a file that a save replaced meanwhile.
 constexpr int kReplacedRetries = 3;
 
@@ -81,6 +98,15 @@ bool WasReplaced(int fd, const QString& path)
 }
 
 }  // namespace
+
+quint64 HistoryFingerprint(QByteArrayView bytes)
+{
+    size_t h = kFingerprintSeed;
+    for (qsizetype at = 0; at < bytes.size(); at += kFingerprintPiece) {
+        h = FingerprintStep(h, bytes.data() + at, std::min(kFingerprintPiece, bytes.size() - at));
+    }
+    return quint64(h) ^ quint64(bytes.size());
+}
 
 QString HistoryDate(const QDateTime& t)
 {
@@ -143,10 +169,7 @@ void HistoryAppender::AppendHistory(const QString& phrase, const QString& readin
         bytes.append('\0');
         line.prepend(QStringLiteral("\r\n"));
     }
-    for (const QChar c : std::as_const(line)) {
-        bytes.append(char(c.unicode() & 0xFF));
-        bytes.append(char(c.unicode() >> 8));
-    }
+    AppendUtf16(bytes, line);
 
     qsizetype written = 0;
     if (error == 0) {
@@ -166,7 +189,7 @@ void HistoryAppender::AppendHistory(const QString& phrase, const QString& readin
         return;
     }
     if (m_appended) {
-        m_appended(HistoryRecord{phrase, reading, date}, ByteRange{start, bytes.size()});
+        m_appended(HistoryRecord{phrase, reading, date}, ByteRange{start, bytes.size(), HistoryFingerprint(bytes)});
     }
 }
 
@@ -272,84 +295,40 @@ struct WriteFailure {
 std::optional<WriteFailure> WriteRows(const HistoryRows& rows, const QString& target, QChar separator,
                                       HistoryFileMark* written)
 {
-    const QFileInfo info(target);
-    // Through a link to the file it names, so that the link stays.
-    const QString real = info.isSymLink() && info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
-    struct stat old { };
-    const bool exists = ::stat(QFile::encodeName(real).constData(), &old) == 0;
-    if (exists && !S_ISREG(old.st_mode)) {
-        return WriteFailure{true, S_ISDIR(old.st_mode) ? EISDIR : int(kErrorNotRegularFile)};
+    FileReplacer file(target);
+    if (!file.Open()) {
+        return WriteFailure{true, file.Error()};
     }
-    QByteArray temp = QFile::encodeName(QFileInfo(real).absolutePath() + QStringLiteral("/.")
-                                        + QFileInfo(real).fileName() + QStringLiteral(".XXXXXX"));
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return WriteFailure{true, errno};
-    }
-    mode_t mode = old.st_mode & 07777;
-    if (!exists) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    int error = ::fchmod(fd, mode) == 0 ? 0 : errno;
-
     QByteArray buffer;
     constexpr qsizetype kChunk = 256 * 1024;
     buffer.reserve(kChunk + 4096);
     qint64 total = 0;
+    bool ok = true;
     const auto flush = [&] {
-        qsizetype done = 0;
-        if (error == 0) {
-            error = WriteAll(fd, buffer, &done);
-        }
-        total += done;
+        ok = ok && file.Write(buffer);
+        total += ok ? buffer.size() : 0;
         buffer.clear();
     };
-    const auto put = [&buffer](QStringView text) {
-        if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
-            buffer.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-        } else {
-            for (const QChar c : text) {
-                buffer.append(char(c.unicode() & 0xFF));
-                buffer.append(char(c.unicode() >> 8));
-            }
-        }
-    };
     const QChar sep[1] = {separator};
-    for (int row = 0; row < rows.Count() && error == 0; ++row) {
-        put(rows.Cell(row, 0));
-        put(QStringView(sep, 1));
-        put(rows.Cell(row, 1));
-        put(QStringView(sep, 1));
-        put(rows.Cell(row, 2));
-        put(u"\r\n");
+    for (int row = 0; row < rows.Count() && ok; ++row) {
+        AppendUtf16(buffer, rows.Cell(row, 0));
+        AppendUtf16(buffer, QStringView(sep, 1));
+        AppendUtf16(buffer, rows.Cell(row, 1));
+        AppendUtf16(buffer, QStringView(sep, 1));
+        AppendUtf16(buffer, rows.Cell(row, 2));
+        AppendUtf16(buffer, u"\r\n");
         if (buffer.size() >= kChunk) {
             flush();
         }
     }
     flush();
-    struct stat made { };
-    if (error == 0 && ::fsync(fd) != 0) {
-        error = errno;
-    }
-    if (error == 0 && ::fstat(fd, &made) != 0) {
-        error = errno;
-    }
-    if (::close(fd) != 0 && error == 0 && errno != EINTR) {
-        error = errno;
-    }
-    if (error == 0 && ::rename(temp.constData(), QFile::encodeName(real).constData()) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        ::unlink(temp.constData());
-        return WriteFailure{false, error};
+    if (!ok || !file.Commit()) {
+        return WriteFailure{false, file.Error()};
     }
     if (written != nullptr) {
         written->valid = true;
-        written->device = quint64(made.st_dev);
-        written->inode = quint64(made.st_ino);
+        written->device = quint64(file.Written().st_dev);
+        written->inode = quint64(file.Written().st_ino);
         written->length = total;
         written->own.clear();
     }
@@ -366,18 +345,145 @@ void ShowWriteFailure(MessageBoxService& ui, const QString& path, const WriteFai
     }
 }
 
+// HistoryFingerprint() of the length bytes of fd from offset, or of fewer
+// when the file ends before; none with errno set when they cannot be read.
+std::optional<quint64> FingerprintAt(int fd, qint64 offset, qint64 length)
+{
+    QByteArray piece(std::min<qint64>(length, kFingerprintPiece), Qt::Uninitialized);
+    size_t h = kFingerprintSeed;
+    qint64 total = 0;
+    while (total < length) {
+        qint64 got = 0;
+        if (!ReadAt(fd, offset + total, piece.data(), std::min<qint64>(length - total, piece.size()), &got)) {
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        h = FingerprintStep(h, piece.constData(), qsizetype(got));
+        total += got;
+        if (got < piece.size()) {
+            break;
+        }
+    }
+    return quint64(h) ^ quint64(total);
+}
+
+// Whether the file is the one mark describes grown only by appends: the
+// bytes before mark's end, and those of this program's own appends, as
+// they were. None with errno set when they cannot be read.
+std::optional<bool> OnlyAppended(int fd, const struct stat& now, const HistoryFileMark& mark)
+{
+    if (mark.valid) {
+        if (quint64(now.st_dev) != mark.device || quint64(now.st_ino) != mark.inode || now.st_size < mark.length
+            || !mark.fingerprint) {
+            return false;
+        }
+        const std::optional<quint64> print = FingerprintAt(fd, 0, mark.length);
+        if (!print || *print != *mark.fingerprint) {
+            return print ? std::optional<bool>(false) : std::nullopt;
+        }
+    }
+    for (const ByteRange& range : mark.own) {
+        const std::optional<quint64> print = FingerprintAt(fd, range.offset, range.length);
+        if (!print || *print != range.fingerprint) {
+            return print ? std::optional<bool>(false) : std::nullopt;
+        }
+    }
+    return true;
+}
+
+// The rows a store held since it was emptied, deleted ones included, as a
+// multiset from which records are taken one at a time.
+class HeldRecords {
+public:
+    explicit HeldRecords(const HistoryRows& rows) : m_rows(rows)
+    {
+        const int held = rows.Count() + rows.DeletedCount();
+        m_entries.reserve(size_t(held));
+        for (int i = 0; i < held; ++i) {
+            m_entries.push_back({Hash(Cells(i)), quint32(i)});
+        }
+        std::sort(m_entries.begin(), m_entries.end());
+        m_taken.assign(m_entries.size(), 0);
+    }
+
+    // True when one more record with these cells was held; it is taken.
+    bool Take(const std::array<QStringView, kHistoryColumns>& cells)
+    {
+        const Entry key{Hash(cells), 0};
+        const auto first = std::lower_bound(m_entries.begin(), m_entries.end(), key);
+        const auto end = std::upper_bound(first, m_entries.end(), Entry{key.hash, UINT32_MAX});
+        if (first == end) {
+            return false;
+        }
+        // Equal records share a hash and are taken in turn; a record that
+        // only shares the hash stays unknown, kept rather than lost.
+        quint32& taken = m_taken[size_t(first - m_entries.begin())];
+        if (first + taken >= end || Cells(first[taken].row) != cells) {
+            return false;
+        }
+        ++taken;
+        return true;
+    }
+
+private:
+    struct Entry {
+        size_t hash;
+        quint32 row;
+        auto operator<=>(const Entry&) const = default;
+    };
+
+    std::array<QStringView, kHistoryColumns> Cells(int row) const
+    {
+        std::array<QStringView, kHistoryColumns> cells;
+        for (int c = 0; c < kHistoryColumns; ++c) {
+            cells[size_t(c)] = row < m_rows.Count() ? m_rows.Cell(row, c) : m_rows.DeletedCell(row - m_rows.Count(), c);
+        }
+        return cells;
+    }
+    static size_t Hash(const std::array<QStringView, kHistoryColumns>& cells)
+    {
+        return qHashMulti(kFingerprintSeed, cells[0], cells[1], cells[2]);
+    }
+
+    const HistoryRows& m_rows;
+    std::vector<Entry> m_entries;
+    std::vector<quint32> m_taken;  // at the first entry of each hash
+};
+
+// The records of the whole file that rows never held. None with errno set
+// when they cannot be read.
+std::optional<QList<HistoryRecord>> UnknownRecords(int fd, const struct stat& now, const HistoryRows& rows)
+{
+    if (now.st_size > kMaxHistoryBytes) {
+        errno = EFBIG;
+        return std::nullopt;
+    }
+    QByteArray bytes(now.st_size, Qt::Uninitialized);
+    qint64 got = 0;
+    if (!ReadAt(fd, 0, bytes.data(), bytes.size(), &got)) {
+        return std::nullopt;
+    }
+    const QString text = UnitsOf(bytes.constData(), got);
+    bytes = QByteArray();
+    HeldRecords held(rows);
+    QList<HistoryRecord> records;
+    ForEachLine(text, [&](QStringView line) {
+        const auto cells = RowFields(line, u'\t');
+        if (!held.Take(cells)) {
+            records.append({cells[0].toString(), cells[1].toString(), cells[2].toString()});
+        }
+    });
+    return records;
+}
+
 // The records in the bytes other copies appended to the history file since
 // mark: the tail after mark.length less this program's own lines.
 // Empty with errno set when they cannot be read.
-std::optional<QList<HistoryRecord>> ForeignRecords(int fd, const struct stat& now, const HistoryFileMark& mark)
+std::optional<QList<HistoryRecord>> AppendedRecords(int fd, const struct stat& now, const HistoryFileMark& mark)
 {
     QList<HistoryRecord> records;
-    if (mark.valid && (quint64(now.st_dev) != mark.device || quint64(now.st_ino) != mark.inode)) {
-        // Another copy saved its own list over the file: which of its lines
-        // are new to this one cannot be told.
-        qCWarning(lcHistory, "the history file was replaced by another copy; its lines are not merged");
-        return records;
-    }
     const qint64 from = mark.valid ? mark.length : 0;
     if (now.st_size <= from) {
         return records;
@@ -423,6 +529,41 @@ std::optional<QList<HistoryRecord>> ForeignRecords(int fd, const struct stat& no
     return records;
 }
 
+// What other copies added to the file since mark, as SaveHistoryFile()
+// tells. None with errno set when the file cannot be read.
+std::optional<QList<HistoryRecord>> ForeignRecords(int fd, const struct stat& now, const HistoryFileMark& mark,
+                                                   const HistoryRows& rows)
+{
+    const std::optional<bool> appended = OnlyAppended(fd, now, mark);
+    if (!appended) {
+        return std::nullopt;
+    }
+    if (*appended) {
+        return AppendedRecords(fd, now, mark);
+    }
+    // Replaced by another copy's save, or rewritten in place: what lies
+    // after the old end need not start a line.
+    qCDebug(lcHistory, "the history file was replaced or rewritten; its records are merged by content");
+    return UnknownRecords(fd, now, rows);
+}
+
+// The fingerprint of the file written, read back: appends may already
+// follow, but not before written.length.
+std::optional<quint64> WrittenFingerprint(const QString& path, const HistoryFileMark& written)
+{
+    const int fd = OpenRegularFile(path, O_RDONLY);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat st { };
+    std::optional<quint64> print;
+    if (::fstat(fd, &st) == 0 && quint64(st.st_dev) == written.device && quint64(st.st_ino) == written.inode) {
+        print = FingerprintAt(fd, 0, written.length);
+    }
+    ::close(fd);
+    return print;
+}
+
 }  // namespace
 
 QList<QStringView> SplitFields(QStringView line, QChar separator)
@@ -466,11 +607,15 @@ bool LoadHistory(HistoryRows& rows, const QString& path, QChar separator, bool a
     }
     QString block;
     qint64 got = 0;
+    quint64 print = 0;
     if (error == 0) {
         // Read straight into the units the rows will point at.
         block = QString((qsizetype(st.st_size) + 1) / 2, Qt::Uninitialized);
         if (!ReadAt(fd, 0, reinterpret_cast<char*>(block.data()), st.st_size, &got)) {
             error = errno;
+        }
+        if (mark != nullptr) {
+            print = HistoryFingerprint(QByteArrayView(reinterpret_cast<const char*>(block.constData()), got));
         }
         block.truncate(got / 2);
         if constexpr (Q_BYTE_ORDER == Q_BIG_ENDIAN) {
@@ -491,6 +636,7 @@ bool LoadHistory(HistoryRows& rows, const QString& path, QChar separator, bool a
         mark->device = quint64(st.st_dev);
         mark->inode = quint64(st.st_ino);
         mark->length = got;
+        mark->fingerprint = print;
     }
     return true;
 }
@@ -518,7 +664,7 @@ bool SaveHistoryFile(HistoryRows& rows, const QString& path, HistoryFileMark& ma
         WaitForLock(fd);
         // What another copy appended must not be lost by writing over it.
         struct stat now { };
-        const auto foreign = ::fstat(fd, &now) == 0 ? ForeignRecords(fd, now, mark) : std::nullopt;
+        const auto foreign = ::fstat(fd, &now) == 0 ? ForeignRecords(fd, now, mark, rows) : std::nullopt;
         if (!foreign) {
             const int error = errno;
             ::close(fd);
@@ -542,6 +688,7 @@ bool SaveHistoryFile(HistoryRows& rows, const QString& path, HistoryFileMark& ma
         return false;
     }
     mark = written;
+    mark.fingerprint = WrittenFingerprint(path, written);
     return true;
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 #include "history/HistoryRows.h"
 #include "platform/SystemServices.h"
@@ -18,10 +20,12 @@ struct HistoryRecord {
     bool operator==(const HistoryRecord&) const = default;
 };
 
-// Bytes [offset, offset + length) of a file.
+// Bytes [offset, offset + length) of a file, and a hash of what they held
+// when written (HistoryFingerprint), to tell whether they still do.
 struct ByteRange {
     qint64 offset = 0;
     qint64 length = 0;
+    quint64 fingerprint = 0;
     bool operator==(const ByteRange&) const = default;
 };
 
@@ -33,8 +37,15 @@ struct HistoryFileMark {
     quint64 device = 0;
     quint64 inode = 0;
     qint64 length = 0;  // bytes when loaded or last saved
+    // Of those bytes: the file only grew by appends while they are unchanged.
+    // None when unknown, and the next save merges by content.
+    std::optional<quint64> fingerprint;
     QList<ByteRange> own;  // appended by this program since
 };
+
+// A hash of bytes, cheap enough for a whole history file; equal bytes give
+// equal hashes within one run of the program.
+quint64 HistoryFingerprint(QByteArrayView bytes);
 
 // Tokenizer semantics: the maximal runs of non-separator characters.
 QList<QStringView> SplitFields(QStringView line, QChar separator);
@@ -55,9 +66,13 @@ bool LoadHistory(HistoryRows& rows, const QString& path, QChar separator, bool a
 bool SaveHistory(const HistoryRows& rows, const QString& path, QChar separator, MessageBoxService& ui);
 
 // The history file's save. Under the appenders' lock, the lines that other
-// copies appended since mark are first given to addForeign (which puts them
+// copies added since mark are first given to addForeign (which puts them
 // into rows); then as SaveHistory(), TAB-separated. On success mark
-// describes the new file.
+// describes the new file. While the file only grew by appends, what they
+// added is the bytes after mark's end less this program's own appends.
+// A file another copy replaced or an editor rewrote is compared by whole
+// records instead: its records less those rows ever held (deleted ones
+// included), counted as a multiset, so that a deleted row stays deleted.
 bool SaveHistoryFile(HistoryRows& rows, const QString& path, HistoryFileMark& mark, MessageBoxService& ui,
                      const std::function<void(const HistoryRecord&)>& addForeign);
 
@@ -73,7 +88,6 @@ public:
 
     HistoryAppender(QString historyFilePath, MessageBoxService& ui, Now now = &QDateTime::currentDateTime);
 
-    const QString& HistoryFilePath() const { return m_path; }
     const QString& LastAppendedPhrase() const { return m_lastPhrase; }
 
     // Does nothing for the phrase appended last (so never for an empty one).

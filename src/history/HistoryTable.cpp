@@ -94,6 +94,12 @@ QRect HeaderTextRect(QRect item, bool marked, bool pressed)
     return QRect(left, top, right - left, bottom - top);
 }
 
+QString ShownText(QStringView cell)
+{
+    const QStringView shown = Leading(cell, kShownUnits);
+    return shown.size() == cell.size() ? cell.toString() : shown.toString() + QChar(0x2026);
+}
+
 HistoryTable::HistoryTable(QObject* parent) : QAbstractTableModel(parent)
 { }
 
@@ -195,8 +201,17 @@ int HistoryTable::FindRow(const QStringList& fields) const
     // holds.
     constexpr int kSearch = 256;
     const int end = m_sortColumn >= 0 ? m_rows.SortedPosition(fields, m_sortColumn, m_ascending) : m_rows.Count();
+    const auto holds = [&](int row) {
+        for (int column = 0; column < kHistoryColumns; ++column) {
+            const QStringView field = column < fields.size() ? QStringView(fields[column]) : QStringView();
+            if (m_rows.Cell(row, column) != field) {
+                return false;
+            }
+        }
+        return true;
+    };
     for (int row = end - 1; row >= 0 && row >= end - kSearch; --row) {
-        if (FieldsOf(row) == fields) {
+        if (holds(row)) {
             return row;
         }
     }
@@ -247,7 +262,7 @@ QVariant HistoryTable::data(const QModelIndex& index, int role) const
         return {};
     }
     if (role == Qt::DisplayRole) {
-        return m_rows.Cell(index.row(), index.column()).toString();
+        return ShownText(m_rows.Cell(index.row(), index.column()));
     }
     if (role == Qt::TextAlignmentRole) {
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));

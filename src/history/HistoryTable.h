@@ -48,8 +48,15 @@ QList<ArrowLine> SortArrowLines(QRect item, bool ascending);
 // the item is pressed. Empty when nothing is left.
 QRect HeaderTextRect(QRect item, bool marked, bool pressed);
 
+// The units of a cell the list shows: painting a longer text takes seconds.
+inline constexpr qsizetype kShownUnits = 1024;
+// What the list shows of a cell: its first kShownUnits units (never half a
+// surrogate pair), then "…" when there was more.
+QString ShownText(QStringView cell);
+
 // The history list's rows as a table for a view: no object per row, every
-// cell read from the compact row store. Sorting, insertion and deletion go
+// cell read from the compact row store; a cell is shown cut (ShownText), and
+// copy, export and save take it whole. Sorting, insertion and deletion go
 // through here so that the view always sees consistent rows.
 class HistoryTable final : public QAbstractTableModel {
     Q_OBJECT

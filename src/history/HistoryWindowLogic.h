@@ -62,8 +62,6 @@ public:
     void OnAppended(const HistoryRecord& record, ByteRange range);
 
     bool Modified() const { return m_modified; }
-    const HistoryFileMark& Mark() const { return m_mark; }
-    const QString& HistoryFile() const { return m_path; }
 
 private:
     HistoryTable& m_table;

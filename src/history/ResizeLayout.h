@@ -90,13 +90,11 @@ public:
     // Non-zero allows resizing in that direction.
     void SetResizable(int horizontal, int vertical);
     bool ResizableHorizontally() const { return m_resizableHorizontally; }
-    bool ResizableVertically() const { return m_resizableVertically; }
     // The limits of system with the dialog's own applied; before
     // initialisation system is returned as it is.
     SizeLimits Limits(SizeLimits system) const;
 
     const std::vector<AnchorEntry>& Entries() const { return m_entries; }
-    QRect InitialClientRect() const { return m_initialClient; }
     QRect PreviousClientRect() const { return m_previousClient; }
 
 private:

@@ -148,4 +148,20 @@ sleep 0.5
 "$kotobane" --exit
 e2e_wait_exit "$second"
 e2e_check "DispHis is today" "$(date +%Y/%m/%d)" "$(grep -a '^DispHis=' "$auto/Kotobane.ini" | cut -d= -f2 | cut -c1-10)"
+
+# One line of 50 MB: the window shows it and the program still answers.
+huge=$e2e_tmp/huge
+mkdir -p "$huge"
+perl -e 'print "a\0" x 25_000_000, "\t\0a\0\t\0", join("\0", split //, "2024/02/28 11:00:00"), "\0\r\0\n\0"' \
+  >"$huge/Kotobane.txt"
+"$kotobane" --profile-dir "$huge" >"$e2e_tmp/huge.log" 2>&1 &
+third=$!
+e2e_pids+=("$third")
+e2e_wait_tray "$third"
+"$kotobane" --history
+e2e_check "a 50 MB line is shown" 1 "$(e2e_wait_window '^Kotobane History$' >/dev/null && echo 1)"
+sleep 1
+"$kotobane" --exit
+e2e_wait_exit "$third" 20
+e2e_check "and --exit ends the program within 2 s" 0 $?
 e2e_finish "history"

@@ -429,6 +429,21 @@ TEST_F(HistoryDlgTest, TheWaitCursorShowsBeforeTheHistoryLoads)
     EXPECT_EQ(rowsThen, 0);
 }
 
+// Painting a cell of millions of characters takes seconds a repaint: the
+// list shows the start of it, and copy takes it whole.
+TEST_F(HistoryDlgTest, AHugeCellIsShownCutAndCopiedWhole)
+{
+    const QString huge = QString(4'000'000, QChar(u'猫'));
+    ASSERT_TRUE(WriteHistoryLines(historyFile, {huge + QStringLiteral("\tねこ\t2024/01/01 10:00:00")}));
+    CHistoryDlg& w = Window();
+    const QString shown = w.List()->model()->index(0, 0).data().toString();
+    EXPECT_EQ(shown, huge.left(kShownUnits) + QChar(0x2026));
+    EXPECT_EQ(w.List()->model()->index(0, 1).data().toString(), QStringLiteral("ねこ"));
+    Select({0});
+    Key(Qt::Key_C);
+    EXPECT_EQ(clipboard.placed.size(), 2 * (huge.size() + 25) + 2);
+}
+
 TEST_F(HistoryDlgTest, TooltipsShowCellsTheColumnCutsShort)
 {
     ASSERT_TRUE(WriteHistoryLines(historyFile,

@@ -472,6 +472,47 @@ TEST_F(HistoryFileTest, TheHistorySaveMergesWhatOthersAppendedSinceTheLoad)
     EXPECT_TRUE(ui.boxes.empty());
 }
 
+// A file rewritten in place (an editor, `cat new > file`) or replaced by
+// another copy's save since the load: what follows the old end need not
+// start a line, so the records are compared whole. Lines this window never
+// held survive its save, once each as often as they were added; rows it
+// deleted stay deleted.
+TEST_F(HistoryFileTest, ARewrittenOrReplacedFileIsMergedByWholeRecords)
+{
+    const QString a = u"a\tA\t2001/01/01 00:00:00\r\n"_qs, b = u"b\tB\t2001/01/01 00:00:01\r\n"_qs;
+    const QString c = u"c\tC\t2001/01/01 00:00:02\r\n"_qs, n = u"new\tN\t2001/01/01 00:00:03\r\n"_qs;
+    const struct {
+        const char* what;
+        bool replace;  // a new file renamed over the old, or the old one rewritten
+        QString after;  // the file when the window saves
+        QString saved;  // b and c are the window's rows; it deleted a
+    } cases[] = {
+        {"rewritten longer", false, n + a + b + c + n, b + c + n + n},
+        {"rewritten shorter", false, c, b + c},
+        {"replaced, then a line appended", true, a + b + c + n, b + c + n},
+        {"replaced with a line twice", true, b + b + c, b + c + b},
+    };
+    for (const auto& t : cases) {
+        ASSERT_TRUE(Load(Utf16Le(a + b + c)));
+        rows.DeleteRows({0});
+        if (t.replace) {
+            const QString other = dir.filePath(QStringLiteral("other"));
+            WriteAll(other, Utf16Le(t.after));
+            ASSERT_TRUE(QFile::remove(Path()) && QFile::rename(other, Path()));
+        } else {
+            WriteAll(Path(), Utf16Le(t.after));
+        }
+        ASSERT_TRUE(SaveHistoryFile(rows, Path(), mark, ui, [&](const HistoryRecord& r) {
+            rows.AddRow({r.phrase, r.reading, r.date});
+        })) << t.what;
+        EXPECT_EQ(QString::fromUtf16(reinterpret_cast<const char16_t*>(Contents(Path()).constData()),
+                                     Contents(Path()).size() / 2),
+                  t.saved)
+            << t.what;
+    }
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
 // ---- comparing and sorting ----
 
 TEST(CompareRows, TheFirstOperandChoosesTheComparison)
@@ -499,6 +540,11 @@ TEST(CompareRows, TheFirstOperandChoosesTheComparison)
     // Not symmetric: "9" compares as a number against "x" (value 0).
     EXPECT_EQ(CompareRows(u"9", u"x", true), 1);
     EXPECT_EQ(CompareRows(u"x", u"9", true), 1);
+    // A huge cell is compared by its start, cut whole characters.
+    const QString stem(kCollatedUnits - 1, u'a');
+    EXPECT_EQ(CompareRows(stem + u"aa"_qs, stem + u"ab"_qs, true), 0);
+    EXPECT_EQ(CompareRows(stem + u"b"_qs, stem + u"a"_qs, true), 1);
+    EXPECT_EQ(Leading(stem + QChar(0xD83D) + QChar(0xDE00), kCollatedUnits), stem);
 }
 
 TEST(IntegerPrefix, ReadsLikeTheCLibrary)
