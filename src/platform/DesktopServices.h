@@ -24,13 +24,28 @@ public:
     virtual quint32 ShowState(Hwnd window) = 0;
 };
 
+// The modifiers of a hot-key registration: 1 Alt, 2 Control, 4 Shift,
+// 8 Super. A type of its own, so that the stored form (StoredModifiers of
+// the settings, with Shift and Alt the other way round) cannot be passed
+// for it.
+enum class HotKeyModifiers : quint32 { None = 0, Alt = 1, Control = 2, Shift = 4, Super = 8 };
+
+constexpr HotKeyModifiers operator|(HotKeyModifiers a, HotKeyModifiers b)
+{
+    return HotKeyModifiers(quint32(a) | quint32(b));
+}
+
+constexpr bool HasModifier(HotKeyModifiers set, HotKeyModifiers modifier)
+{
+    return (quint32(set) & quint32(modifier)) != 0;
+}
+
 // System-wide key combinations delivered to the program.
 class HotKeyService {
 public:
     virtual ~HotKeyService() = default;
-    // modifiers: 1 Alt, 2 Control, 4 Shift, 8 Super; virtualKey a Windows
-    // virtual-key code.
-    virtual bool RegisterHotKey(int id, quint32 modifiers, quint8 virtualKey) = 0;
+    // virtualKey: a Windows virtual-key code.
+    virtual bool RegisterHotKey(int id, HotKeyModifiers modifiers, quint8 virtualKey) = 0;
     virtual void UnregisterHotKey(int id) = 0;
     virtual quint32 GetLastError() = 0;
     // Called on the user-interface thread, outside the event dispatch, with

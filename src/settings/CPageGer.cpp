@@ -113,13 +113,13 @@ void CHotKeyEdit::keyPressEvent(QKeyEvent* event)
         return;
     }
     event->accept();
-    const quint8 modifiers = HotKeyModifiers(event->modifiers());
+    const StoredModifiers modifiers = StoredModifiersOf(event->modifiers());
     if (IsModifierKey(event->key())) {
         // Shown while held, as the combination being typed.
-        setText(modifiers == 0 ? HotKeyText(m_value) : HotKeyText({modifiers, 0}));
+        setText(modifiers == StoredModifiers::None ? HotKeyText(m_value) : HotKeyText({modifiers, 0}));
         return;
     }
-    if (modifiers == 0 && (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete)) {
+    if (modifiers == StoredModifiers::None && (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete)) {
         SetHotKey({});
         return;
     }

@@ -127,17 +127,17 @@ quint8 VirtualKeyOfQtKey(int qtKey, bool keypad)
     return 0;
 }
 
-quint8 HotKeyModifiers(Qt::KeyboardModifiers modifiers)
+StoredModifiers StoredModifiersOf(Qt::KeyboardModifiers modifiers)
 {
-    quint8 out = 0;
+    StoredModifiers out = StoredModifiers::None;
     if (modifiers & Qt::ShiftModifier) {
-        out |= HOTKEYF_SHIFT;
+        out = out | StoredModifiers::Shift;
     }
     if (modifiers & Qt::ControlModifier) {
-        out |= HOTKEYF_CONTROL;
+        out = out | StoredModifiers::Control;
     }
     if (modifiers & Qt::AltModifier) {
-        out |= HOTKEYF_ALT;
+        out = out | StoredModifiers::Alt;
     }
     return out;
 }
@@ -172,17 +172,17 @@ QString KeyText(quint8 vk)
 
 QString HotKeyText(HotKeyValue value)
 {
-    if (value.modifiers == 0 && value.virtualKey == 0) {
+    if (value.modifiers == StoredModifiers::None && value.virtualKey == 0) {
         return QStringLiteral("None");
     }
     QString text;
-    if (value.modifiers & HOTKEYF_CONTROL) {
+    if (HasModifier(value.modifiers, StoredModifiers::Control)) {
         text += QStringLiteral("Ctrl + ");
     }
-    if (value.modifiers & HOTKEYF_SHIFT) {
+    if (HasModifier(value.modifiers, StoredModifiers::Shift)) {
         text += QStringLiteral("Shift + ");
     }
-    if (value.modifiers & HOTKEYF_ALT) {
+    if (HasModifier(value.modifiers, StoredModifiers::Alt)) {
         text += QStringLiteral("Alt + ");
     }
     if (value.virtualKey != 0) {

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "settings/LogFont.h"
+#include "settings/StoredModifiers.h"
 
 namespace kotobane {
 
@@ -19,24 +20,20 @@ int SelectByPrefix(const QStringList& items, const QString& text);
 // the nearest integer, negated (a cell height shows as a negative size).
 QString FontDescription(const LogFont& font, int dpi);
 
-// A hot key as the settings store it: the control's modifier byte (1 Shift,
-// 2 Control, 4 Alt, 8 extended key) and a Windows virtual-key code.
+// A hot key as the settings store it: the control's modifier byte and a
+// Windows virtual-key code.
 struct HotKeyValue {
-    quint8 modifiers = 0;
+    StoredModifiers modifiers = StoredModifiers::None;
     quint8 virtualKey = 0;
     bool operator==(const HotKeyValue&) const = default;
 };
-inline constexpr quint8 HOTKEYF_SHIFT = 1;
-inline constexpr quint8 HOTKEYF_CONTROL = 2;
-inline constexpr quint8 HOTKEYF_ALT = 4;
-inline constexpr quint8 HOTKEYF_EXT = 8;
 
 // The virtual key of a Qt key; keypad tells a key of the number pad. A
 // shifted symbol of the US layout gives its unshifted key ("!" is 1), so
 // that Shift+1 is stored as Shift and 1. 0 for a key without a code.
 quint8 VirtualKeyOfQtKey(int qtKey, bool keypad);
 // The control's modifier byte of Qt's modifier flags.
-quint8 HotKeyModifiers(Qt::KeyboardModifiers modifiers);
+StoredModifiers StoredModifiersOf(Qt::KeyboardModifiers modifiers);
 // What the control shows: "Ctrl + Shift + Alt + F12", "None" for 0/0; a
 // key it cannot name shows its code in hexadecimal.
 QString HotKeyText(HotKeyValue value);

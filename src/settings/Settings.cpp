@@ -249,9 +249,9 @@ void LoadSettings(Settings& s, SettingsContext& c)
     const QString hotKeys = HotKeySection(kGetText);
     const int modifiers = ini.GetInt(hotKeys, QStringLiteral("Modifier_Key"), kDefaultModifiers);
     const int virtualKey = ini.GetInt(hotKeys, QStringLiteral("Virtual_Key"), kDefaultVirtualKey);
-    HotKeyEntry hotKey{kGetText, 0, 0, ID_GET_READING};
+    HotKeyEntry hotKey{kGetText, StoredModifiers::None, 0, ID_GET_READING};
     if (IsStorableHotKey(modifiers, virtualKey)) {
-        hotKey.modifiers = quint8(modifiers);
+        hotKey.modifiers = StoredModifiers(modifiers);
         hotKey.virtualKey = quint8(virtualKey);
     } else {
         // Cut to a byte, the values would make some other key, which the
@@ -342,7 +342,7 @@ ProfileWriteResult SaveSettings(Settings& s, SettingsContext& c)
             continue;  // the file keeps what the user wrote there
         }
         const QString section = HotKeySection(entry.name);
-        WriteInt(ini, section, QStringLiteral("Modifier_Key"), entry.modifiers);
+        WriteInt(ini, section, QStringLiteral("Modifier_Key"), quint8(entry.modifiers));
         WriteInt(ini, section, QStringLiteral("Virtual_Key"), entry.virtualKey);
     }
 

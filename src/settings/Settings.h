@@ -15,6 +15,7 @@
 #include "reading/ImeCatalog.h"
 #include "settings/IniProfile.h"
 #include "settings/LogFont.h"
+#include "settings/StoredModifiers.h"
 #include "speech/SpeechSettings.h"
 
 namespace kotobane {
@@ -26,7 +27,7 @@ using Colour = quint32;
 
 struct HotKeyEntry {
     QString name;
-    quint8 modifiers = 0;  // 1 Shift, 2 Control, 4 Alt, 8 extended key
+    StoredModifiers modifiers = StoredModifiers::None;
     quint8 virtualKey = 0;  // a Windows virtual-key code (F12 = 123)
     quint32 command = 0;
     // False when the stored values are no hot key: nothing is registered,

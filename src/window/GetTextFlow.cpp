@@ -6,15 +6,15 @@
 
 namespace kotobane {
 
-quint32 RegistrationModifiers(quint8 controlFlags)
+HotKeyModifiers RegistrationModifiers(StoredModifiers stored)
 {
-    constexpr quint8 kShift = 1, kAlt = 4;
-    quint32 out = controlFlags & ~(kShift | kAlt);
-    if (controlFlags & kShift) {
-        out |= 4;
+    constexpr quint8 kSwapped = quint8(StoredModifiers::Shift) | quint8(StoredModifiers::Alt);
+    HotKeyModifiers out = HotKeyModifiers(quint8(stored) & ~kSwapped);
+    if (HasModifier(stored, StoredModifiers::Shift)) {
+        out = out | HotKeyModifiers::Shift;
     }
-    if (controlFlags & kAlt) {
-        out |= 1;
+    if (HasModifier(stored, StoredModifiers::Alt)) {
+        out = out | HotKeyModifiers::Alt;
     }
     return out;
 }
@@ -29,7 +29,7 @@ void RegisterHotKeys(HotKeyService& hotKeys, MessageBoxService& ui, const QList<
         }
         const HotKeyEntry& e = entries[i];
         // 0/0 is a hot key the user cleared; an invalid one was reported at load.
-        if (!e.valid || (e.modifiers == 0 && e.virtualKey == 0)) {
+        if (!e.valid || (e.modifiers == StoredModifiers::None && e.virtualKey == 0)) {
             continue;
         }
         if (!hotKeys.RegisterHotKey(id, RegistrationModifiers(e.modifiers), e.virtualKey)) {

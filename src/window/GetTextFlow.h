@@ -12,9 +12,9 @@
 
 namespace kotobane {
 
-// The hot-key control's modifier byte (1 Shift, 2 Control, 4 Alt) in the
-// registration's flags (4 Shift, 2 Control, 1 Alt); other bits pass as they are.
-quint32 RegistrationModifiers(quint8 controlFlags);
+// The stored modifiers (1 Shift, 2 Control, 4 Alt) as the registration's
+// (4 Shift, 2 Control, 1 Alt); other bits pass as they are.
+HotKeyModifiers RegistrationModifiers(StoredModifiers stored);
 
 // Registers every entry under its position + 1, showing one message per
 // entry that fails, and skips cleared (0/0) and invalid entries without a

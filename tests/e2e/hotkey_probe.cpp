@@ -121,7 +121,7 @@ int main(int argc, char** argv)
     }
     kotobane::KeyboardService& keyboard = platform->Keyboard();
     kotobane::HotKeyService& hotKeys = platform->HotKeys();
-    if (!hotKeys.RegisterHotKey(1, 2 /* Control */, 123 /* F12 */)) {
+    if (!hotKeys.RegisterHotKey(1, kotobane::HotKeyModifiers::Control, 123 /* F12 */)) {
         std::printf("failed %u\n", hotKeys.GetLastError());
         return 2;
     }

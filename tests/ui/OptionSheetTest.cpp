@@ -30,7 +30,7 @@ QString Dump(const Settings& s)
       << (s.TextFont ? s.TextFont->ToBytes().toHex() : "none") << ' ' << s.Speech.EnableSpeech << ' ' << s.Speech.Voice
       << ' ' << s.Speech.Volume << ' ' << s.Speech.Rate << ' ' << s.Speech.AudioFormat << ' ' << s.Speech.AudioOutput;
     for (const HotKeyEntry& e : s.HotKeys) {
-        t << ' ' << e.modifiers << '/' << e.virtualKey << '/' << e.valid;
+        t << ' ' << int(e.modifiers) << '/' << e.virtualKey << '/' << e.valid;
     }
     return out;
 }
@@ -39,7 +39,7 @@ class OptionSheetTest : public ::testing::Test {
 protected:
     OptionSheetTest() : ui(log), speech(log)
     {
-        s.HotKeys = {{QStringLiteral("Get Text"), 2, 123, 0, true}};
+        s.HotKeys = {{QStringLiteral("Get Text"), StoredModifiers::Control, 123, 0, true}};
         s.keylayout = QStringLiteral("E0010411");
         s.TextFont = DefaultLogFont();
         s.Clock = ParseTime(QStringLiteral("10:00:00"));
@@ -156,11 +156,11 @@ TEST_F(OptionSheetTest, HotKeyFieldTakesEveryCombinationButTabAndEscape)
         Qt::KeyboardModifiers modifiers;
         HotKeyValue value;
     } cases[] = {
-        {Qt::Key_F12, Qt::ControlModifier, {HOTKEYF_CONTROL, 123}},
-        {Qt::Key_Return, Qt::NoModifier, {0, 0x0D}},  // Enter is a key here, not OK
-        {Qt::Key_K, Qt::ShiftModifier | Qt::AltModifier, {HOTKEYF_SHIFT | HOTKEYF_ALT, 'K'}},
-        {Qt::Key_Backspace, Qt::NoModifier, {0, 0}},
-        {Qt::Key_Escape, Qt::ShiftModifier, {HOTKEYF_SHIFT, 0x1B}},
+        {Qt::Key_F12, Qt::ControlModifier, {StoredModifiers::Control, 123}},
+        {Qt::Key_Return, Qt::NoModifier, {StoredModifiers::None, 0x0D}},  // Enter is a key here, not OK
+        {Qt::Key_K, Qt::ShiftModifier | Qt::AltModifier, {StoredModifiers::Shift | StoredModifiers::Alt, 'K'}},
+        {Qt::Key_Backspace, Qt::NoModifier, {StoredModifiers::None, 0}},
+        {Qt::Key_Escape, Qt::ShiftModifier, {StoredModifiers::Shift, 0x1B}},
     };
     for (const auto& c : cases) {
         QTest::keyClick(field, Qt::Key(c.key), c.modifiers);
@@ -169,7 +169,7 @@ TEST_F(OptionSheetTest, HotKeyFieldTakesEveryCombinationButTabAndEscape)
     }
     QTest::keyClick(field, Qt::Key_Tab);
     EXPECT_FALSE(field->hasFocus());
-    EXPECT_EQ(field->HotKey(), (HotKeyValue{HOTKEYF_SHIFT, 0x1B}));
+    EXPECT_EQ(field->HotKey(), (HotKeyValue{StoredModifiers::Shift, 0x1B}));
     field->setFocus();
     QTest::keyClick(field, Qt::Key_Delete);
     QTest::keyClick(field, Qt::Key_Escape);
@@ -184,7 +184,7 @@ TEST_F(OptionSheetTest, AClearedHotKeyIsStoredAsZeroAndZero)
     auto* general = Show<CPageGer>(COptionSheet::General);
     QTest::keyClick(general->HotKeyControl(), Qt::Key_Backspace);
     Sheet().accept();
-    EXPECT_EQ(s.HotKeys[0], (HotKeyEntry{QStringLiteral("Get Text"), 0, 0, 0, true}));
+    EXPECT_EQ(s.HotKeys[0], (HotKeyEntry{QStringLiteral("Get Text"), StoredModifiers::None, 0, 0, true}));
 }
 
 TEST_F(OptionSheetTest, HistoryPageRefusesDayCountsOutsideAYear)

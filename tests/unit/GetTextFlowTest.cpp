@@ -19,14 +19,22 @@ using ::testing::ElementsAre;
 
 namespace {
 
+// Stored bits in, registration bits out.
+quint32 Registered(quint8 stored)
+{
+    return quint32(RegistrationModifiers(StoredModifiers(stored)));
+}
+
 TEST(RegistrationModifiers, ShiftAndAltSwapPlacesOtherBitsPass)
 {
-    EXPECT_EQ(RegistrationModifiers(2), 2u);  // Control
-    EXPECT_EQ(RegistrationModifiers(1), 4u);  // Shift
-    EXPECT_EQ(RegistrationModifiers(4), 1u);  // Alt
-    EXPECT_EQ(RegistrationModifiers(5), 5u);  // Shift + Alt
-    EXPECT_EQ(RegistrationModifiers(3), 6u);  // Shift + Control
-    EXPECT_EQ(RegistrationModifiers(0x8A), 0x8Au);  // extended key and an unknown bit
+    EXPECT_EQ(Registered(0), 0u);
+    EXPECT_EQ(Registered(2), 2u);  // Control
+    EXPECT_EQ(Registered(1), 4u);  // Shift
+    EXPECT_EQ(Registered(4), 1u);  // Alt
+    EXPECT_EQ(Registered(5), 5u);  // Shift + Alt
+    EXPECT_EQ(Registered(3), 6u);  // Shift + Control
+    EXPECT_EQ(Registered(0x8A), 0x8Au);  // extended key and an unknown bit
+    EXPECT_EQ(Registered(0xFF), 0xFFu);
 }
 
 TEST(RegisterHotKeys, OneMessagePerFailingEntryAndTheRestStillRegistered)
@@ -34,7 +42,9 @@ TEST(RegisterHotKeys, OneMessagePerFailingEntryAndTheRestStillRegistered)
     Recorder log;
     FakeHotKeys keys(log);
     FakeMessageBox ui(log);
-    const QList<HotKeyEntry> entries{{"Get Text", 2, 123, ID_GET_READING}, {"Other", 3, 65, 9}, {"Third", 4, 66, 9}};
+    const QList<HotKeyEntry> entries{{"Get Text", StoredModifiers(2), 123, ID_GET_READING},
+                                     {"Other", StoredModifiers(3), 65, 9},
+                                     {"Third", StoredModifiers(4), 66, 9}};
     keys.fails[1] = true;
     keys.fails[3] = true;
     RegisterHotKeys(keys, ui, entries, true);
@@ -54,7 +64,9 @@ TEST(RegisterHotKeys, ClearedAndInvalidEntriesAreLeftOutWithoutAWord)
     FakeHotKeys keys(log);
     FakeMessageBox ui(log);
     keys.fails[1] = keys.fails[2] = true;  // as an empty key code would
-    const QList<HotKeyEntry> entries{{"Cleared", 0, 0, 9}, {"Invalid", 2, 123, 9, false}, {"Set", 0, 65, 9}};
+    const QList<HotKeyEntry> entries{{"Cleared", StoredModifiers(0), 0, 9},
+                                     {"Invalid", StoredModifiers(2), 123, 9, false},
+                                     {"Set", StoredModifiers(0), 65, 9}};
     RegisterHotKeys(keys, ui, entries, true);
     EXPECT_THAT(log.calls, ElementsAre("RegisterHotKey 3 0 65"));
 }
@@ -210,7 +222,8 @@ TEST_F(GetTextFlowTest, NoReadingOrTooLongLeavesTheHistoryAlone)
 
 TEST_F(GetTextFlowTest, HotKeyWaitsThenLooksUp)
 {
-    const QList<HotKeyEntry> entries{{"Get Text", 2, 123, ID_GET_READING}, {"Other", 2, 65, 99}};
+    const QList<HotKeyEntry> entries{{"Get Text", StoredModifiers(2), 123, ID_GET_READING},
+                                     {"Other", StoredModifiers(2), 65, 99}};
     clipboard.unicode = QStringLiteral("漢字の読み方");
     flow.OnHotKey(0, entries);
     flow.OnHotKey(2, entries);  // not the get-text command

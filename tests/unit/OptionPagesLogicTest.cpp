@@ -65,28 +65,32 @@ TEST(OptionPagesLogicTest, QtKeysGiveWindowsVirtualKeys)
     for (const auto& c : cases) {
         EXPECT_EQ(VirtualKeyOfQtKey(c.key, c.keypad), c.vk) << std::hex << c.key;
     }
-    EXPECT_EQ(HotKeyModifiers(Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::KeypadModifier),
-              HOTKEYF_CONTROL | HOTKEYF_SHIFT | HOTKEYF_ALT);
-    EXPECT_EQ(HotKeyModifiers(Qt::MetaModifier), 0);
+    // The stored byte: 1 Shift, 2 Control, 4 Alt; Meta has no bit of its own.
+    EXPECT_EQ(quint8(StoredModifiersOf(Qt::ShiftModifier)), 1);
+    EXPECT_EQ(quint8(StoredModifiersOf(Qt::ControlModifier)), 2);
+    EXPECT_EQ(quint8(StoredModifiersOf(Qt::AltModifier)), 4);
+    EXPECT_EQ(StoredModifiersOf(Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::KeypadModifier),
+              StoredModifiers::Control | StoredModifiers::Shift | StoredModifiers::Alt);
+    EXPECT_EQ(StoredModifiersOf(Qt::MetaModifier), StoredModifiers::None);
 }
 
 TEST(OptionPagesLogicTest, HotKeyTextNamesTheCombination)
 {
     const struct {
-        quint8 modifiers;
+        quint8 modifiers;  // as stored
         quint8 vk;
         const char* text;
     } cases[] = {
         {0, 0, "None"},
-        {HOTKEYF_CONTROL, 123, "Ctrl + F12"},
-        {HOTKEYF_CONTROL | HOTKEYF_SHIFT | HOTKEYF_ALT, 'K', "Ctrl + Shift + Alt + K"},
+        {2, 123, "Ctrl + F12"},
+        {7, 'K', "Ctrl + Shift + Alt + K"},
         {0, 0x65, "Num 5"},
-        {HOTKEYF_CONTROL | HOTKEYF_EXT, 0x24, "Ctrl + Home"},  // the extended-key bit is not shown
+        {2 | 8, 0x24, "Ctrl + Home"},  // the extended-key bit a file may hold is not shown
         {0, 0xE7, "0xe7"},
-        {HOTKEYF_ALT, 0, "Alt + "},
+        {4, 0, "Alt + "},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(HotKeyText({c.modifiers, c.vk}), QString::fromUtf8(c.text)) << c.text;
+        EXPECT_EQ(HotKeyText({StoredModifiers(c.modifiers), c.vk}), QString::fromUtf8(c.text)) << c.text;
     }
 }
 

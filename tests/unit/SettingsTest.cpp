@@ -79,7 +79,7 @@ TEST_F(SettingsTest, FirstStartGivesEveryDefault)
     ime.layouts = {0xE0010411};
     speech.canInitialize = false;
     const Settings s = Load();
-    EXPECT_THAT(s.HotKeys, ElementsAre(HotKeyEntry{QStringLiteral("Get Text"), 2, 123, 1282}));
+    EXPECT_THAT(s.HotKeys, ElementsAre(HotKeyEntry{QStringLiteral("Get Text"), StoredModifiers(2), 123, 1282}));
     EXPECT_EQ(s.RoundEdit, 7);
     EXPECT_EQ(s.RoundDialog, 9);
     EXPECT_EQ(s.Background, 0x800000u);
@@ -184,7 +184,7 @@ TEST_F(SettingsTest, FileFromTheOtherPlatformLoads)
                 "[history]\r\nDispHis=2007/03/05 14:07:09\r\ndays=7\r\ndisponstart=0\r\nclock=21:30:00\r\n"
                 "[Speech]\r\nenablespeech=0\r\nvoice=Microsoft Haruka Desktop\r\n");
     const Settings s = Load();
-    EXPECT_EQ(s.HotKeys.front().modifiers, 6);
+    EXPECT_EQ(s.HotKeys.front().modifiers, StoredModifiers::Control | StoredModifiers::Alt);
     EXPECT_EQ(s.HotKeys.front().virtualKey, 112);
     EXPECT_EQ(s.Background, 65280u);
     EXPECT_EQ(s.TextColor, 0u);
@@ -204,7 +204,7 @@ TEST_F(SettingsTest, FileFromTheOtherPlatformLoads)
 TEST_F(SettingsTest, EveryKeyRoundTrips)
 {
     Settings s = Load();
-    s.HotKeys.front().modifiers = 5;
+    s.HotKeys.front().modifiers = StoredModifiers::Shift | StoredModifiers::Alt;
     s.HotKeys.front().virtualKey = 0x41;
     s.RoundEdit = 0;
     s.RoundDialog = 30;

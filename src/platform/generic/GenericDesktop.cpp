@@ -28,7 +28,7 @@ public:
 // user is told so once instead of once per hot key.
 class NoHotKeys final : public HotKeyService {
 public:
-    bool RegisterHotKey(int, quint32, quint8) override { return true; }
+    bool RegisterHotKey(int, HotKeyModifiers, quint8) override { return true; }
     void UnregisterHotKey(int) override { }
     quint32 GetLastError() override { return 0; }
     void SetPressHandler(std::function<void(int)>) override { }

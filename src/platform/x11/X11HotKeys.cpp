@@ -41,20 +41,20 @@ Q_LOGGING_CATEGORY(lcHotKeys, "kotobane.x11.hotkeys", QtWarningMsg)
 // X reports a combination already grabbed by another client as BadAccess.
 constexpr quint8 kBadAccess = 10;
 
-quint16 XModifiers(quint32 modifiers)
+quint16 XModifiers(HotKeyModifiers modifiers)
 {
     quint16 mask = 0;
-    if (modifiers & 1) {
-        mask |= XCB_MOD_MASK_1;  // Alt
+    if (HasModifier(modifiers, HotKeyModifiers::Alt)) {
+        mask |= XCB_MOD_MASK_1;
     }
-    if (modifiers & 2) {
+    if (HasModifier(modifiers, HotKeyModifiers::Control)) {
         mask |= XCB_MOD_MASK_CONTROL;
     }
-    if (modifiers & 4) {
+    if (HasModifier(modifiers, HotKeyModifiers::Shift)) {
         mask |= XCB_MOD_MASK_SHIFT;
     }
-    if (modifiers & 8) {
-        mask |= XCB_MOD_MASK_4;  // Super
+    if (HasModifier(modifiers, HotKeyModifiers::Super)) {
+        mask |= XCB_MOD_MASK_4;
     }
     return mask;
 }
@@ -74,7 +74,7 @@ X11HotKeys::~X11HotKeys()
     }
 }
 
-bool X11HotKeys::RegisterHotKey(int id, quint32 modifiers, quint8 virtualKey)
+bool X11HotKeys::RegisterHotKey(int id, HotKeyModifiers modifiers, quint8 virtualKey)
 {
     xcb_connection_t* c = m_c;
     if (m_grabs.count(id) != 0) {

@@ -21,7 +21,7 @@ public:
     explicit X11HotKeys(xcb_connection_t* connection);
     ~X11HotKeys() override;
 
-    bool RegisterHotKey(int id, quint32 modifiers, quint8 virtualKey) override;
+    bool RegisterHotKey(int id, HotKeyModifiers modifiers, quint8 virtualKey) override;
     void UnregisterHotKey(int id) override;
     quint32 GetLastError() override;
     void SetPressHandler(std::function<void(int id)> handler) override { m_handler = std::move(handler); }

@@ -63,9 +63,10 @@ public:
     explicit FakeHotKeys(Recorder& log) : m_log(log) { }
     std::map<int, bool> fails;  // by identifier
     std::function<void(int)> handler;
-    bool RegisterHotKey(int id, quint32 modifiers, quint8 vk) override
+    bool RegisterHotKey(int id, HotKeyModifiers modifiers, quint8 vk) override
     {
-        m_log.Add("RegisterHotKey " + std::to_string(id) + " " + std::to_string(modifiers) + " " + std::to_string(vk));
+        m_log.Add("RegisterHotKey " + std::to_string(id) + " " + std::to_string(quint32(modifiers)) + " "
+                  + std::to_string(vk));
         return !fails[id];
     }
     void UnregisterHotKey(int id) override { m_log.Add("UnregisterHotKey " + std::to_string(id)); }
