@@ -7,6 +7,7 @@
 #include <QLocalSocket>
 #include <QLoggingCategory>
 #include <QRegularExpression>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 
@@ -21,7 +22,7 @@ namespace kotobane {
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcInstance, "kotobane.instance")
+Q_LOGGING_CATEGORY(lcInstance, "kotobane.instance", QtWarningMsg)
 
 // The desktop is identified by the display, so that two sessions of one
 // user (say, a nested test server) each get their own running copy.
@@ -126,15 +127,6 @@ bool SingleInstance::BecomePrimary()
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::OnConnection);
     Listen();
-    // QLocalServer closes itself for good when an accept fails (as when
-    // descriptors run out) and tells no one: look now and then, listen again.
-    auto* watch = new QTimer(this);
-    connect(watch, &QTimer::timeout, this, [this] {
-        if (!m_server->isListening()) {
-            Listen();
-        }
-    });
-    watch->start(1000);
     return true;
 }
 
@@ -148,6 +140,44 @@ void SingleInstance::Listen()
         qCWarning(lcInstance) << "cannot listen on" << m_socketName << ":" << m_server->errorString();
     }
     m_listenFailed = failed;
+    if (failed) {
+        // Descriptors may be short for a while: try again, only while failing.
+        QTimer::singleShot(kRelistenMs, this, [this] {
+            if (!m_server->isListening()) {
+                Listen();
+            }
+        });
+        return;
+    }
+    // QLocalServer closes itself for good when an accept fails (as when
+    // descriptors run out) and emits nothing. The accept runs on its
+    // notifier's activation: look right after it, so that nothing has to
+    // wake the idle program to poll.
+    for (QSocketNotifier* notifier : m_server->findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly)) {
+        // A notifier of a listener that closed stays until its deferred
+        // deletion, disabled.
+        if (notifier->isEnabled() && notifier->socket() == m_server->socketDescriptor()) {
+            connect(notifier, &QSocketNotifier::activated, this, &SingleInstance::AfterAccept, Qt::UniqueConnection);
+            return;
+        }
+    }
+    // A Qt that accepts otherwise: look now and then.
+    if (m_poll == nullptr) {
+        qCDebug(lcInstance) << "no accept notifier to watch; polling the listener";
+        m_poll = new QTimer(this);
+        connect(m_poll, &QTimer::timeout, this, &SingleInstance::AfterAccept);
+        m_poll->start(kRelistenMs);
+    }
+}
+
+void SingleInstance::AfterAccept()
+{
+    if (m_server->isListening()) {
+        return;
+    }
+    qCWarning(lcInstance).noquote() << "the listener closed after a failed accept (" + m_server->errorString()
+                                           + "); listening again";
+    Listen();
 }
 
 void SingleInstance::OnConnection()

@@ -8,6 +8,7 @@
 
 class QLocalServer;
 class QLocalSocket;
+class QTimer;
 
 namespace kotobane {
 
@@ -39,6 +40,8 @@ public:
     static constexpr int kMaxConnections = 16;
     static constexpr int kMaxMessageBytes = 4096;
     static constexpr int kIdleTimeoutMs = 2000;
+    // How soon a listen that failed is tried again.
+    static constexpr int kRelistenMs = 1000;
 
 Q_SIGNALS:
     void MessageReceived(const QString& message);
@@ -47,12 +50,15 @@ private:
     void OnConnection();
     void Serve(QLocalSocket* socket);
     void Listen();
+    // Listens again when the accept just made closed the listener.
+    void AfterAccept();
 
     QString m_socketName;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer* m_server = nullptr;
     int m_served = 0;
     bool m_listenFailed = false;
+    QTimer* m_poll = nullptr;  // only where Qt's accept cannot be watched
 };
 
 }  // namespace kotobane
