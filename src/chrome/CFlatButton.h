@@ -72,7 +72,6 @@ public:
     explicit CRoundedFlatButton(QWidget* parent) : CFlatButton(parent) { }
 
     int SetRounded(bool rounded, bool repaint);
-    bool Rounded() const { return m_rounded; }
     Colour borderColour = 0;
 
 protected:

@@ -11,6 +11,39 @@
 
 namespace kotobane {
 
+namespace {
+
+// The reverse conversion's candidate list: asked for its size, then filled
+// into a block of that size with one zero byte more, so that a list that
+// lacks its terminator still ends inside the block.
+struct ConversionList {
+    std::unique_ptr<unsigned char[]> block;  // null when there is no list
+    quint32 size = 0;
+    bool outOfMemory = false;
+};
+
+ConversionList FetchConversionList(ImeService& ime, Hkl layout, Himc context, const QString& phrase)
+{
+    ConversionList list;
+    const quint32 size = ime.ImmGetConversionListW(layout, context, phrase, nullptr, 0, GCL_REVERSECONVERSION);
+    if (size == 0 || size == 0xFFFFFFFFu) {
+        return list;
+    }
+    list.block.reset(new (std::nothrow) unsigned char[std::size_t(size) + 1]());
+    if (!list.block) {
+        list.outOfMemory = true;
+        return list;
+    }
+    if (ime.ImmGetConversionListW(layout, context, phrase, list.block.get(), size, GCL_REVERSECONVERSION) == 0) {
+        list.block.reset();
+        return list;
+    }
+    list.size = size;
+    return list;
+}
+
+}  // namespace
+
 quint32 LocaleFromLayoutId(const QString& layoutId)
 {
     const QString tail = layoutId.size() > 3 ? layoutId.right(3) : layoutId;
@@ -109,21 +142,15 @@ QString CReadingEngine::GetReading(const QString& phrase)
         return QString();
     }
 
-    const quint32 size = m_ime.ImmGetConversionListW(layout, m_context, phrase, nullptr, 0, GCL_REVERSECONVERSION);
-    if (size == 0 || size == 0xFFFFFFFFu) {
-        return QString();
-    }
-
-    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[std::size_t(size) + 1]());
-    if (!buffer) {
+    const ConversionList list = FetchConversionList(m_ime, layout, m_context, phrase);
+    if (list.outOfMemory) {
         ShowSystemError(m_ui, ENOMEM);
         return QString();
     }
-    if (m_ime.ImmGetConversionListW(layout, m_context, phrase, buffer.get(), size, GCL_REVERSECONVERSION) == 0) {
+    if (!list.block) {
         return QString();
     }
-
-    return ReadCandidateList(buffer.get(), size);
+    return ReadCandidateList(list.block.get(), list.size);
 }
 
 bool CReadingEngine::IsSelectedLayout(Hkl layout)
@@ -158,13 +185,9 @@ QString ReverseConversion(ImeService& ime, const QString& layoutId, const QStrin
     const Himc context = ime.ImmCreateContext();
     QString reading;
     if (ime.ImmSetOpenStatus(context, true)) {
-        const quint32 size = ime.ImmGetConversionListW(layout, context, phrase, nullptr, 0, GCL_REVERSECONVERSION);
-        if (size != 0 && size != 0xFFFFFFFFu) {
-            std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[std::size_t(size) + 1]());
-            if (buffer
-                && ime.ImmGetConversionListW(layout, context, phrase, buffer.get(), size, GCL_REVERSECONVERSION) != 0) {
-                reading = FirstCandidateInParentheses(buffer.get(), size);
-            }
+        const ConversionList list = FetchConversionList(ime, layout, context, phrase);
+        if (list.block) {
+            reading = FirstCandidateInParentheses(list.block.get(), list.size);
         }
     }
     ime.ImmSetOpenStatus(context, false);
