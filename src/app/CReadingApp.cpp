@@ -9,6 +9,8 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <optional>
+
 #include "app/CommandLine.h"
 #include "app/GuiMessageBox.h"
 #include "backends/LinuxImeService.h"
@@ -63,6 +65,121 @@ private:
     QElapsedTimer m_clock;
 };
 
+// What a desktop start was asked for on its command line.
+struct DesktopOptions {
+    bool showText = false;  // --show given
+    QString text;  // --show's text
+    QString profileDir;  // --profile-dir's directory, or empty
+};
+
+// The desktop start's options, or nullopt once the parse error is reported.
+std::optional<DesktopOptions> ParseDesktopOptions(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("profile-dir"), QString(), QStringLiteral("DIR")});
+    parser.addOption({QStringLiteral("show"), QString(), QStringLiteral("TEXT")});
+    if (!parser.parse(arguments)) {
+        qCritical().noquote() << "kotobane:" << parser.errorText() << "\nTry kotobane --help.";
+        return std::nullopt;
+    }
+    return DesktopOptions{parser.isSet(QStringLiteral("show")), parser.value(QStringLiteral("show")),
+                          parser.value(QStringLiteral("profile-dir"))};
+}
+
+// The exit status of a start that found a copy running: its request handed over, the settings saved.
+int HandOverToRunningCopy(SingleInstance& instance, const DesktopOptions& options, Settings& settings,
+                          SettingsContext& context)
+{
+    // --show is a request for the running copy, not a start of our own;
+    // like every copy, this one still ends through the exit sequence.
+    const bool sent = instance.Send(options.showText ? kShowPrefix + options.text : QString::number(ID_RUNNING));
+    const ProfileWriteResult saved = SaveSettings(settings, context);
+    // A launcher click must not bring a box: standard error only.
+    QTextStream err(stderr);
+    ReportUnsavedSettings(saved, nullptr, err);
+    return (options.showText && !sent) || !saved ? 1 : 0;
+}
+
+// Tells once, after start-up, what this desktop cannot do: a logged warning, then a box.
+void ReportLimitation(const DesktopPlatform& desktop, CReadingDlg& popup, MessageBoxService& ui)
+{
+    if (const QString limitation = desktop.Limitation(); !limitation.isEmpty()) {
+        qWarning().noquote() << "kotobane:" << QString(limitation).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        QTimer::singleShot(0, &popup, [&ui, limitation] { ui.MessageBox(limitation, MB_OK | MB_ICONINFORMATION); });
+    }
+}
+
+// Carries out another copy's message (--show's text or a remote command) and ignores the rest.
+void CarryOutMessage(CReadingDlg& popup, GetTextFlow& flow, const QString& message)
+{
+    if (message.startsWith(kShowPrefix)) {
+        popup.ShowText(message.mid(kShowPrefix.size()));
+        return;
+    }
+    bool number = false;
+    const int command = message.toInt(&number);
+    if (!number || !IsRemoteCommand(command)) {
+        return;  // not ours to carry out
+    }
+    if (command == ID_RUNNING) {
+        popup.ShowRunning();
+    } else if (command == ID_GET_TEXT) {
+        flow.OnGetTextRequest();
+    } else {
+        popup.OnCommand(command);
+    }
+}
+
+// The event loop's exit status, run with the popup wired to the look-up, hot keys, messages and signals.
+int RunPopupSession(const ReadingWindowServices& services, const QString& historyFile, SingleInstance& instance,
+                    const DesktopOptions& options)
+{
+    Settings& settings = services.settings;
+    MessageBoxService& ui = services.ui;
+    DesktopPlatform& desktop = services.desktop;
+    CReadingDlg popup(services);
+    popup.Initialise();
+
+    // The look-up: the selection of the window in front, copied through
+    // the clipboard, read and recorded.
+    TextGrabber grabber(desktop.Clipboard(), desktop.Keyboard(), desktop.Activation(), services.clock, ui);
+    grabber.SetOwnerWatch(desktop.OwnerWatch());
+    HistoryAppender history(historyFile, ui);
+    GetTextFlow flow(
+        desktop.Windows(), desktop.Activation(), grabber, services.clock,
+        [&popup](const QString& phrase) { return popup.Engine().GetReading(phrase); }, history,
+        PopupAccess{Hwnd(popup.winId()), [&popup](const QString& text) { popup.SetText(text); },
+                    [&popup](bool show) { popup.ShowPopup(show); }});
+    popup.SetLookUp([&flow] { flow.LookUp(); });
+    popup.SetHistory({&settings, &services.profile, &ui, historyFile, &history, &grabber});
+
+    ReportLimitation(desktop, popup, ui);
+    LookUpTimer lookUpTimer;
+    popup.installEventFilter(&lookUpTimer);
+    popup.TextBox()->viewport()->installEventFilter(&lookUpTimer);
+    desktop.HotKeys().SetPressHandler([&flow, &settings, &lookUpTimer](int id) {
+        lookUpTimer.Start();
+        flow.OnHotKey(id, settings.HotKeys);
+    });
+
+    QObject::connect(&instance, &SingleInstance::MessageReceived, &popup, [&popup, &flow](const QString& message) {
+        // Leave the socket's handler before a modal box opens.
+        QTimer::singleShot(0, &popup, [&popup, &flow, message] { CarryOutMessage(popup, flow, message); });
+    });
+    UnixSignals signals;
+    // exit(), not quit(): quit() first asks every window to close, and the
+    // popup refuses (closing it only hides it), which would cancel the end.
+    QObject::connect(&signals, &UnixSignals::TerminationRequested, qApp, [] { QCoreApplication::exit(0); });
+
+    if (options.showText) {
+        popup.ShowText(options.text);
+    }
+    const int status = QApplication::exec();
+    desktop.HotKeys().SetPressHandler(nullptr);
+    popup.Destroy();
+    return status;
+}
+
 }  // namespace
 
 int RunControl(const QStringList& arguments)
@@ -87,20 +204,14 @@ int RunControl(const QStringList& arguments)
 
 int RunDesktop(const QStringList& arguments)
 {
-    QCommandLineParser parser;
-    parser.addOption({QStringLiteral("profile-dir"), QString(), QStringLiteral("DIR")});
-    parser.addOption({QStringLiteral("show"), QString(), QStringLiteral("TEXT")});
-    if (!parser.parse(arguments)) {
-        qCritical().noquote() << "kotobane:" << parser.errorText() << "\nTry kotobane --help.";
+    const std::optional<DesktopOptions> options = ParseDesktopOptions(arguments);
+    if (!options) {
         return 2;
     }
-    const bool showText = parser.isSet(QStringLiteral("show"));
-    const QString text = parser.value(QStringLiteral("show"));
 
     QApplication::setQuitOnLastWindowClosed(false);
 
-    const ProfilePaths paths =
-        ResolveProfilePaths(QCoreApplication::applicationDirPath(), parser.value(QStringLiteral("profile-dir")));
+    const ProfilePaths paths = ResolveProfilePaths(QCoreApplication::applicationDirPath(), options->profileDir);
     const IniProfile profile(paths.settingsFile);
     // A back-end opens at its first look-up, and the first one ever builds
     // its index: a second or two under the wait cursor.
@@ -126,81 +237,12 @@ int RunDesktop(const QStringList& arguments)
 
     SingleInstance instance(kInstanceName);
     if (!instance.BecomePrimary()) {
-        // --show is a request for the running copy, not a start of our own;
-        // like every copy, this one still ends through the exit sequence.
-        const bool sent = instance.Send(showText ? kShowPrefix + text : QString::number(ID_RUNNING));
-        const ProfileWriteResult saved = SaveSettings(settings, context);
-        // A launcher click must not bring a box: standard error only.
-        QTextStream err(stderr);
-        ReportUnsavedSettings(saved, nullptr, err);
-        return (showText && !sent) || !saved ? 1 : 0;
+        return HandOverToRunningCopy(instance, *options, settings, context);
     }
 
     const std::unique_ptr<DesktopPlatform> desktop = ChooseDesktopPlatform();
-    int status = 0;
-    {
-        CReadingDlg popup({settings, profile, *ime, catalog, clock, ui, speech, *desktop});
-        popup.Initialise();
-
-        // The look-up: the selection of the window in front, copied through
-        // the clipboard, read and recorded.
-        TextGrabber grabber(desktop->Clipboard(), desktop->Keyboard(), desktop->Activation(), clock, ui);
-        grabber.SetOwnerWatch(desktop->OwnerWatch());
-        HistoryAppender history(paths.historyFile, ui);
-        GetTextFlow flow(
-            desktop->Windows(), desktop->Activation(), grabber, clock,
-            [&popup](const QString& phrase) { return popup.Engine().GetReading(phrase); }, history,
-            PopupAccess{Hwnd(popup.winId()), [&popup](const QString& text) { popup.SetText(text); },
-                        [&popup](bool show) { popup.ShowPopup(show); }});
-        popup.SetLookUp([&flow] { flow.LookUp(); });
-        popup.SetHistory({&settings, &profile, &ui, paths.historyFile, &history, &grabber});
-
-        if (const QString limitation = desktop->Limitation(); !limitation.isEmpty()) {
-            // Once per run, after start-up.
-            qWarning().noquote() << "kotobane:" << QString(limitation).replace(QLatin1Char('\n'), QLatin1Char(' '));
-            QTimer::singleShot(0, &popup, [&ui, limitation] { ui.MessageBox(limitation, MB_OK | MB_ICONINFORMATION); });
-        }
-        LookUpTimer lookUpTimer;
-        popup.installEventFilter(&lookUpTimer);
-        popup.TextBox()->viewport()->installEventFilter(&lookUpTimer);
-        desktop->HotKeys().SetPressHandler([&flow, &settings, &lookUpTimer](int id) {
-            lookUpTimer.Start();
-            flow.OnHotKey(id, settings.HotKeys);
-        });
-
-        QObject::connect(&instance, &SingleInstance::MessageReceived, &popup, [&popup, &flow](const QString& message) {
-            // Leave the socket's handler before a modal box opens.
-            QTimer::singleShot(0, &popup, [&popup, &flow, message] {
-                if (message.startsWith(kShowPrefix)) {
-                    popup.ShowText(message.mid(kShowPrefix.size()));
-                    return;
-                }
-                bool number = false;
-                const int command = message.toInt(&number);
-                if (!number || !IsRemoteCommand(command)) {
-                    return;  // not ours to carry out
-                }
-                if (command == ID_RUNNING) {
-                    popup.ShowRunning();
-                } else if (command == ID_GET_TEXT) {
-                    flow.OnGetTextRequest();
-                } else {
-                    popup.OnCommand(command);
-                }
-            });
-        });
-        UnixSignals signals;
-        // exit(), not quit(): quit() first asks every window to close, and the
-        // popup refuses (closing it only hides it), which would cancel the end.
-        QObject::connect(&signals, &UnixSignals::TerminationRequested, qApp, [] { QCoreApplication::exit(0); });
-
-        if (showText) {
-            popup.ShowText(text);
-        }
-        status = QApplication::exec();
-        desktop->HotKeys().SetPressHandler(nullptr);
-        popup.Destroy();
-    }
+    const int status = RunPopupSession({settings, profile, *ime, catalog, clock, ui, speech, *desktop},
+                                       paths.historyFile, instance, *options);
     const ProfileWriteResult saved = SaveSettings(settings, context);
     QTextStream err(stderr);
     ReportUnsavedSettings(saved, &ui, err);

@@ -239,67 +239,87 @@ std::optional<QByteArray> X11Clipboard::Fetch(const char* const* targets, int co
         xcb_convert_selection(x.c, x.window, x.clipboard, target, x.property, XCB_CURRENT_TIME);
         xcb_flush(x.c);
 
-        bool refused = false;
-        while (!refused) {
-            const XcbReply<xcb_generic_event_t> event = x.Next(deadline);
-            if (!event) {
-                qCWarning(lcClipboard) << "the clipboard's owner did not answer within" << ReadTimeoutMs << "ms";
-                m_ownerHung = !x.Broken();
-                m_lastError = x.Broken() ? ECONNRESET : ETIMEDOUT;
-                return std::nullopt;
-            }
-            if ((event->response_type & 0x7f) != XCB_SELECTION_NOTIFY) {
-                continue;
-            }
-            const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(event.get());
-            const bool ours =
-                notify->requestor == x.window && notify->selection == x.clipboard && notify->target == target;
-            const bool given = notify->property != XCB_ATOM_NONE;
-            if (!ours) {
-                continue;
-            }
-            if (!given) {
-                refused = true;
-                continue;
-            }
-            QByteArray data;
-            xcb_atom_t type = XCB_ATOM_NONE;
-            if (!x.TakeProperty(data, type)) {
-                m_lastError = EPROTO;
-                return std::nullopt;
-            }
-            if (type != x.incr) {
-                return data;
-            }
-            // Large text comes in chunks: each new value of the property is
-            // one, and an empty one ends it.
-            QByteArray whole;
-            for (;;) {
-                const XcbReply<xcb_generic_event_t> next = x.Next(deadline);
-                if (!next) {
-                    m_ownerHung = !x.Broken();
-                    m_lastError = x.Broken() ? ECONNRESET : ETIMEDOUT;
-                    return std::nullopt;
-                }
-                const auto* property = reinterpret_cast<const xcb_property_notify_event_t*>(next.get());
-                const bool chunk = (next->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && property->window == x.window
-                                   && property->atom == x.property && property->state == XCB_PROPERTY_NEW_VALUE;
-                if (!chunk) {
-                    continue;
-                }
-                if (!x.TakeProperty(data, type)) {
-                    m_lastError = EPROTO;
-                    return std::nullopt;
-                }
-                if (data.isEmpty()) {
-                    return whole;
-                }
-                whole += data;
-            }
+        switch (AwaitConversion(target, deadline)) {
+        case Conversion::Refused:
+            continue;  // the next target may be given
+        case Conversion::Failed:
+            return std::nullopt;
+        case Conversion::Given:
+            return TakeConversion(deadline);
         }
     }
     m_lastError = ENODATA;
     return std::nullopt;
+}
+
+X11Clipboard::Conversion X11Clipboard::AwaitConversion(xcb_atom_t target, Clock::time_point deadline)
+{
+    Connection& x = *m_x;
+    for (;;) {
+        const XcbReply<xcb_generic_event_t> event = x.Next(deadline);
+        if (!event) {
+            qCWarning(lcClipboard) << "the clipboard's owner did not answer within" << ReadTimeoutMs << "ms";
+            m_ownerHung = !x.Broken();
+            m_lastError = x.Broken() ? ECONNRESET : ETIMEDOUT;
+            return Conversion::Failed;
+        }
+        if ((event->response_type & 0x7f) != XCB_SELECTION_NOTIFY) {
+            continue;
+        }
+        const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(event.get());
+        const bool ours = notify->requestor == x.window && notify->selection == x.clipboard && notify->target == target;
+        const bool given = notify->property != XCB_ATOM_NONE;
+        if (!ours) {
+            continue;
+        }
+        return given ? Conversion::Given : Conversion::Refused;
+    }
+}
+
+std::optional<QByteArray> X11Clipboard::TakeConversion(Clock::time_point deadline)
+{
+    QByteArray data;
+    xcb_atom_t type = XCB_ATOM_NONE;
+    if (!m_x->TakeProperty(data, type)) {
+        m_lastError = EPROTO;
+        return std::nullopt;
+    }
+    if (type != m_x->incr) {
+        return data;
+    }
+    return TakeIncrements(deadline);
+}
+
+std::optional<QByteArray> X11Clipboard::TakeIncrements(Clock::time_point deadline)
+{
+    // Large text comes in chunks: each new value of the property is one, and
+    // an empty one ends it.
+    Connection& x = *m_x;
+    QByteArray data;
+    xcb_atom_t type = XCB_ATOM_NONE;
+    QByteArray whole;
+    for (;;) {
+        const XcbReply<xcb_generic_event_t> next = x.Next(deadline);
+        if (!next) {
+            m_ownerHung = !x.Broken();
+            m_lastError = x.Broken() ? ECONNRESET : ETIMEDOUT;
+            return std::nullopt;
+        }
+        const auto* property = reinterpret_cast<const xcb_property_notify_event_t*>(next.get());
+        const bool chunk = (next->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && property->window == x.window
+                           && property->atom == x.property && property->state == XCB_PROPERTY_NEW_VALUE;
+        if (!chunk) {
+            continue;
+        }
+        if (!x.TakeProperty(data, type)) {
+            m_lastError = EPROTO;
+            return std::nullopt;
+        }
+        if (data.isEmpty()) {
+            return whole;
+        }
+        whole += data;
+    }
 }
 
 std::optional<QString> X11Clipboard::OwnText()
@@ -360,7 +380,8 @@ bool X11Clipboard::BeginOwnerWatch()
     }
     // A round trip brings in every notification the server sent so far;
     // those are older than the copy about to happen.
-    XcbReply<xcb_get_input_focus_reply_t>(xcb_get_input_focus_reply(m_x->c, xcb_get_input_focus(m_x->c), nullptr));
+    const XcbReply<xcb_get_input_focus_reply_t> roundTrip(
+        xcb_get_input_focus_reply(m_x->c, xcb_get_input_focus(m_x->c), nullptr));
     m_x->Drain();
     m_x->ownerChanged = false;
     m_x->watching = true;

@@ -4,6 +4,7 @@
 #include "platform/generic/QtClipboard.h"
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 
 struct xcb_connection_t;
@@ -54,7 +55,16 @@ private:
     // Whether the clipboard's owner right now is one of Qt's windows.
     bool OwnedByUs() const;
     std::optional<QString> OwnText();
+    // The text of the first of targets the owner gives, or nullopt with the error set.
     std::optional<QByteArray> Fetch(const char* const* targets, int count);
+    // How the owner answered one conversion request.
+    enum class Conversion { Given, Refused, Failed };
+    // The owner's answer to our request for target; Failed sets the error.
+    Conversion AwaitConversion(std::uint32_t target, Clock::time_point deadline);
+    // The given text, read from our property (in chunks when sent so), or nullopt with the error set.
+    std::optional<QByteArray> TakeConversion(Clock::time_point deadline);
+    // The whole of a text sent in chunks, or nullopt with the error set.
+    std::optional<QByteArray> TakeIncrements(Clock::time_point deadline);
 
     xcb_connection_t* m_qt;
     QtClipboard m_writer;
