@@ -303,6 +303,7 @@ std::unique_ptr<MecabBackend> MecabBackend::Open(Kind kind, const std::string& d
     // another dicdir) from changing what the back-end reads.
     std::vector<std::string> args{"kotobane", "--rcfile=/dev/null", "--dicdir=" + dictionaryDir};
     std::vector<char*> argv;
+    argv.reserve(args.size());
     for (std::string& arg : args) {
         argv.push_back(arg.data());
     }

@@ -34,7 +34,7 @@ QString LanguageName(const QString& hexText)
 
 QString GetImeDescription(Hkl layout, ImeService& ime, MessageBoxService& ui)
 {
-    const QString handle = LayoutText(layout);
+    QString handle = LayoutText(layout);
     try {
         std::vector<char16_t> buffer(kDescriptionCapacity, u'\0');
         const int copied = ime.ImmGetDescriptionW(layout, buffer.data(), kDescriptionCapacity);

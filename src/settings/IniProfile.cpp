@@ -452,7 +452,7 @@ ProfileWriteResult IniProfile::Batch::Commit()
     const QString& path = m_profile.Path();
     const QList<Write> writes = std::exchange(m_writes, {});
     // The writes that were taken still go in; the result names the refusal.
-    const ProfileWriteResult complete{path, std::exchange(m_refused, {})};
+    ProfileWriteResult complete{path, std::exchange(m_refused, {})};
     if (writes.isEmpty()) {
         return complete;
     }

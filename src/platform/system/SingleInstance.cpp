@@ -62,11 +62,11 @@ QString NotPrivate(const QString& path)
 // socket's name first and receive everything sent to the running copy.
 QString PrivateFolder()
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && NotPrivate(runtime).isEmpty()) {
         return runtime;
     }
-    const QString own = QDir(QDir::tempPath()).filePath(QStringLiteral("kotobane-%1").arg(::getuid()));
+    QString own = QDir(QDir::tempPath()).filePath(QStringLiteral("kotobane-%1").arg(::getuid()));
     if (::mkdir(QFile::encodeName(own).constData(), 0700) != 0 && errno != EEXIST) {
         qCWarning(lcInstance).noquote() << "no control channel: cannot create" << own << ":" << std::strerror(errno);
         return {};
