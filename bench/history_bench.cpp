@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+
 #include <sys/resource.h>
 
 #include "history/HistoryStore.h"

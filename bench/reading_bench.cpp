@@ -4,7 +4,6 @@
 // usage: reading_bench CORPUS [--benchmark_... flags]
 
 #include <benchmark/benchmark.h>
-#include <mecab.h>
 
 #include <QLocale>
 #include <QString>
@@ -18,6 +17,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <mecab.h>
 
 #include "backends/LinuxImeService.h"
 #include "backends/MecabBackend.h"

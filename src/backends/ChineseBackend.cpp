@@ -1,7 +1,5 @@
 #include "backends/ChineseBackend.h"
 
-#include <opencc.h>
-
 #include <QChar>
 #include <QElapsedTimer>
 #include <QFile>
@@ -17,6 +15,8 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+
+#include <opencc.h>
 
 #include "backends/CodePoints.h"
 #include "backends/MainlandReadings.h"

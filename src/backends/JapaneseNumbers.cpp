@@ -1,7 +1,5 @@
 #include "backends/JapaneseNumbers.h"
 
-#include "backends/CodePoints.h"
-
 #include <array>
 #include <cstdint>
 #include <initializer_list>
@@ -9,6 +7,8 @@
 #include <span>
 #include <string_view>
 #include <vector>
+
+#include "backends/CodePoints.h"
 
 namespace kotobane {
 

@@ -1,12 +1,7 @@
 #include "backends/MecabBackend.h"
 
-#include <mecab.h>
-
 #include <QChar>
 #include <QLoggingCategory>
-
-#include "backends/CodePoints.h"
-#include "backends/JapaneseNumbers.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,6 +10,11 @@
 #include <iterator>
 #include <system_error>
 #include <vector>
+
+#include <mecab.h>
+
+#include "backends/CodePoints.h"
+#include "backends/JapaneseNumbers.h"
 
 namespace kotobane {
 

@@ -1,6 +1,7 @@
 #include "core/RegularFile.h"
 
 #include <cerrno>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -9,13 +9,13 @@
 #include <cctype>
 #include <cerrno>
 #include <csignal>
+#include <utility>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/file.h>
 #include <unistd.h>
-
-#include <utility>
 
 #include "core/ErrorCodes.h"
 

@@ -1,11 +1,10 @@
 #include "history/CSortableList.h"
 
-#include <QStyle>
-
 #include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QToolTip>
 

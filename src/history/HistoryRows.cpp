@@ -2,12 +2,12 @@
 
 #include <QLocale>
 
-#include <unicode/ucol.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <thread>
+
+#include <unicode/ucol.h>
 
 namespace kotobane {
 

@@ -7,7 +7,6 @@
 
 #include "chrome/CFlatButton.h"
 #include "chrome/CRoundFrameEdit.h"
-
 #include "history/CHistoryDlg.h"
 #include "history/CResizeDlg.h"
 #include "platform/DesktopServices.h"

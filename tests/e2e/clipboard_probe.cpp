@@ -10,8 +10,6 @@
 //   watch MIN MAX CMD... starts CMD after BeginOwnerWatch(), then prints
 //                        "changed:0|1", "waited:MS", "text:..." (or "text-none:ERRNO")
 //                        and "watching:0|1"
-#include "platform/desktop/DesktopChoice.h"
-
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -26,6 +24,8 @@
 #include <thread>
 
 #include <xcb/xcb.h>
+
+#include "platform/desktop/DesktopChoice.h"
 
 using kotobane::ClipboardService;
 

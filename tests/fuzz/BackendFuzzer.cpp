@@ -1,11 +1,11 @@
 // One installed reading back-end on any UTF-16 text; KOTOBANE_FUZZ_BACKEND
 // picks it. A back-end whose data is missing reads nothing.
+#include <cstdio>
+
 #include "FuzzFile.h"
 #include "backends/ChineseBackend.h"
 #include "backends/HanjaBackend.h"
 #include "backends/MecabBackend.h"
-
-#include <cstdio>
 
 namespace {
 

@@ -1,9 +1,9 @@
 // The phrase index on any bytes as its image and as its cache file (with the
 // checksum made to match, so that the structure checks behind it are reached).
+#include <cstring>
+
 #include "FuzzFile.h"
 #include "backends/PhraseIndex.h"
-
-#include <cstring>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

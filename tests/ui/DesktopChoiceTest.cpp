@@ -1,3 +1,5 @@
+#include "platform/desktop/DesktopChoice.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -5,7 +7,6 @@
 #include <QGuiApplication>
 
 #include "fakes/FakePlatform.h"
-#include "platform/desktop/DesktopChoice.h"
 #include "reading/TextGrabber.h"
 
 using namespace kotobane;

@@ -1,11 +1,11 @@
+#include "settings/FontMapping.h"
+
 #include <gtest/gtest.h>
 
 #include <QFontInfo>
 #include <QFontMetrics>
 
 #include <climits>
-
-#include "settings/FontMapping.h"
 
 using namespace kotobane;
 

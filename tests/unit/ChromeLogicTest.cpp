@@ -1,11 +1,11 @@
+#include "chrome/ChromeLogic.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <map>
 #include <utility>
 #include <vector>
-
-#include "chrome/ChromeLogic.h"
 
 using namespace kotobane;
 

@@ -1,10 +1,11 @@
+#include "app/CommandLine.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QBuffer>
 #include <QTemporaryDir>
 
-#include "app/CommandLine.h"
 #include "backends/LinuxImeService.h"
 #include "fakes/FakeBackend.h"
 #include "fakes/FakePlatform.h"

@@ -1,3 +1,5 @@
+#include "platform/speech/EspeakVoice.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -8,7 +10,6 @@
 #include <cerrno>
 #include <cmath>
 
-#include "platform/speech/EspeakVoice.h"
 #include "platform/speech/SpeechPcm.h"
 
 using namespace kotobane;

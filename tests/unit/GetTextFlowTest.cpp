@@ -1,3 +1,5 @@
+#include "window/GetTextFlow.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -10,7 +12,6 @@
 #include "fakes/FakePlatform.h"
 #include "history/HistoryStore.h"
 #include "window/GetText.h"
-#include "window/GetTextFlow.h"
 
 using namespace kotobane;
 using namespace kotobane::test;

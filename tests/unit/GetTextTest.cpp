@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "window/GetText.h"
+
+#include <gtest/gtest.h>
 
 using namespace kotobane;
 

@@ -1,3 +1,5 @@
+#include "history/HistoryStore.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -6,20 +8,19 @@
 #include <QTemporaryDir>
 
 #include <climits>
-#include <cstdlib>
-
 #include <csignal>
+#include <cstdlib>
 #include <functional>
+#include <thread>
+
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 #include "core/SystemError.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/FifoGuard.h"
-#include "history/HistoryStore.h"
 
 using namespace kotobane;
 using namespace kotobane::test;

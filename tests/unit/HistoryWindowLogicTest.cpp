@@ -1,3 +1,5 @@
+#include "history/HistoryWindowLogic.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -8,7 +10,6 @@
 #include "fakes/FakePlatform.h"
 #include "fakes/HistoryFiles.h"
 #include "history/HistoryTable.h"
-#include "history/HistoryWindowLogic.h"
 #include "settings/IniProfile.h"
 
 using namespace kotobane;

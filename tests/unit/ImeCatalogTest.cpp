@@ -1,3 +1,5 @@
+#include "reading/ImeCatalog.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -5,7 +7,6 @@
 
 #include "core/SystemError.h"
 #include "fakes/FakePlatform.h"
-#include "reading/ImeCatalog.h"
 
 using namespace kotobane;
 using namespace kotobane::test;

@@ -1,3 +1,5 @@
+#include "settings/IniProfile.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -13,10 +15,10 @@
 #include <cstdlib>
 #include <optional>
 #include <thread>
+
 #include <unistd.h>
 
 #include "fakes/FifoGuard.h"
-#include "settings/IniProfile.h"
 
 using namespace kotobane;
 

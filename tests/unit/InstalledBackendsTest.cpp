@@ -1,10 +1,10 @@
 #include "backends/InstalledBackends.h"
 
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include "backends/ChineseBackend.h"
 #include "backends/HanjaBackend.h"

@@ -1,11 +1,11 @@
+#include "backends/JapaneseNumbers.h"
+
 #include <gtest/gtest.h>
 
 #include <QString>
 
 #include <string>
 #include <string_view>
-
-#include "backends/JapaneseNumbers.h"
 
 namespace kotobane {
 namespace {

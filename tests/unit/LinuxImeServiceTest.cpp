@@ -1,10 +1,11 @@
+#include "backends/LinuxImeService.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QSet>
 
 #include "backends/KeyboardLocale.h"
-#include "backends/LinuxImeService.h"
 #include "fakes/FakeBackend.h"
 #include "fakes/FakePlatform.h"
 #include "reading/ImeCatalog.h"

@@ -1,11 +1,11 @@
+#include "backends/MainlandReadings.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 
 #include <tuple>
-
-#include "backends/MainlandReadings.h"
 
 using namespace kotobane;
 using ::testing::ElementsAre;

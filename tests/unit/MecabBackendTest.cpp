@@ -1,6 +1,8 @@
 // The MeCab back-ends over the dictionaries installed on this machine; a
 // test whose dictionary is missing is skipped.
 
+#include "backends/MecabBackend.h"
+
 #include <gtest/gtest.h>
 
 #include <QString>
@@ -15,8 +17,6 @@
 #include <vector>
 
 #include <unistd.h>
-
-#include "backends/MecabBackend.h"
 
 namespace kotobane {
 namespace {

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "settings/OptionPagesLogic.h"
+
+#include <gtest/gtest.h>
 
 using namespace kotobane;
 

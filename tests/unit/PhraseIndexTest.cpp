@@ -1,13 +1,13 @@
 #include "backends/PhraseIndex.h"
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <cstring>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include "fakes/FifoGuard.h"
 

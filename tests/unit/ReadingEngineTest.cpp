@@ -1,9 +1,10 @@
+#include "reading/ReadingEngine.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "core/SystemError.h"
 #include "fakes/FakePlatform.h"
-#include "reading/ReadingEngine.h"
 
 using namespace kotobane;
 using namespace kotobane::test;

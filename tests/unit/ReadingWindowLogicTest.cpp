@@ -1,7 +1,7 @@
+#include "window/ReadingWindowLogic.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include "window/ReadingWindowLogic.h"
 
 using namespace kotobane;
 

@@ -1,14 +1,16 @@
+#include "core/RegularFile.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <cerrno>
+
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "core/ErrorCodes.h"
-#include "core/RegularFile.h"
 #include "fakes/FifoGuard.h"
 
 using namespace kotobane;

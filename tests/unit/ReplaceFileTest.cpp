@@ -1,3 +1,5 @@
+#include "core/ReplaceFile.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -7,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdio>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -15,7 +18,6 @@
 #include <unistd.h>
 
 #include "core/ErrorCodes.h"
-#include "core/ReplaceFile.h"
 
 using namespace kotobane;
 

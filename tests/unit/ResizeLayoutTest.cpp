@@ -1,8 +1,8 @@
+#include "history/ResizeLayout.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
-
-#include "history/ResizeLayout.h"
 
 using namespace kotobane;
 

@@ -1,23 +1,25 @@
-#include <chrono>
+#include "settings/Settings.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <iostream>
-#include <random>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <chrono>
 #include <csignal>
+#include <iostream>
+#include <random>
+#include <thread>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "fakes/FakePlatform.h"
 #include "fakes/FakeSpeech.h"
 #include "reading/ReadingEngine.h"
 #include "settings/ProfilePaths.h"
-#include "settings/Settings.h"
 
 using namespace kotobane;
 using namespace kotobane::test;

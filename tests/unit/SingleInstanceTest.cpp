@@ -1,3 +1,5 @@
+#include "platform/system/SingleInstance.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -9,16 +11,14 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
 
-#include "platform/system/SingleInstance.h"
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kotobane;
 

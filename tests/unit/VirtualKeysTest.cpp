@@ -1,8 +1,8 @@
+#include "platform/x11/VirtualKeys.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
-
-#include "platform/x11/VirtualKeys.h"
 
 using namespace kotobane;
 

@@ -1,8 +1,8 @@
 #include "platform/generic/GenericDesktop.h"
 
-#include "platform/generic/QtClipboard.h"
-
 #include <QGuiApplication>
+
+#include "platform/generic/QtClipboard.h"
 
 namespace kotobane {
 

@@ -10,11 +10,11 @@
 #include <QMediaDevices>
 #include <QThread>
 
-#include <espeak-ng/espeak_ng.h>
-#include <espeak-ng/speak_lib.h>
-
 #include <cerrno>
 #include <cstring>
+
+#include <espeak-ng/espeak_ng.h>
+#include <espeak-ng/speak_lib.h>
 
 #include "core/ReplaceFile.h"
 #include "core/SystemError.h"

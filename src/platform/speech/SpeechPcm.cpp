@@ -2,10 +2,10 @@
 
 #include <QtEndian>
 
-#include <soxr.h>
-
 #include <algorithm>
 #include <cmath>
+
+#include <soxr.h>
 
 namespace kotobane {
 

@@ -11,12 +11,12 @@
 #include <QThread>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstring>
+
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 
 namespace kotobane {
 

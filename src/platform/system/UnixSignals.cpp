@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>

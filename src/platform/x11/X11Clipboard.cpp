@@ -1,9 +1,6 @@
 #include "platform/x11/X11Clipboard.h"
-#include "platform/x11/X11Window.h"
 
 #include <QLoggingCategory>
-
-#include <poll.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -11,6 +8,10 @@
 #include <cstring>
 #include <iterator>
 #include <thread>
+
+#include <poll.h>
+
+#include "platform/x11/X11Window.h"
 
 // X headers after Qt's: their macros clash with Qt's names.
 #include <xcb/xcb.h>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "platform/SystemServices.h"
-#include "platform/generic/QtClipboard.h"
-
 #include <chrono>
 #include <cstdint>
 #include <memory>
+
+#include "platform/SystemServices.h"
+#include "platform/generic/QtClipboard.h"
 
 struct xcb_connection_t;
 

@@ -1,5 +1,4 @@
 #include "platform/x11/X11Desktop.h"
-#include "platform/x11/X11Window.h"
 
 #include <QCoreApplication>
 
@@ -7,6 +6,8 @@
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#include "platform/x11/X11Window.h"
 
 // X headers after Qt's: their macros clash with Qt's names.
 #include <xcb/xcb.h>

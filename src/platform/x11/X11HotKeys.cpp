@@ -1,7 +1,4 @@
 #include "platform/x11/X11HotKeys.h"
-#include "platform/x11/X11Window.h"
-
-#include "core/ErrorCodes.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -11,7 +8,9 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "core/ErrorCodes.h"
 #include "platform/x11/VirtualKeys.h"
+#include "platform/x11/X11Window.h"
 
 // X headers after Qt's: their macros clash with Qt's names.
 #include <xcb/xcb.h>

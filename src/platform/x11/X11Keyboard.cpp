@@ -1,7 +1,7 @@
 #include "platform/x11/X11Keyboard.h"
-#include "platform/x11/X11Window.h"
 
 #include "platform/x11/VirtualKeys.h"
+#include "platform/x11/X11Window.h"
 
 // X headers after Qt's: their macros clash with Qt's names.
 #include <xcb/xcb.h>
