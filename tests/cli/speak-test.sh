@@ -51,7 +51,7 @@ wav_at() {  # name, path, expected status, expected message
   type=$(stat -c %F "$2")
   timeout 60 "$kotobane" --speak --wav "$2" a 2>"$profile/err"
   check "$1 status" "$3" $?
-  [ -z "$4" ] || check "$1 message" 1 "$(grep -c "^Cannot write $2: $4" "$profile/err")"
+  [ -z "$4" ] || check "$1 message" 1 "$(grep -c "^kotobane: Cannot write $2: $4$" "$profile/err")"
   check "$1 kept" "$type" "$(stat -c %F "$2")"
 }
 mkfifo "$profile/fifo"
