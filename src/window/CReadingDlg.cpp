@@ -606,7 +606,11 @@ void CReadingDlg::OnTimer()
         CheckHistoryDisplay(m_services.settings, QDateTime::currentDateTime(), m_history.historyFile,
                             [this] { OpenHistory(); });
     }
-    ApplyAlpha(m_opacity.OnTimer(isActiveWindow(), frameGeometry().contains(QCursor::pos())));
+    // The pointer only counts while the popup is opaque; asking for it is a
+    // round trip to the X server, which would wake the idle program twice
+    // a tick.
+    const bool cursorInside = m_opacity.Opaque() && frameGeometry().contains(QCursor::pos());
+    ApplyAlpha(m_opacity.OnTimer(isActiveWindow(), cursorInside));
 }
 
 }  // namespace kotobane
