@@ -44,10 +44,14 @@ QtMessageHandler g_previousHandler = nullptr;
 
 // Qt Multimedia says on standard error that it found no sound server, for
 // every copy that lists the audio outputs; the program reports a missing
-// output itself, when it is asked to speak.
-void QuietSoundServerNotice(QtMsgType type, const QMessageLogContext& context, const QString& message)
+// output itself, when it is asked to speak. Without XDG_RUNTIME_DIR Qt says
+// where it put its runtime folder instead; the control channel has its own
+// private fallback and says so when that fails.
+void QuietKnownNotices(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    if (type == QtWarningMsg && message.startsWith(QLatin1String("PulseAudioService: pa_context_connect()"))) {
+    if (type == QtWarningMsg
+        && (message.startsWith(QLatin1String("PulseAudioService: pa_context_connect()"))
+            || message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))) {
         return;
     }
     g_previousHandler(type, context, message);
@@ -57,7 +61,7 @@ void QuietSoundServerNotice(QtMsgType type, const QMessageLogContext& context, c
 
 int main(int argc, char* argv[])
 {
-    g_previousHandler = qInstallMessageHandler(QuietSoundServerNotice);
+    g_previousHandler = qInstallMessageHandler(QuietKnownNotices);
     QCoreApplication::setApplicationName(QStringLiteral("kotobane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KOTOBANE_VERSION));
 

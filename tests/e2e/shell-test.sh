@@ -105,4 +105,16 @@ e2e_wait_exit "$third"
 e2e_check "exit status after SIGTERM" 0 $?
 e2e_check "settings written after SIGTERM" 1 "$(grep -c '^DlgReading=' "$ini" 2>/dev/null)"
 
+# Without XDG_RUNTIME_DIR the program uses its own private folder and Qt's
+# notice about the variable does not reach the user.
+e2e_quiet_profile "$e2e_tmp/bare"
+env -u XDG_RUNTIME_DIR "$kotobane" --profile-dir "$e2e_tmp/bare" >"$e2e_tmp/bare.log" 2>&1 &
+bare=$!
+e2e_pids+=("$bare")
+e2e_wait_tray "$bare"
+env -u XDG_RUNTIME_DIR "$kotobane" --exit
+e2e_wait_exit "$bare"
+e2e_check "without XDG_RUNTIME_DIR: up and ended" 0 $?
+e2e_check "without XDG_RUNTIME_DIR: nothing said" "" "$(cat "$e2e_tmp/bare.log")"
+
 e2e_finish "shell"
