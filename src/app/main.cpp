@@ -9,6 +9,7 @@
 #include "app/CReadingApp.h"
 #include "app/CommandLine.h"
 #include "backends/LinuxImeService.h"
+#include "core/AppId.h"
 #include "platform/speech/EspeakVoice.h"
 #include "platform/system/ConsoleServices.h"
 #include "settings/IniProfile.h"
@@ -85,6 +86,8 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
     QApplication app(argc, argv);
+    // How the desktop, its portals and the tray match windows to the desktop file.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kAppId));
     return RunDesktop(QCoreApplication::arguments());
 }
 

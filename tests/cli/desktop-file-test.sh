@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The menu entry: valid for desktop environments, and every command it
-# offers is one the program understands.
+# The menu entry: valid for desktop environments, named, like its icon, by
+# the application id, and every command it offers is one the program
+# understands.
 #   desktop-file-test.sh KOTOBANE DESKTOP_FILE
 set -u
 kotobane=$1
@@ -8,6 +9,9 @@ file=$2
 failed=0
 
 desktop-file-validate "$file" || { echo "FAIL desktop-file-validate"; failed=1; }
+id=$(basename "$file" .desktop)
+[ "$id" = io.github.kotobane.Kotobane ] || { echo "FAIL file name $id"; failed=1; }
+grep -qx "Icon=$id" "$file" || { echo "FAIL icon: $(grep '^Icon=' "$file")"; failed=1; }
 
 run=$(mktemp -d)
 trap 'rm -rf "$run"' EXIT
