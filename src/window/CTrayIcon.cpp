@@ -1,12 +1,36 @@
 #include "window/CTrayIcon.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QGuiApplication>
+
+#include "chrome/IconShape.h"
 #include "window/Menus.h"
 
 namespace kotobane {
 
+QIcon TrayIconFor(const QIcon& program, const QPalette& palette)
+{
+    if (palette.color(QPalette::Window).lightness() >= 128) {
+        return program;
+    }
+    // The sizes panels ask for; 22, the X11 tray slot, is the glyph's own
+    // grid, and 44 the same at scale 2.
+    const QIcon glyph(QStringLiteral(":/icons/tray.svg"));
+    const QColor colour = palette.color(QPalette::WindowText);
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 44, 48, 64}) {
+        icon.addPixmap(IconShape(glyph, QSize(size, size), 1.0, colour));
+    }
+    return icon;
+}
+
 CTrayIcon::CTrayIcon(QObject* parent) : QObject(parent)
 {
     connect(&m_icon, &QSystemTrayIcon::activated, this, &CTrayIcon::OnActivated);
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        app->installEventFilter(this);
+    }
 }
 
 CTrayIcon::~CTrayIcon()
@@ -17,7 +41,8 @@ CTrayIcon::~CTrayIcon()
 bool CTrayIcon::Create(const QIcon& icon, const QString& tip, Command sendCommand)
 {
     m_send = std::move(sendCommand);
-    m_icon.setIcon(icon);
+    m_program = icon;
+    m_icon.setIcon(TrayIconFor(icon, QGuiApplication::palette()));
     m_icon.setToolTip(tip.left(63));
     m_icon.show();
     m_enabled = true;
@@ -32,6 +57,15 @@ bool CTrayIcon::RemoveIcon()
     m_icon.hide();
     m_enabled = false;
     return true;
+}
+
+bool CTrayIcon::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::ApplicationPaletteChange
+        && !m_program.isNull()) {
+        m_icon.setIcon(TrayIconFor(m_program, QGuiApplication::palette()));
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void CTrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason)
