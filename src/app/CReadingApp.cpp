@@ -231,6 +231,7 @@ int RunDesktop(const QStringList& arguments)
         return ReverseConversion(*ime, layout, phrase);
     });
     Settings settings;
+    settings.ProfileDir = options->profileDir;
     ImeCatalog catalog;
     SettingsContext context{profile, *ime, ui, catalog, speech, DefaultLogFont(), QDateTime::currentDateTime()};
     LoadSettings(settings, context);

@@ -1,12 +1,15 @@
 #include "settings/CPageGer.h"
 
 #include <QColorDialog>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "core/MessageBoxService.h"
+#include "settings/Autostart.h"
 #include "settings/Colours.h"
 
 namespace kotobane {
@@ -144,13 +147,17 @@ void CHotKeyEdit::focusOutEvent(QFocusEvent* event)
     QLineEdit::focusOutEvent(event);
 }
 
-CPageGer::CPageGer(Settings& settings)
-    : COptionPage(QStringLiteral("General"), QSize(111, 95)),
+CPageGer::CPageGer(Settings& settings, MessageBoxService& ui)
+    // Taller than template 103 by the autostart box, and as wide as its
+    // text needs; the sheet's IME and Speech pages are larger still.
+    : COptionPage(QStringLiteral("General"), QSize(140, 111)),
       m_settings(settings),
+      m_ui(ui),
       m_background(nullptr),
       m_text(nullptr),
       m_border(nullptr),
-      m_hotKey(nullptr)
+      m_hotKey(nullptr),
+      m_autostart(nullptr)
 {
     // Template 103.
     auto* group = new QGroupBox(QStringLiteral("Color"), this);
@@ -174,6 +181,9 @@ CPageGer::CPageGer(Settings& settings)
     m_hotKey->setGeometry(Units(0, 77, 110, 12));
     m_hotKey->setAccessibleName(QStringLiteral("Shortcut key(Get text)"));
     shortcut->setBuddy(m_hotKey);
+    // Below the template's controls, which keep their places.
+    m_autostart = new QCheckBox(QStringLiteral("Start with the desktop session"), this);
+    m_autostart->setGeometry(Units(0, 95, 140, 12));
 }
 
 CColourButton* CPageGer::ColourButton(int id) const
@@ -199,6 +209,9 @@ void CPageGer::OnInitDialog()
         const HotKeyEntry& first = m_settings.HotKeys.first();
         m_hotKey->SetHotKey({first.modifiers, first.virtualKey});
     }
+    m_autostartFile = AutostartFilePath();
+    m_autostartShown = AutostartEnabled(m_autostartFile);
+    m_autostart->setChecked(m_autostartShown);
 }
 
 void CPageGer::OnOK()
@@ -214,6 +227,13 @@ void CPageGer::OnOK()
             first.modifiers = value.modifiers;
             first.virtualKey = value.virtualKey;
             first.valid = true;
+        }
+    }
+    // Only a change is written: an entry the user edited stays as it is.
+    if (m_autostart->isChecked() != m_autostartShown) {
+        const QString exec = AutostartExec(QCoreApplication::applicationFilePath(), m_settings.ProfileDir);
+        if (const QString error = SetAutostart(m_autostartFile, m_autostart->isChecked(), exec); !error.isEmpty()) {
+            m_ui.MessageBox(error, MB_OK | MB_ICONERROR);
         }
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCheckBox>
 #include <QColor>
 #include <QLineEdit>
 #include <QPushButton>
@@ -56,14 +57,16 @@ private:
     HotKeyValue m_value;
 };
 
-// The General page: the popup's three colours and the look-up's hot key.
+// The General page: the popup's three colours, the look-up's hot key and
+// whether the desktop session starts the program.
 class CPageGer final : public COptionPage {
     Q_OBJECT
 public:
-    explicit CPageGer(Settings& settings);
+    CPageGer(Settings& settings, MessageBoxService& ui);
 
     CColourButton* ColourButton(int id) const;
     CHotKeyEdit* HotKeyControl() const { return m_hotKey; }
+    QCheckBox* AutostartBox() const { return m_autostart; }
 
     void OnOK() override;
 
@@ -74,10 +77,14 @@ protected:
 
 private:
     Settings& m_settings;
+    MessageBoxService& m_ui;
     CColourButton* m_background;
     CColourButton* m_text;
     CColourButton* m_border;
     CHotKeyEdit* m_hotKey;
+    QCheckBox* m_autostart;
+    QString m_autostartFile;  // where the entry was looked for when the page opened
+    bool m_autostartShown = false;  // whether it was there
 };
 
 }  // namespace kotobane

@@ -58,6 +58,9 @@ struct Settings {
     // Computed at load, never stored.
     QString ReadingLayout;  // the back-end of this run: keylayout, or the locale's while that is missing
     QStringList Notices;  // what the load found wrong, for the copy on the desktop to say once
+    // Given at start-up, never stored: --profile-dir's directory or empty,
+    // which an autostart entry passes on.
+    QString ProfileDir;
 };
 
 // What loading and saving reach besides the file.
