@@ -1,10 +1,13 @@
 #include "app/CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 
+#include "core/AppId.h"
 #include "reading/ImeCatalog.h"
 #include "reading/ReadingEngine.h"
 #include "reading/TextGrabber.h"
+#include "settings/Autostart.h"
 #include "speech/CSpeechEngine.h"
 #include "window/GetText.h"
 #include "window/Menus.h"
@@ -16,7 +19,7 @@ namespace {
 const QStringList kConsoleOptions = {
     QStringLiteral("--read"),  QStringLiteral("--list-imes"),   QStringLiteral("--help"),
     QStringLiteral("-h"),      QStringLiteral("--version"),     QStringLiteral("-v"),
-    QStringLiteral("--speak"), QStringLiteral("--list-voices"),
+    QStringLiteral("--speak"), QStringLiteral("--list-voices"), QStringLiteral("--autostart"),
 };
 
 constexpr int kUsageError = 2;
@@ -58,6 +61,11 @@ void DefineOptions(QCommandLineParser& parser)
          QStringLiteral("DIR")},
         {QStringLiteral("show"), QStringLiteral("Show TEXT in the running copy's popup, or start with it shown."),
          QStringLiteral("TEXT")},
+        {QStringLiteral("autostart"),
+         QStringLiteral("on: start this copy (with its --profile-dir) with the desktop session; off: no longer. "
+                        "Writes or removes $XDG_CONFIG_HOME/autostart/")
+             + QLatin1String(kAppId) + QStringLiteral(".desktop."),
+         QStringLiteral("on|off")},
     });
     for (const ControlOption& option : kControlOptions) {
         parser.addOption({QString::fromLatin1(option.name), QString::fromLatin1(option.help)});
@@ -214,6 +222,31 @@ int ListVoices(ConsoleEnvironment& env)
     return 0;
 }
 
+int Autostart(const QCommandLineParser& parser, ConsoleEnvironment& env)
+{
+    const QString value = parser.value(QStringLiteral("autostart"));
+    if (value != QStringLiteral("on") && value != QStringLiteral("off")) {
+        env.err << "kotobane: --autostart takes on or off, not \"" << value << '"' << Qt::endl;
+        return kUsageError;
+    }
+    const bool on = value == QStringLiteral("on");
+    const QString path = AutostartFilePath();
+    const bool existed = AutostartEnabled(path);
+    const QString exec =
+        AutostartExec(QCoreApplication::applicationFilePath(), parser.value(QStringLiteral("profile-dir")));
+    if (QString error = SetAutostart(path, on, exec); !error.isEmpty()) {
+        env.err << "kotobane: " << error.replace(u'\n', QStringLiteral(": ")) << Qt::endl;
+        return 1;
+    }
+    if (on) {
+        env.out << "Autostart entry written: " << path << '\n';
+    } else {
+        env.out << (existed ? "Autostart entry removed: " : "No autostart entry to remove: ") << path << '\n';
+    }
+    env.out.flush();
+    return 0;
+}
+
 }  // namespace
 
 Mode ModeFor(const QStringList& arguments)
@@ -222,7 +255,7 @@ Mode ModeFor(const QStringList& arguments)
         if (argument == QStringLiteral("--")) {
             break;
         }
-        if (kConsoleOptions.contains(argument)) {
+        if (kConsoleOptions.contains(argument) || argument.startsWith(QStringLiteral("--autostart="))) {
             return Mode::Console;
         }
     }
@@ -308,6 +341,9 @@ int RunConsoleCommand(const QStringList& arguments, ConsoleEnvironment& env)
     }
     if (parser.isSet(QStringLiteral("list-voices"))) {
         return ListVoices(env);
+    }
+    if (parser.isSet(QStringLiteral("autostart"))) {
+        return Autostart(parser, env);
     }
     env.err << "kotobane: nothing to do; try kotobane --help" << Qt::endl;
     return kUsageError;

@@ -39,7 +39,7 @@ struct ConsoleEnvironment {
 };
 
 // Runs a console command (--read, --list-imes, --speak, --list-voices,
-// --help, --version) and
+// --autostart, --help, --version) and
 // returns the exit status. Never writes the settings or the history.
 int RunConsoleCommand(const QStringList& arguments, ConsoleEnvironment& env);
 

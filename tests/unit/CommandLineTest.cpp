@@ -126,6 +126,10 @@ TEST_F(ConsoleTest, UnknownImeAndBadOptionsAreUsageErrors)
     r = Run({QStringLiteral("--read"), QStringLiteral("--bogus")});
     EXPECT_EQ(r.status, 2);
     EXPECT_THAT(r.err.toStdString(), ::testing::HasSubstr("bogus"));
+
+    r = Run({QStringLiteral("--autostart"), QStringLiteral("On")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, QStringLiteral("kotobane: --autostart takes on or off, not \"On\"\n"));
 }
 
 TEST_F(ConsoleTest, ListHelpAndVersion)
@@ -138,6 +142,7 @@ TEST_F(ConsoleTest, ListHelpAndVersion)
     EXPECT_EQ(r.status, 0);
     EXPECT_THAT(r.out.toStdString(), ::testing::HasSubstr("--list-imes"));
     EXPECT_THAT(r.out.toStdString(), ::testing::HasSubstr("--get-text"));
+    EXPECT_THAT(r.out.toStdString(), ::testing::HasSubstr("--autostart <on|off>"));
     r = Run({QStringLiteral("--version")});
     EXPECT_EQ(r.out, QStringLiteral("kotobane " KOTOBANE_VERSION "\n"));
 }
@@ -197,6 +202,9 @@ TEST(CommandLine, ModeAndInputLines)
     // --read wins: it never needs the running copy.
     EXPECT_EQ(ModeFor({QStringLiteral("k"), QStringLiteral("--exit"), QStringLiteral("--read")}), Mode::Console);
     EXPECT_EQ(ModeFor({QStringLiteral("k"), QStringLiteral("--show"), QStringLiteral("--exit")}), Mode::Control);
+    // No display and no running copy needed.
+    EXPECT_EQ(ModeFor({QStringLiteral("k"), QStringLiteral("--autostart"), QStringLiteral("on")}), Mode::Console);
+    EXPECT_EQ(ModeFor({QStringLiteral("k"), QStringLiteral("--autostart=off")}), Mode::Console);
 
     EXPECT_THAT(InputLines(QByteArray("a\r\nb\n\nc")), ElementsAre("a", "b", "", "c"));
     EXPECT_THAT(InputLines(QByteArray("a\r\r\n")), ElementsAre("a\r"));
