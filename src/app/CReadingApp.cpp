@@ -137,6 +137,12 @@ int RunPopupSession(const ReadingWindowServices& services, const QString& histor
     Settings& settings = services.settings;
     MessageBoxService& ui = services.ui;
     DesktopPlatform& desktop = services.desktop;
+    // Before anything shows: a window on the screen invites a SIGTERM,
+    // which must end the run as the exit command does.
+    UnixSignals signals;
+    // exit(), not quit(): quit() first asks every window to close, and the
+    // popup refuses (closing it only hides it), which would cancel the end.
+    QObject::connect(&signals, &UnixSignals::TerminationRequested, qApp, [] { QCoreApplication::exit(0); });
     CReadingDlg popup(services);
     popup.Initialise();
 
@@ -166,10 +172,6 @@ int RunPopupSession(const ReadingWindowServices& services, const QString& histor
         // Leave the socket's handler before a modal box opens.
         QTimer::singleShot(0, &popup, [&popup, &flow, message] { CarryOutMessage(popup, flow, message); });
     });
-    UnixSignals signals;
-    // exit(), not quit(): quit() first asks every window to close, and the
-    // popup refuses (closing it only hides it), which would cancel the end.
-    QObject::connect(&signals, &UnixSignals::TerminationRequested, qApp, [] { QCoreApplication::exit(0); });
 
     if (options.showText) {
         popup.ShowText(options.text);

@@ -172,12 +172,20 @@ void SingleInstance::Listen()
 
 void SingleInstance::AfterAccept()
 {
-    if (m_server->isListening()) {
+    if (m_server->isListening() || m_relistenPending) {
         return;
     }
-    qCWarning(lcInstance).noquote() << "the listener closed after a failed accept (" + m_server->errorString()
-                                           + "); listening again";
-    Listen();
+    // The accept failed for want of descriptors, which are still short right
+    // now: listen (and say so) a moment later, once some may be free again.
+    m_relistenPending = true;
+    QTimer::singleShot(kRelistenMs, this, [this] {
+        m_relistenPending = false;
+        if (!m_server->isListening()) {
+            qCWarning(lcInstance).noquote()
+                << "the listener closed after a failed accept (" + m_server->errorString() + "); listening again";
+            Listen();
+        }
+    });
 }
 
 void SingleInstance::OnConnection()

@@ -50,7 +50,8 @@ private:
     void OnConnection();
     void Serve(QLocalSocket* socket);
     void Listen();
-    // Listens again when the accept just made closed the listener.
+    // Listens again, a moment later, when the accept just made closed the
+    // listener.
     void AfterAccept();
 
     QString m_socketName;
@@ -59,6 +60,7 @@ private:
     int m_served = 0;
     bool m_listenFailed = false;
     QTimer* m_poll = nullptr;  // only where Qt's accept cannot be watched
+    bool m_relistenPending = false;
 };
 
 }  // namespace kotobane
