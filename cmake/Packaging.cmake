@@ -19,8 +19,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The address the application id io.github.kotobane.Kotobane stands for.
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://kotobane.github.io/")
+# No Homepage field: the project has no public address yet (the metainfo
+# leaves its screenshots out for the same reason).
 
 # What the binary links comes from dpkg-shlibdeps. Besides it, what Qt and
 # the back-ends load at run time: the SVG icon engine and image format
