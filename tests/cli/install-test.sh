@@ -83,4 +83,13 @@ check "icons found" 9 "$(find "$found/icons/hicolor" -path "*/apps/$id.*" | wc -
 exec=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$found/applications/$id.desktop" | head -n 1)
 check "Exec on the PATH" "$kotobane" "$(PATH=$prefix/bin:$PATH command -v "$exec")"
 
+# Where the installed copy keeps its settings: a Kotobane.ini beside the
+# binary makes it portable, otherwise XDG_CONFIG_HOME. The settings' input
+# method shows which file was read.
+mkdir -p "$work/config/kotobane"
+printf '[Settings]\r\nkeylayout=E0010412\r\n' >"$work/config/kotobane/Kotobane.ini"
+check "XDG profile" "韓國 (한국)" "$(XDG_CONFIG_HOME=$work/config "$kotobane" --read 韓國)"
+printf '[Settings]\r\nkeylayout=E0010804\r\n' >"$prefix/bin/Kotobane.ini"
+check "portable profile" "中国 (zhōng guó)" "$(XDG_CONFIG_HOME=$work/config "$kotobane" --read 中国)"
+
 finish "install"
