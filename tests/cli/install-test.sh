@@ -23,7 +23,7 @@ files=(
   "share/applications/$id.desktop"
   "share/metainfo/$id.metainfo.xml"
   "share/icons/hicolor/scalable/apps/$id.svg"
-  share/man/man1/kotobane.1
+  share/man/man1/kotobane.1.gz
   share/bash-completion/completions/kotobane
 )
 for size in 16 22 24 32 48 64 128 256; do
@@ -37,15 +37,15 @@ for file in "${files[@]}"; do
 done
 
 kotobane=$prefix/bin/kotobane
-man=$prefix/share/man/man1/kotobane.1
+man=$prefix/share/man/man1/kotobane.1.gz
 completion=$prefix/share/bash-completion/completions/kotobane
 version=$("$kotobane" --version)
 check "--version" 1 "$(grep -qxE 'kotobane [0-9]+\.[0-9]+\.[0-9]+' <<<"$version" && echo 1)"
-check "man page version" 1 "$(grep -q "^\.TH .*\"Kotobane ${version#kotobane }\"" "$man" && echo 1)"
+check "man page version" 1 "$(zgrep -q "^\.TH .*\"Kotobane ${version#kotobane }\"" "$man" && echo 1)"
 check "metainfo release" 1 "$(grep -q "<release version=\"${version#kotobane }\"" \
   "$prefix/share/metainfo/$id.metainfo.xml" && echo 1)"
 check "man -l warnings" "" "$(MANWIDTH=80 man -l "$man" 2>&1 >/dev/null)"
-check "groff warnings" "" "$(groff -ww -z -man "$man" 2>&1)"
+check "groff warnings" "" "$(zcat "$man" | groff -ww -z -man 2>&1)"
 appstreamcli validate-tree --no-net "$prefix" >"$work/log" 2>&1
 status=$?
 check "appstreamcli validate-tree" 0 $status
