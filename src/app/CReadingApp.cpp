@@ -156,6 +156,7 @@ int RunPopupSession(const ReadingWindowServices& services, const QString& histor
         [&popup](const QString& phrase) { return popup.Engine().GetReading(phrase); }, history,
         PopupAccess{Hwnd(popup.winId()), [&popup](const QString& text) { popup.SetText(text); },
                     [&popup](bool show) { popup.ShowPopup(show); }});
+    flow.SetSelectionReader(desktop.Selection());
     popup.SetLookUp([&flow] { flow.LookUp(); });
     popup.SetHistory({&settings, &services.profile, &ui, historyFile, &history, &grabber});
 

@@ -35,6 +35,19 @@ QStringList RawArguments(int argc, char* argv[])
     return arguments;
 }
 
+// Qt's own -platform option, in either spelling.
+bool ChoosesPlatform(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "-platform" || arg == "--platform" || arg.startsWith("-platform=")
+            || arg.startsWith("--platform=")) {
+            return true;
+        }
+    }
+    return false;
+}
+
 int RunConsole(int argc, char* argv[]);
 
 }  // namespace
@@ -80,10 +93,15 @@ int main(int argc, char* argv[])
                                "a reading without one\n";
         return 1;
     }
-    // The hot key, the key chord and the clipboard read are X11 services:
-    // under Wayland with XWayland, run as an X client unless told otherwise.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    // A Wayland session gets a Wayland client (X11 only where Qt has no
+    // Wayland plugin), an X11 session an X client, unless the user chose
+    // with QT_QPA_PLATFORM or --platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !ChoosesPlatform(argc, argv)) {
+        if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+            qputenv("QT_QPA_PLATFORM", "wayland;xcb");
+        } else if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
+            qputenv("QT_QPA_PLATFORM", "xcb");
+        }
     }
     QApplication app(argc, argv);
     // How the desktop, its portals and the tray match windows to the desktop file.

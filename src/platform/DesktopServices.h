@@ -53,6 +53,19 @@ public:
     virtual void SetPressHandler(std::function<void(int id)> handler) = 0;
 };
 
+// The text the user selected in another program, read directly: where
+// no program can be made to copy (Wayland), the look-up reads it here.
+class SelectionReader {
+public:
+    virtual ~SelectionReader() = default;
+    // The selection (PRIMARY), or the clipboard's text when nothing is
+    // selected, "" when neither holds text. popup is our window, already
+    // asked to come to the front: where the compositor gives the selection
+    // only to the focused window, the read waits for its focus, never long.
+    // Nothing is written to either selection.
+    virtual QString SelectedText(Hwnd popup) = 0;
+};
+
 // The desktop services of one session, chosen once at start: what the
 // look-up, the hot keys and the popup need of the windowing system.
 class DesktopPlatform {
@@ -65,6 +78,8 @@ public:
     // Null where the session cannot tell when the clipboard changes owner.
     virtual ClipboardWatch* OwnerWatch() = 0;
     virtual HotKeyService& HotKeys() = 0;
+    // Null where the look-up copies the selection through the clipboard.
+    virtual SelectionReader* Selection() = 0;
     // Keeps one of our top-level windows out of the task bar and pager;
     // mapped tells whether it is shown right now.
     virtual void KeepOffTaskbar(Hwnd window, bool mapped) = 0;

@@ -78,11 +78,32 @@ GetTextFlow::GetTextFlow(DesktopWindows& desktop, WindowService& windows, TextGr
 
 void GetTextFlow::LookUp()
 {
+    if (m_selection != nullptr) {
+        LookUpSelection();
+        return;
+    }
     const Hwnd target = FindTargetWindow(m_desktop, m_popup.window, m_desktop.GetForegroundWindow());
     const LookupText text = ComposeLookup(m_grabber.CaptureSelection(target), m_getReading);
     m_popup.setText(text.Display());
     m_popup.showPopup(true);
     m_windows.SetForegroundWindow(m_popup.window);
+    Record(text);
+}
+
+// The popup comes to the front first: where only the focused window is
+// given the selection, it is the one that reads it.
+void GetTextFlow::LookUpSelection()
+{
+    m_popup.showPopup(true);
+    m_windows.SetForegroundWindow(m_popup.window);
+    const LookupText text =
+        ComposeLookup(NormaliseCapturedText(m_selection->SelectedText(m_popup.window)), m_getReading);
+    m_popup.setText(text.Display());
+    Record(text);
+}
+
+void GetTextFlow::Record(const LookupText& text)
+{
     if (!text.reading.isEmpty()) {
         m_history.AppendHistory(text.phrase, text.BareReading());
     }
@@ -93,14 +114,23 @@ void GetTextFlow::OnHotKey(int id, const QList<HotKeyEntry>& entries)
     if (id < 1 || id > entries.size() || entries[id - 1].command != ID_GET_READING) {
         return;
     }
-    m_clock.Sleep(kHotKeyWaitMs);
+    WaitForKeysUp();
     LookUp();
 }
 
 void GetTextFlow::OnGetTextRequest()
 {
-    m_clock.Sleep(kHotKeyWaitMs);
+    WaitForKeysUp();
     LookUp();
+}
+
+// The hot key's keys must be up before a copy is synthesized; a direct read
+// of the selection does not care.
+void GetTextFlow::WaitForKeysUp()
+{
+    if (m_selection == nullptr) {
+        m_clock.Sleep(kHotKeyWaitMs);
+    }
 }
 
 }  // namespace kotobane

@@ -12,6 +12,8 @@
 
 namespace kotobane {
 
+struct LookupText;
+
 // The stored modifiers (1 Shift, 2 Control, 4 Alt) as the registration's
 // (4 Shift, 2 Control, 1 Alt); other bits pass as they are.
 HotKeyModifiers RegistrationModifiers(StoredModifiers stored);
@@ -40,6 +42,11 @@ public:
     GetTextFlow(DesktopWindows& desktop, WindowService& windows, TextGrabber& grabber, Clock& clock,
                 std::function<QString(const QString&)> getReading, HistoryAppender& history, PopupAccess popup);
 
+    // Where the session lets the selection be read directly (Wayland), the
+    // look-up reads it there: no copy is synthesized, no keys need to be
+    // released first and the clipboard stays as the user left it.
+    void SetSelectionReader(SelectionReader* reader) { m_selection = reader; }
+
     void LookUp();
     // A hot key with its registration identifier.
     void OnHotKey(int id, const QList<HotKeyEntry>& entries);
@@ -57,6 +64,11 @@ private:
     std::function<QString(const QString&)> m_getReading;
     HistoryAppender& m_history;
     PopupAccess m_popup;
+    SelectionReader* m_selection = nullptr;
+
+    void LookUpSelection();
+    void Record(const LookupText& text);
+    void WaitForKeysUp();
 };
 
 }  // namespace kotobane

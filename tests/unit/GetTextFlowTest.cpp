@@ -247,4 +247,44 @@ TEST_F(GetTextFlowTest, HotKeyWaitsThenLooksUp)
     EXPECT_TRUE(shown);
 }
 
+// A selection read directly, as on Wayland.
+class FakeSelection final : public SelectionReader {
+public:
+    explicit FakeSelection(Recorder& log) : m_log(log) { }
+    QString SelectedText(Hwnd popup) override
+    {
+        m_log.Add("SelectedText " + std::to_string(popup));
+        return selected;
+    }
+    QString selected;
+
+private:
+    Recorder& m_log;
+};
+
+TEST_F(GetTextFlowTest, ADirectReadShowsThePopupFirstCopiesNothingAndDoesNotWait)
+{
+    FakeSelection selection(log);
+    flow.SetSelectionReader(&selection);
+    clipboard.unicode = QStringLiteral("the clipboard");
+    const QList<HotKeyEntry> entries{{"Get Text", StoredModifiers(2), 123, ID_GET_READING}};
+    for (const QString& selected : {QStringLiteral(" 漢字の読み方\r\n"), QString()}) {
+        SCOPED_TRACE(Utf8(selected));
+        selection.selected = selected;
+        log.Clear();
+        flow.OnHotKey(1, entries);
+        const std::string shownText = selected.isEmpty() ? "SetText " : "SetText 漢字の読み方 (かんじのよみかた)";
+        const std::string phrase = selected.isEmpty() ? "" : "漢字の読み方";
+        EXPECT_THAT(log.calls, ElementsAre("ShowPopup 1", "SetForegroundWindow 7", "SelectedText 7",
+                                           "GetReading " + phrase, shownText));
+    }
+    // The first read was recorded, the empty one was not.
+    EXPECT_EQ(History(), QStringLiteral("漢字の読み方\tかんじのよみかた\t2026/12/08 10:00:00\r\n"));
+    EXPECT_TRUE(clock.sleeps.empty());
+
+    log.Clear();
+    flow.OnGetTextRequest();
+    EXPECT_EQ(log.calls.front(), "ShowPopup 1");
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QLoggingCategory>
 
 #include "platform/generic/GenericDesktop.h"
+#include "platform/wayland/WaylandPlatform.h"
 #include "platform/x11/X11Platform.h"
 
 namespace kotobane {
@@ -22,6 +23,10 @@ const QString kNoX11Notice = QStringLiteral(
 
 std::unique_ptr<DesktopPlatform> ChooseDesktopPlatform()
 {
+    if (std::unique_ptr<DesktopPlatform> wayland = CreateWaylandPlatform()) {
+        qCInfo(lcPlatform) << "desktop services: Wayland";
+        return wayland;
+    }
     if (std::unique_ptr<DesktopPlatform> x11 = CreateX11Platform()) {
         qCInfo(lcPlatform) << "desktop services: X11";
         return x11;

@@ -43,6 +43,7 @@ public:
     KeyboardService& Keyboard() override { return m_keyboard; }
     ClipboardService& Clipboard() override { return m_clipboard; }
     ClipboardWatch* OwnerWatch() override { return nullptr; }
+    SelectionReader* Selection() override { return nullptr; }
     HotKeyService& HotKeys() override { return m_hotKeys; }
     void KeepOffTaskbar(Hwnd, bool) override { }
     QString Limitation() const override { return m_limitation; }

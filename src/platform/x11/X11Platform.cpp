@@ -12,6 +12,18 @@ namespace kotobane {
 
 namespace {
 
+const QString kXWaylandNotice = QStringLiteral(
+    "Kotobane runs as an X11 program in a Wayland session, so the hot key and the look-up work only while an "
+    "X11 program has the focus.\n\nStart it without --platform xcb (and without QT_QPA_PLATFORM=xcb) to look up "
+    "text in every program.");
+
+// An X client of XWayland: the session's own programs are out of reach.
+bool InWaylandSession()
+{
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+           || qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland");
+}
+
 class X11Platform final : public DesktopPlatform {
 public:
     explicit X11Platform(xcb_connection_t* c) : m_c(c), m_desktop(c), m_keyboard(c), m_clipboard(c), m_hotKeys(c) { }
@@ -21,9 +33,10 @@ public:
     KeyboardService& Keyboard() override { return m_keyboard; }
     ClipboardService& Clipboard() override { return m_clipboard; }
     ClipboardWatch* OwnerWatch() override { return &m_clipboard; }
+    SelectionReader* Selection() override { return nullptr; }
     HotKeyService& HotKeys() override { return m_hotKeys; }
     void KeepOffTaskbar(Hwnd window, bool mapped) override { SetSkipTaskbar(m_c, std::uint32_t(window), mapped); }
-    QString Limitation() const override { return QString(); }
+    QString Limitation() const override { return InWaylandSession() ? kXWaylandNotice : QString(); }
     bool Composited() const override { return CompositorRunning(m_c); }
 
 private:

@@ -100,11 +100,13 @@ public:
     KeyboardService& Keyboard() override { return keyboard; }
     ClipboardService& Clipboard() override { return clipboard; }
     ClipboardWatch* OwnerWatch() override { return nullptr; }
+    SelectionReader* Selection() override { return selection; }
     HotKeyService& HotKeys() override { return hotKeys; }
     void KeepOffTaskbar(Hwnd, bool mapped) override { m_log.Add(mapped ? "KeepOffTaskbar mapped" : "KeepOffTaskbar"); }
     QString Limitation() const override { return limitation; }
     bool Composited() const override { return composited; }
     bool composited = false;
+    SelectionReader* selection = nullptr;
 
 private:
     Recorder& m_log;
