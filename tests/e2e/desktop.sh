@@ -20,6 +20,8 @@ e2e_cleanup() {
     kill "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
   done
+  # What a test added to tear down once its programs are gone.
+  declare -F e2e_teardown >/dev/null && e2e_teardown
   rm -rf "$e2e_tmp"
 }
 trap e2e_cleanup EXIT

@@ -25,12 +25,14 @@ namespace {
 Q_LOGGING_CATEGORY(lcInstance, "kotobane.instance", QtWarningMsg)
 
 // The desktop is identified by the display, so that two sessions of one
-// user (say, a nested test server) each get their own running copy.
+// user (say, a nested test server) each get their own running copy. A
+// Wayland session by its compositor: its XWayland display may be started
+// on demand, and be missing from a shortcut's environment.
 QString DesktopTag()
 {
-    QString display = qEnvironmentVariable("DISPLAY");
+    QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
     if (display.isEmpty()) {
-        display = qEnvironmentVariable("WAYLAND_DISPLAY");
+        display = qEnvironmentVariable("DISPLAY");
     }
     display.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
     return display;

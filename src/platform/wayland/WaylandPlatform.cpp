@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QTimer>
 #include <QWindow>
 
@@ -12,6 +13,8 @@
 namespace kotobane {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcSelection, "kotobane.selection", QtWarningMsg)
 
 const QString kNoPortalNotice =
     QStringLiteral("This desktop does not let programs set a global shortcut, so the hot key cannot work here.\n\n"
@@ -77,6 +80,9 @@ public:
         if (clipboard->supportsSelection()) {
             text = clipboard->text(QClipboard::Selection);
         }
+        qCInfo(lcSelection) << "focused:" << (QGuiApplication::focusWindow() == window)
+                            << "primary:" << clipboard->supportsSelection() << "selection:" << text.size()
+                            << "characters";
         return text.isEmpty() ? clipboard->text(QClipboard::Clipboard) : text;
     }
 
