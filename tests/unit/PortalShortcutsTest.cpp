@@ -6,28 +6,36 @@ using namespace kotobane;
 
 namespace {
 
-TEST(PortalTrigger, ModifiersInTheXdgOrderAndKeysByTheirKeysymNames)
+int K(Qt::KeyboardModifiers modifiers, Qt::Key key)
+{
+    return QKeyCombination(modifiers, key).toCombined();
+}
+
+TEST(PortalTrigger, ModifiersInTheXdgOrderAndKeysByTheirKeysymNamesAndTheirQtCodes)
 {
     using M = HotKeyModifiers;
     const struct {
         HotKeyModifiers modifiers;
         quint8 key;
         const char* trigger;
+        int qtKey;  // as KGlobalAccel numbers it; 0 for none
     } rows[] = {
-        {M::Control, 0x7B, "CTRL+F12"},
-        {M::Shift | M::Control, 0x7B, "CTRL+SHIFT+F12"},
-        {M::Super | M::Alt | M::Shift | M::Control, 0x70, "CTRL+ALT+SHIFT+LOGO+F1"},
-        {M::Alt, 'Q', "ALT+q"},
-        {M::None, '7', "7"},
-        {M::Control, 0x87, "CTRL+F24"},
-        {M::Control, 0x60, "CTRL+KP_0"},
-        {M::Control, 0x20, "CTRL+space"},
-        {M::Control, 0x21, "CTRL+Prior"},
-        {M::Control, 0x88, ""},  // past F24: no name, no preferred trigger
-        {M::Control, 0xBA, ""},  // a layout-dependent punctuation key
+        {M::Control, 0x7B, "CTRL+F12", K(Qt::ControlModifier, Qt::Key_F12)},
+        {M::Shift | M::Control, 0x7B, "CTRL+SHIFT+F12", K(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_F12)},
+        {M::Super | M::Alt | M::Shift | M::Control, 0x70, "CTRL+ALT+SHIFT+LOGO+F1",
+         K(Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier, Qt::Key_F1)},
+        {M::Alt, 'Q', "ALT+q", K(Qt::AltModifier, Qt::Key_Q)},
+        {M::None, '7', "7", K(Qt::NoModifier, Qt::Key_7)},
+        {M::Control, 0x87, "CTRL+F24", K(Qt::ControlModifier, Qt::Key_F24)},
+        {M::Control, 0x60, "CTRL+KP_0", 0},
+        {M::Control, 0x20, "CTRL+space", 0},
+        {M::Control, 0x21, "CTRL+Prior", 0},
+        {M::Control, 0x88, "", 0},  // past F24: no name, no preferred trigger
+        {M::Control, 0xBA, "", 0},  // a layout-dependent punctuation key
     };
     for (const auto& row : rows) {
         EXPECT_EQ(PortalTrigger(row.modifiers, row.key), QString::fromLatin1(row.trigger)) << int(row.key);
+        EXPECT_EQ(QtKeyCode(row.modifiers, row.key), row.qtKey) << int(row.key);
     }
 }
 

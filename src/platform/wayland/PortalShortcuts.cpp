@@ -6,6 +6,7 @@
 #include <QDBusMetaType>
 #include <QDBusPendingCall>
 #include <QDBusVariant>
+#include <QKeySequence>
 #include <QLoggingCategory>
 #include <QTimer>
 
@@ -97,6 +98,41 @@ QString KeyName(quint8 vk)
     }
 }
 
+// Plasma's KGlobalAccel refuses a key another component holds, and its
+// portal still reports the key as ours (Plasma binds Control+F12 to Show
+// Desktop): who holds the key, as “Show Desktop” (plasmashell), or "".
+QString KdeHolderOf(int qtKey)
+{
+    if (qtKey == 0 || !qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':').contains(QLatin1String("KDE"))) {
+        return QString();
+    }
+    QDBusMessage ask = QDBusMessage::createMethodCall(
+        QStringLiteral("org.kde.kglobalaccel"), QStringLiteral("/kglobalaccel"), QStringLiteral("org.kde.KGlobalAccel"),
+        QStringLiteral("getGlobalShortcutsByKey"));
+    ask << qtKey;
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(ask, QDBus::Block, kAvailabilityTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        return QString();
+    }
+    // a(ssssssaiai): action, its name, component, its name, context, its
+    // name, keys, default keys.
+    const QDBusArgument list = reply.arguments().first().value<QDBusArgument>();
+    list.beginArray();
+    QString holder;
+    while (!list.atEnd()) {
+        QString action, actionName, component, componentName, context, contextName;
+        QList<int> keys, defaults;
+        list.beginStructure();
+        list >> action >> actionName >> component >> componentName >> context >> contextName >> keys >> defaults;
+        list.endStructure();
+        if (component != kSessionToken && holder.isEmpty()) {
+            holder = QStringLiteral("\u201c%1\u201d (%2)").arg(actionName, componentName);
+        }
+    }
+    list.endArray();
+    return holder;
+}
+
 }  // namespace
 
 }  // namespace kotobane
@@ -122,6 +158,28 @@ QString PortalTrigger(HotKeyModifiers modifiers, quint8 virtualKey)
         }
     }
     return trigger + key;
+}
+
+int QtKeyCode(HotKeyModifiers modifiers, quint8 virtualKey)
+{
+    int key = 0;
+    if (virtualKey >= 0x70 && virtualKey <= 0x87) {
+        key = Qt::Key_F1 + (virtualKey - 0x70);
+    } else if ((virtualKey >= 'A' && virtualKey <= 'Z') || (virtualKey >= '0' && virtualKey <= '9')) {
+        key = virtualKey;  // Qt::Key_A ... and Qt::Key_0 ... share the codes
+    } else {
+        return 0;
+    }
+    const std::pair<HotKeyModifiers, int> bits[] = {{HotKeyModifiers::Control, Qt::CTRL},
+                                                    {HotKeyModifiers::Alt, Qt::ALT},
+                                                    {HotKeyModifiers::Shift, Qt::SHIFT},
+                                                    {HotKeyModifiers::Super, Qt::META}};
+    for (const auto& [modifier, bit] : bits) {
+        if (HasModifier(modifiers, modifier)) {
+            key |= bit;
+        }
+    }
+    return key;
 }
 
 QString PortalObjectPath(const QString& kind, const QString& uniqueName, const QString& token)
@@ -174,7 +232,21 @@ bool PortalShortcuts::RegisterHotKey(int id, HotKeyModifiers modifiers, quint8 v
     if (m_sessionAsked) {
         return true;  // bound already: the desktop's keys hold
     }
-    m_wanted.append({id, PortalTrigger(modifiers, virtualKey)});
+    QString trigger = PortalTrigger(modifiers, virtualKey);
+    const int qtKey = QtKeyCode(modifiers, virtualKey);
+    if (const QString holder = KdeHolderOf(qtKey); !holder.isEmpty()) {
+        // Asked for without a key, the shortcut waits for the user's choice.
+        qCInfo(lcPortal) << "the key" << trigger << "is held by" << holder;
+        trigger.clear();
+        if (m_conflict.isEmpty()) {
+            m_conflict =
+                QStringLiteral("%1 is taken on this desktop by %2, so Kotobane's look-up shortcut has no key yet.\n\n"
+                               "Choose one for \"Look up the selected text\" under Kotobane in System Settings, "
+                               "Shortcuts.")
+                    .arg(QKeySequence(qtKey).toString(QKeySequence::NativeText), holder);
+        }
+    }
+    m_wanted.append({id, trigger});
     // Every registration of this round goes into the one session.
     if (m_wanted.size() == 1) {
         QTimer::singleShot(0, this, &PortalShortcuts::CreateSession);

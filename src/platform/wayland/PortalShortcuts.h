@@ -21,6 +21,10 @@ QString PortalTrigger(HotKeyModifiers modifiers, quint8 virtualKey);
 // the call, so that the answer cannot come before we listen for it.
 QString PortalObjectPath(const QString& kind, const QString& uniqueName, const QString& token);
 
+// The key as Qt and KDE's KGlobalAccel number it (Qt::CTRL | Qt::Key_F12),
+// 0 for a key without a Qt name here.
+int QtKeyCode(HotKeyModifiers modifiers, quint8 virtualKey);
+
 // The shortcut id under which a hot-key registration is bound ("hot-key-1"),
 // and back; 0 for an id that is not ours.
 QString PortalShortcutId(int id);
@@ -47,6 +51,9 @@ public:
     // What the desktop says triggers the first hot key ("Ctrl+F12"), ""
     // before it has said or when it has none.
     QString Trigger() const { return m_trigger; }
+    // What the user should be told once because a key is taken by another
+    // program of the desktop, "" when none is.
+    QString Conflict() const { return m_conflict; }
 
 Q_SIGNALS:
     void TriggerChanged();
@@ -72,6 +79,7 @@ private:
     QString m_session;
     QList<Wanted> m_wanted;
     QString m_trigger;
+    QString m_conflict;
     int m_requests = 0;
     std::function<void(int)> m_handler;
 };

@@ -101,7 +101,7 @@ public:
     HotKeyService& HotKeys() override { return m_hotKeys; }
     SelectionReader* Selection() override { return &m_selection; }
     void KeepOffTaskbar(Hwnd, bool) override { }
-    QString Limitation() const override { return m_hotKeys.Available() ? QString() : kNoPortalNotice; }
+    QString Limitation() const override { return m_hotKeys.Available() ? m_hotKeys.Conflict() : kNoPortalNotice; }
     bool Composited() const override { return true; }
 
 private:
