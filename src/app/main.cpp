@@ -20,21 +20,6 @@ using namespace kotobane;
 
 namespace {
 
-bool HasDisplay()
-{
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-           || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
-}
-
-QStringList RawArguments(int argc, char* argv[])
-{
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) {
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-    }
-    return arguments;
-}
-
 // Qt's own -platform option, in either spelling.
 bool ChoosesPlatform(int argc, char* argv[])
 {
@@ -46,6 +31,21 @@ bool ChoosesPlatform(int argc, char* argv[])
         }
     }
     return false;
+}
+
+bool HasDisplay(int argc, char* argv[])
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+           || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || ChoosesPlatform(argc, argv);
+}
+
+QStringList RawArguments(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
+    return arguments;
 }
 
 int RunConsole(int argc, char* argv[]);
@@ -88,7 +88,7 @@ int main(int argc, char* argv[])
         QCoreApplication app(argc, argv);
         return RunControl(QCoreApplication::arguments());
     }
-    if (!HasDisplay()) {
+    if (!HasDisplay(argc, argv)) {
         QTextStream(stderr) << "kotobane: no display to show the popup on; kotobane --read TEXT prints "
                                "a reading without one\n";
         return 1;
