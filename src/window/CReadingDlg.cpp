@@ -587,7 +587,10 @@ void CReadingDlg::ApplyAlpha(std::optional<int> alpha)
         return;
     }
     m_alpha = *alpha;
-    setWindowOpacity(m_alpha / 255.0);
+    // Wayland has no window opacity; Qt would only warn at every change.
+    if (QGuiApplication::platformName() != QLatin1String("wayland")) {
+        setWindowOpacity(m_alpha / 255.0);
+    }
 }
 
 void CReadingDlg::OpenHistory()

@@ -2,6 +2,8 @@
  * user would: the Wayland tests' keyboard.
  *   fake_input TOKEN...   tap:29+46 (Ctrl+C: evdev codes pressed in order,
  *                         released in reverse), sleep:MS
+ * Prints "down CODE MS" for each key pressed: the wall clock in
+ * milliseconds once the compositor has the key, for latency benchmarks.
  * KWin offers the protocol only to trusted clients (a desktop file naming
  * this binary, or KWIN_WAYLAND_NO_PERMISSION_CHECKS=1). */
 #include <stdio.h>
@@ -31,6 +33,13 @@ static void GlobalRemove(void* data, struct wl_registry* registry, uint32_t name
 }
 
 static const struct wl_registry_listener kListener = {Global, GlobalRemove};
+
+static double NowMs(void)
+{
+    struct timespec t;
+    clock_gettime(CLOCK_REALTIME, &t);
+    return (double)t.tv_sec * 1e3 + (double)t.tv_nsec / 1e6;
+}
 
 static void Pause(int ms)
 {
@@ -71,7 +80,11 @@ int main(int argc, char* argv[])
             }
         }
         for (int k = 0; k < n; ++k) {
+            const double sent = NowMs();
             org_kde_kwin_fake_input_keyboard_key(fake, keys[k], WL_KEYBOARD_KEY_STATE_PRESSED);
+            wl_display_flush(display);
+            printf("down %u %.1f\n", keys[k], sent);
+            fflush(stdout);
             wl_display_roundtrip(display);
             Pause(20);
         }

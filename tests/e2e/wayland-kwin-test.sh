@@ -45,7 +45,7 @@ e2e_check "the editor has the focus" 1 "$(wl_windows | grep -c '^\*.*note\.txt')
 
 # Ctrl+Home, Shift+End selects the line (Qt 5 editors take PRIMARY for a
 # selection made by moving, not for Ctrl+A); Ctrl+F12 is the shortcut.
-"$fake_input" tap:29+102 sleep:100 tap:42+107 sleep:300 tap:29+88
+"$fake_input" tap:29+102 sleep:100 tap:42+107 sleep:300 tap:29+88 >/dev/null
 e2e_check "keys pressed" 0 $?
 history_text() { iconv -f UTF-16LE -t UTF-8 "$profile/Kotobane.txt" 2>/dev/null; }
 for i in $(seq 50); do [ -s "$profile/Kotobane.txt" ] && break; sleep 0.1; done

@@ -64,6 +64,13 @@ public:
     QString SelectedText(Hwnd popup) override
     {
         QWindow* window = WindowOf(popup);
+        if (window != nullptr && window->isVisible() && QGuiApplication::focusWindow() != window) {
+            // Compositors give the focus to a window as it is mapped, not
+            // to a program that asks without having had the user's input:
+            // a popup left open behind another window is mapped again.
+            window->hide();
+            window->show();
+        }
         if (window != nullptr && QGuiApplication::focusWindow() != window) {
             QEventLoop loop;
             QTimer::singleShot(kFocusWaitMs, &loop, &QEventLoop::quit);
