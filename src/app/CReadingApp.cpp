@@ -112,12 +112,20 @@ int HandOverToRunningCopy(SingleInstance& instance, const DesktopOptions& option
 }
 
 // Tells once, after start-up, what this desktop cannot do: a logged warning, then a box.
-void ReportLimitation(const DesktopPlatform& desktop, CReadingDlg& popup, MessageBoxService& ui)
+void TellLimitation(const QString& limitation, CReadingDlg& popup, MessageBoxService& ui)
+{
+    qWarning().noquote() << "kotobane:" << QString(limitation).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    QTimer::singleShot(0, &popup, [&ui, limitation] { ui.MessageBox(limitation, MB_OK | MB_ICONINFORMATION); });
+}
+
+void ReportLimitation(DesktopPlatform& desktop, CReadingDlg& popup, MessageBoxService& ui)
 {
     if (const QString limitation = desktop.Limitation(); !limitation.isEmpty()) {
-        qWarning().noquote() << "kotobane:" << QString(limitation).replace(QLatin1Char('\n'), QLatin1Char(' '));
-        QTimer::singleShot(0, &popup, [&ui, limitation] { ui.MessageBox(limitation, MB_OK | MB_ICONINFORMATION); });
+        TellLimitation(limitation, popup, ui);
+        return;
     }
+    desktop.SetLateLimitationHandler(
+        [&popup, &ui](const QString& limitation) { TellLimitation(limitation, popup, ui); });
 }
 
 // Carries out another copy's message (--show's text or a remote command) and ignores the rest.
@@ -194,6 +202,7 @@ int RunPopupSession(const ReadingWindowServices& services, const QString& histor
     }
     const int status = QApplication::exec();
     desktop.HotKeys().SetPressHandler(nullptr);
+    desktop.SetLateLimitationHandler(nullptr);
     popup.Destroy();
     return status;
 }

@@ -86,6 +86,10 @@ public:
     // What the user should be told once because this session cannot look
     // up the selection, or "" where it can.
     virtual QString Limitation() const = 0;
+    // Called, at most once, with what the user should be told when the
+    // session finds out only later what it cannot do (a shortcut portal
+    // that refuses its session).
+    virtual void SetLateLimitationHandler(std::function<void(const QString&)>) { }
     // Whether a compositing manager blends translucent windows with what
     // lies behind them right now.
     virtual bool Composited() const = 0;

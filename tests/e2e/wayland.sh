@@ -71,3 +71,53 @@ wl_kwin_script() {
 wl_windows() {
   wl_kwin_script 'for (const c of workspace.clientList()) print((c == workspace.activeClient ? "*" : "") + c.caption);'
 }
+
+# Starts headless sway on 1280x800 (as nobody: sway refuses to run as root)
+# with our own runtime folder and session bus beside it, and exports what
+# its clients need. No portal backend serves sway here, as with
+# xdg-desktop-portal-wlr: there is no GlobalShortcuts.
+wl_start_sway() {
+  local base=$e2e_tmp/sway
+  mkdir -p -m 700 "$base/sway-run" "$base/run"
+  mkdir -p "$base/config" "$base/home"
+  chown 65534:65534 "$base/sway-run"
+  # nobody must pass through to its own folder, and read the configuration.
+  chmod 711 "$e2e_tmp" "$base"
+  printf 'output * resolution 1280x800 bg #204060 solid_color\n' >"$base/sway.conf"
+  chmod 644 "$base/sway.conf"
+  setpriv --reuid=65534 --regid=65534 --clear-groups env -i PATH=/usr/bin:/bin HOME="$base/sway-run" \
+    XDG_RUNTIME_DIR="$base/sway-run" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+    sway -c "$base/sway.conf" >"$e2e_tmp/sway.log" 2>&1 &
+  e2e_pids+=($!)
+  local i socket=""
+  for i in $(seq 100); do
+    socket=$(find "$base/sway-run" -maxdepth 1 -name 'wayland-*' -type s 2>/dev/null | head -n 1)
+    [ -n "$socket" ] && break
+    sleep 0.05
+  done
+  [ -n "$socket" ] || { echo "sway did not start" >&2; cat "$e2e_tmp/sway.log" >&2; return 1; }
+  export WAYLAND_DISPLAY=$socket
+  SWAYSOCK=$(find "$base/sway-run" -maxdepth 1 -name 'sway-ipc.*' -type s | head -n 1)
+  export SWAYSOCK HOME=$base/home XDG_RUNTIME_DIR=$base/run XDG_CONFIG_HOME=$base/config
+  export XDG_CURRENT_DESKTOP=sway XDG_SESSION_TYPE=wayland
+  dbus-daemon --session --fork --print-address=3 --print-pid=4 3>"$base/bus.address" 4>"$base/bus.pid" || return 1
+  e2e_pids=("$(cat "$base/bus.pid")" "${e2e_pids[@]}")
+  DBUS_SESSION_BUS_ADDRESS=$(cat "$base/bus.address")
+  export DBUS_SESSION_BUS_ADDRESS
+  dbus-update-activation-environment WAYLAND_DISPLAY XDG_CURRENT_DESKTOP XDG_RUNTIME_DIR HOME
+}
+
+# The name of the focused window in sway, "" for none.
+wl_sway_focused() {
+  swaymsg -t get_tree 2>/dev/null | /usr/bin/python3 -c '
+import json, sys
+def walk(node):
+    if node.get("focused"):
+        return node.get("name") or ""
+    for child in node.get("nodes", []) + node.get("floating_nodes", []):
+        found = walk(child)
+        if found is not None:
+            return found
+    return None
+print(walk(json.load(sys.stdin)) or "")' 2>/dev/null
+}

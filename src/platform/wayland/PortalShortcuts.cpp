@@ -303,6 +303,9 @@ void PortalShortcuts::OnSessionCreated(uint response, const QVariantMap& results
 {
     if (response != 0) {
         qCWarning(lcPortal) << "the desktop did not open a shortcut session:" << response;
+        if (m_refused) {
+            m_refused();
+        }
         return;
     }
     m_session = results.value(QStringLiteral("session_handle")).toString();

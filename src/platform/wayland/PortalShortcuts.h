@@ -47,6 +47,10 @@ public:
     void UnregisterHotKey(int id) override;
     quint32 GetLastError() override { return 0; }
     void SetPressHandler(std::function<void(int id)> handler) override { m_handler = std::move(handler); }
+    // Called once when the portal turns out not to serve this desktop after
+    // all: it answers, but a back-end for another desktop refuses the
+    // session (xdg-desktop-portal-kde under sway).
+    void SetRefusalHandler(std::function<void()> handler) { m_refused = std::move(handler); }
 
     // What the desktop says triggers the first hot key ("Ctrl+F12"), ""
     // before it has said or when it has none.
@@ -82,6 +86,7 @@ private:
     QString m_conflict;
     int m_requests = 0;
     std::function<void(int)> m_handler;
+    std::function<void()> m_refused;
 };
 
 }  // namespace kotobane

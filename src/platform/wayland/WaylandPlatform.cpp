@@ -109,6 +109,14 @@ public:
     SelectionReader* Selection() override { return &m_selection; }
     void KeepOffTaskbar(Hwnd, bool) override { }
     QString Limitation() const override { return m_hotKeys.Available() ? m_hotKeys.Conflict() : kNoPortalNotice; }
+    void SetLateLimitationHandler(std::function<void(const QString&)> handler) override
+    {
+        if (!handler) {
+            m_hotKeys.SetRefusalHandler(nullptr);
+            return;
+        }
+        m_hotKeys.SetRefusalHandler([handler = std::move(handler)] { handler(kNoPortalNotice); });
+    }
     bool Composited() const override { return true; }
 
 private:
