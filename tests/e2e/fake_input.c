@@ -94,6 +94,8 @@ int main(int argc, char* argv[])
         }
     }
     wl_display_roundtrip(display);
+    org_kde_kwin_fake_input_destroy(fake);
+    wl_registry_destroy(registry);
     wl_display_disconnect(display);
     return 0;
 }
