@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <optional>
 
 #include "core/WindowId.h"
 #include "platform/SystemServices.h"
@@ -51,6 +52,15 @@ public:
     // Called on the user-interface thread, outside the event dispatch, with
     // the identifier of a registered combination that was pressed.
     virtual void SetPressHandler(std::function<void(int id)> handler) = 0;
+    // Where the desktop owns the keys (a shortcut portal): what it says
+    // the first hot key is, "" for none yet; nullopt where the stored
+    // setting is the key.
+    virtual std::optional<QString> DesktopTrigger() const { return std::nullopt; }
+    // Opens the desktop's own shortcut settings; false where there are none
+    // to open.
+    virtual bool OpenShortcutSettings() { return false; }
+    // Whether OpenShortcutSettings can open them.
+    virtual bool HasShortcutSettings() const { return false; }
 };
 
 // The text the user selected in another program, read directly: where

@@ -54,7 +54,8 @@ COptionSheet::COptionSheet(OptionSheetServices services, QWidget* parent)
     setWindowTitle(QStringLiteral("Option"));
     // A fixed sheet: no minimise, maximise or help button.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    m_pages = {new CPageGer(services.settings, services.ui), new CPageIME(services.settings, services.catalog),
+    m_pages = {new CPageGer(services.settings, services.ui, services.hotKeys),
+               new CPageIME(services.settings, services.catalog),
                new CPageSpeech(services.settings, services.speech, services.ui),
                new CPageHistory(services.settings, services.ui)};
     for (COptionPage* page : m_pages) {

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QWidget>
 
+#include "platform/DesktopServices.h"
 #include "reading/ImeCatalog.h"
 #include "settings/Settings.h"
 #include "speech/SpeechEngine.h"
@@ -50,6 +51,8 @@ struct OptionSheetServices {
     const ImeCatalog& catalog;
     SpeechEngine& speech;
     MessageBoxService& ui;
+    // The session's hot keys, for a desktop that owns their keys; may be null.
+    HotKeyService* hotKeys = nullptr;
 };
 
 // The modal options dialog: General, IME, Speech and History, OK and Cancel.

@@ -58,6 +58,13 @@ CHotKeyEdit::CHotKeyEdit(QWidget* parent) : QLineEdit(parent)
     ShowValue();
 }
 
+void CHotKeyEdit::ShowDesktopKey(const QString& text)
+{
+    m_desktopOwned = true;
+    setText(text);
+    setToolTip(QStringLiteral("Set in the desktop's shortcut settings"));
+}
+
 void CHotKeyEdit::SetHotKey(HotKeyValue value)
 {
     m_value = value;
@@ -91,6 +98,10 @@ bool IsModifierKey(int key)
 
 bool CHotKeyEdit::event(QEvent* event)
 {
+    // Showing the desktop's key, it behaves as any read-only field.
+    if (m_desktopOwned) {
+        return QLineEdit::event(event);
+    }
     // Every combination the field takes must reach it, before any shortcut.
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
@@ -111,6 +122,10 @@ bool CHotKeyEdit::event(QEvent* event)
 
 void CHotKeyEdit::keyPressEvent(QKeyEvent* event)
 {
+    if (m_desktopOwned) {
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
     if (KeepsDialogMeaning(event)) {
         event->ignore();
         return;
@@ -134,6 +149,10 @@ void CHotKeyEdit::keyPressEvent(QKeyEvent* event)
 
 void CHotKeyEdit::keyReleaseEvent(QKeyEvent* event)
 {
+    if (m_desktopOwned) {
+        QLineEdit::keyReleaseEvent(event);
+        return;
+    }
     // Modifiers let go without a key leave the value as it was.
     if (IsModifierKey(event->key())) {
         ShowValue();
@@ -143,16 +162,21 @@ void CHotKeyEdit::keyReleaseEvent(QKeyEvent* event)
 
 void CHotKeyEdit::focusOutEvent(QFocusEvent* event)
 {
-    ShowValue();
+    if (!m_desktopOwned) {
+        ShowValue();
+    }
     QLineEdit::focusOutEvent(event);
 }
 
-CPageGer::CPageGer(Settings& settings, MessageBoxService& ui)
+CPageGer::CPageGer(Settings& settings, MessageBoxService& ui, HotKeyService* hotKeys)
     // Taller than template 103 by the autostart box, and as wide as its
-    // text needs; the sheet's IME and Speech pages are larger still.
-    : COptionPage(QStringLiteral("General"), QSize(140, 111)),
+    // text needs (wider by the button for the desktop's shortcut settings
+    // where there is one); the sheet's IME and Speech pages are larger still.
+    : COptionPage(QStringLiteral("General"),
+                  QSize(hotKeys != nullptr && hotKeys->HasShortcutSettings() ? 170 : 140, 111)),
       m_settings(settings),
       m_ui(ui),
+      m_hotKeys(hotKeys),
       m_background(nullptr),
       m_text(nullptr),
       m_border(nullptr),
@@ -181,6 +205,17 @@ CPageGer::CPageGer(Settings& settings, MessageBoxService& ui)
     m_hotKey->setGeometry(Units(0, 77, 110, 12));
     m_hotKey->setAccessibleName(QStringLiteral("Shortcut key(Get text)"));
     shortcut->setBuddy(m_hotKey);
+    if (m_hotKeys != nullptr && m_hotKeys->HasShortcutSettings()) {
+        // Beside the field, which keeps its place.
+        m_shortcutSettings = new QPushButton(QStringLiteral("&Change..."), this);
+        m_shortcutSettings->setGeometry(Units(114, 76, 50, 14));
+        connect(m_shortcutSettings, &QPushButton::clicked, this, [this] {
+            if (!m_hotKeys->OpenShortcutSettings()) {
+                m_ui.MessageBox(QStringLiteral("The desktop's shortcut settings could not be opened."),
+                                MB_OK | MB_ICONERROR);
+            }
+        });
+    }
     // Below the template's controls, which keep their places.
     m_autostart = new QCheckBox(QStringLiteral("Start with the desktop session"), this);
     m_autostart->setGeometry(Units(0, 95, 140, 12));
@@ -205,7 +240,11 @@ void CPageGer::OnInitDialog()
     m_background->SetColour(m_settings.Background);
     m_text->SetColour(m_settings.TextColor);
     m_border->SetColour(m_settings.BorderColor);
-    if (!m_settings.HotKeys.isEmpty()) {
+    m_desktopTrigger = m_hotKeys != nullptr ? m_hotKeys->DesktopTrigger() : std::nullopt;
+    if (m_desktopTrigger) {
+        // The desktop keeps the key (a shortcut portal): shown, not edited.
+        m_hotKey->ShowDesktopKey(m_desktopTrigger->isEmpty() ? QStringLiteral("None") : *m_desktopTrigger);
+    } else if (!m_settings.HotKeys.isEmpty()) {
         const HotKeyEntry& first = m_settings.HotKeys.first();
         m_hotKey->SetHotKey({first.modifiers, first.virtualKey});
     }
@@ -219,7 +258,8 @@ void CPageGer::OnOK()
     m_settings.Background = m_background->GetColour();
     m_settings.TextColor = m_text->GetColour();
     m_settings.BorderColor = m_border->GetColour();
-    if (!m_settings.HotKeys.isEmpty()) {
+    // Where the desktop keeps the key, the stored one stays as it was.
+    if (!m_settings.HotKeys.isEmpty() && !m_desktopTrigger) {
         HotKeyEntry& first = m_settings.HotKeys.first();
         const HotKeyValue value = m_hotKey->HotKey();
         // Unchanged values that the load found unusable stay as they were.

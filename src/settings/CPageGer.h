@@ -44,6 +44,10 @@ public:
 
     HotKeyValue HotKey() const { return m_value; }
     void SetHotKey(HotKeyValue value);
+    // Shows the key the desktop keeps for the look-up; typing changes
+    // nothing from then on.
+    void ShowDesktopKey(const QString& text);
+    bool DesktopOwned() const { return m_desktopOwned; }
 
 protected:
     bool event(QEvent* event) override;
@@ -55,6 +59,7 @@ private:
     void ShowValue();
 
     HotKeyValue m_value;
+    bool m_desktopOwned = false;
 };
 
 // The General page: the popup's three colours, the look-up's hot key and
@@ -62,11 +67,13 @@ private:
 class CPageGer final : public COptionPage {
     Q_OBJECT
 public:
-    CPageGer(Settings& settings, MessageBoxService& ui);
+    CPageGer(Settings& settings, MessageBoxService& ui, HotKeyService* hotKeys = nullptr);
 
     CColourButton* ColourButton(int id) const;
     CHotKeyEdit* HotKeyControl() const { return m_hotKey; }
     QCheckBox* AutostartBox() const { return m_autostart; }
+    // Beside the hot key where the desktop owns it; null elsewhere.
+    QPushButton* ShortcutSettingsButton() const { return m_shortcutSettings; }
 
     void OnOK() override;
 
@@ -78,6 +85,11 @@ protected:
 private:
     Settings& m_settings;
     MessageBoxService& m_ui;
+    HotKeyService* m_hotKeys;
+    // The desktop's trigger, shown instead of the stored key; nullopt where
+    // the stored key is the hot key.
+    std::optional<QString> m_desktopTrigger;
+    QPushButton* m_shortcutSettings = nullptr;
     CColourButton* m_background;
     CColourButton* m_text;
     CColourButton* m_border;

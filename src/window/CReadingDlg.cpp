@@ -224,7 +224,7 @@ void CReadingDlg::OpenOptions()
         return;
     }
     Settings& s = m_services.settings;
-    COptionSheet sheet({s, m_services.catalog, m_services.speech, m_services.ui});
+    COptionSheet sheet({s, m_services.catalog, m_services.speech, m_services.ui, &m_services.desktop.HotKeys()});
     m_sheet = &sheet;
     // The combination then reaches the sheet's hot-key field as keys.
     RegisterHotKeys(m_services.desktop.HotKeys(), m_services.ui, s.HotKeys, false);

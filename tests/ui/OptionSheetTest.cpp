@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "fakes/FakeDesktop.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/FakeSpeech.h"
 #include "settings/Autostart.h"
@@ -58,7 +59,7 @@ protected:
     COptionSheet& Sheet()
     {
         if (!sheet) {
-            sheet = std::make_unique<COptionSheet>(OptionSheetServices{s, catalog, speech, ui});
+            sheet = std::make_unique<COptionSheet>(OptionSheetServices{s, catalog, speech, ui, hotKeys});
         }
         return *sheet;
     }
@@ -89,6 +90,7 @@ protected:
     Settings s;
     ImeCatalog catalog;
     std::unique_ptr<COptionSheet> sheet;
+    HotKeyService* hotKeys = nullptr;
 };
 
 TEST_F(OptionSheetTest, OkWithoutChangesWritesBackWhatEveryPageShowed)
@@ -181,6 +183,36 @@ TEST_F(OptionSheetTest, HotKeyFieldTakesEveryCombinationButTabAndEscape)
     EXPECT_EQ(Sheet().result(), QDialog::Rejected);
     EXPECT_FALSE(Sheet().isVisible());
     EXPECT_EQ(s.HotKeys[0].virtualKey, 123);
+}
+
+TEST_F(OptionSheetTest, WhereTheDesktopOwnsTheKeyItIsShownNotEditedAndTheStoredOneStays)
+{
+    FakeHotKeys portal(log);
+    hotKeys = &portal;
+    for (const auto& [trigger, shown] : {std::pair{QStringLiteral("Meta+K"), QStringLiteral("Meta+K")},
+                                         std::pair{QString(), QStringLiteral("None")}}) {
+        portal.desktopTrigger = trigger;
+        portal.shortcutSettings = trigger.isEmpty();
+        sheet.reset();
+        const QString before = Dump(s);
+        auto* general = Show<CPageGer>(COptionSheet::General);
+        CHotKeyEdit* field = general->HotKeyControl();
+        EXPECT_TRUE(field->DesktopOwned());
+        EXPECT_EQ(field->text(), shown);
+        QTest::keyClick(field, Qt::Key_F11, Qt::ControlModifier);
+        EXPECT_EQ(field->text(), shown);
+        EXPECT_EQ(general->ShortcutSettingsButton() != nullptr, portal.shortcutSettings);
+        if (QPushButton* change = general->ShortcutSettingsButton()) {
+            QTest::mouseClick(change, Qt::LeftButton);
+            EXPECT_THAT(log.calls, ::testing::Contains("OpenShortcutSettings"));
+        }
+        Sheet().accept();
+        EXPECT_EQ(Dump(s), before);
+    }
+    // Where the stored key rules, the field edits it as before.
+    portal.desktopTrigger.reset();
+    sheet.reset();
+    EXPECT_FALSE(Show<CPageGer>(COptionSheet::General)->HotKeyControl()->DesktopOwned());
 }
 
 TEST_F(OptionSheetTest, AClearedHotKeyIsStoredAsZeroAndZero)

@@ -8,6 +8,8 @@
 #include <QDBusVariant>
 #include <QKeySequence>
 #include <QLoggingCategory>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTimer>
 
 namespace kotobane {
@@ -303,6 +305,7 @@ void PortalShortcuts::OnSessionCreated(uint response, const QVariantMap& results
 {
     if (response != 0) {
         qCWarning(lcPortal) << "the desktop did not open a shortcut session:" << response;
+        m_available = false;
         if (m_refused) {
             m_refused();
         }
@@ -350,6 +353,37 @@ void PortalShortcuts::TakeTriggers(const QVariant& shortcuts)
         m_trigger = trigger;
         Q_EMIT TriggerChanged();
     }
+}
+
+QStringList PortalShortcuts::ShortcutSettingsCommand() const
+{
+    if (!m_available) {
+        return {};
+    }
+    const QStringList desktops = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':');
+    // Plasma 6 names its settings program systemsettings, Plasma 5
+    // systemsettings5 (where both exist, the first is the newer).
+    const std::pair<const char*, QStringList> known[] = {
+        {"KDE", {QStringLiteral("systemsettings"), QStringLiteral("kcm_keys")}},
+        {"KDE", {QStringLiteral("systemsettings5"), QStringLiteral("kcm_keys")}},
+        {"GNOME", {QStringLiteral("gnome-control-center"), QStringLiteral("keyboard")}},
+    };
+    for (const auto& [desktop, command] : known) {
+        if (desktops.contains(QLatin1String(desktop)) && !QStandardPaths::findExecutable(command.first()).isEmpty()) {
+            return command;
+        }
+    }
+    return {};
+}
+
+bool PortalShortcuts::OpenShortcutSettings()
+{
+    QStringList command = ShortcutSettingsCommand();
+    if (command.isEmpty()) {
+        return false;
+    }
+    const QString program = command.takeFirst();
+    return QProcess::startDetached(program, command);
 }
 
 void PortalShortcuts::OnActivated(const QDBusMessage& message)

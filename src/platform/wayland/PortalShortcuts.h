@@ -55,6 +55,12 @@ public:
     // What the desktop says triggers the first hot key ("Ctrl+F12"), ""
     // before it has said or when it has none.
     QString Trigger() const { return m_trigger; }
+    std::optional<QString> DesktopTrigger() const override
+    {
+        return m_available ? std::optional<QString>(m_trigger) : std::nullopt;
+    }
+    bool OpenShortcutSettings() override;
+    bool HasShortcutSettings() const override { return !ShortcutSettingsCommand().isEmpty(); }
     // What the user should be told once because a key is taken by another
     // program of the desktop, "" when none is.
     QString Conflict() const { return m_conflict; }
@@ -74,6 +80,9 @@ private:
         QString trigger;
     };
     void CreateSession();
+    // The desktop's shortcut settings as a program and its arguments, or
+    // empty where this desktop has none we know.
+    QStringList ShortcutSettingsCommand() const;
     bool Request(const QString& method, const QVariantList& arguments, const char* slot);
     QVariant ShortcutList() const;
     void TakeTriggers(const QVariant& shortcuts);

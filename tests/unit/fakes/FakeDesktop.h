@@ -72,6 +72,16 @@ public:
     void UnregisterHotKey(int id) override { m_log.Add("UnregisterHotKey " + std::to_string(id)); }
     quint32 GetLastError() override { return EBUSY; }
     void SetPressHandler(std::function<void(int)> h) override { handler = std::move(h); }
+    // A desktop that owns the keys, as a shortcut portal does.
+    std::optional<QString> desktopTrigger;
+    bool shortcutSettings = false;
+    std::optional<QString> DesktopTrigger() const override { return desktopTrigger; }
+    bool HasShortcutSettings() const override { return shortcutSettings; }
+    bool OpenShortcutSettings() override
+    {
+        m_log.Add("OpenShortcutSettings");
+        return shortcutSettings;
+    }
 
 private:
     Recorder& m_log;
