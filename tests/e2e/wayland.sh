@@ -89,7 +89,7 @@ wl_start_sway() {
   chown 65534:65534 "$base/sway-run"
   # nobody must pass through to its own folder, and read the configuration.
   chmod 711 "$e2e_tmp" "$base"
-  printf 'output * resolution 1280x800 bg #204060 solid_color\n' >"$base/sway.conf"
+  printf 'output * resolution 1280x800 bg #204060 solid_color\n%s\n' "${WL_SWAY_CONFIG:-}" >"$base/sway.conf"
   chmod 644 "$base/sway.conf"
   setpriv --reuid=65534 --regid=65534 --clear-groups env -i PATH=/usr/bin:/bin HOME="$base/sway-run" \
     XDG_RUNTIME_DIR="$base/sway-run" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
