@@ -99,6 +99,7 @@ public:
     // Called, at most once, with what the user should be told when the
     // session finds out only later what it cannot do (a shortcut portal
     // that refuses its session).
+    // NOLINTNEXTLINE(performance-unnecessary-value-param): overriders keep it
     virtual void SetLateLimitationHandler(std::function<void(const QString&)>) { }
     // Whether a compositing manager blends translucent windows with what
     // lies behind them right now.
