@@ -1,5 +1,7 @@
 #include "window/GetTextFlow.h"
 
+#include <QScopedValueRollback>
+
 #include "core/Commands.h"
 #include "core/SystemError.h"
 #include "window/GetText.h"
@@ -94,6 +96,12 @@ void GetTextFlow::LookUp()
 // given the selection, it is the one that reads it.
 void GetTextFlow::LookUpSelection()
 {
+    // The read may wait for the focus in an event loop, where a second
+    // press of the shortcut would start a look-up inside this one.
+    if (m_reading) {
+        return;
+    }
+    const QScopedValueRollback reading(m_reading, true);
     m_popup.showPopup(true);
     m_windows.SetForegroundWindow(m_popup.window);
     const LookupText text =

@@ -65,6 +65,7 @@ private:
     HistoryAppender& m_history;
     PopupAccess m_popup;
     SelectionReader* m_selection = nullptr;
+    bool m_reading = false;
 
     void LookUpSelection();
     void Record(const LookupText& text);

@@ -254,9 +254,13 @@ public:
     QString SelectedText(Hwnd popup) override
     {
         m_log.Add("SelectedText " + std::to_string(popup));
+        if (during) {
+            during();
+        }
         return selected;
     }
     QString selected;
+    std::function<void()> during;  // what happens while the read waits
 
 private:
     Recorder& m_log;
@@ -285,6 +289,12 @@ TEST_F(GetTextFlowTest, ADirectReadShowsThePopupFirstCopiesNothingAndDoesNotWait
     log.Clear();
     flow.OnGetTextRequest();
     EXPECT_EQ(log.calls.front(), "ShowPopup 1");
+
+    // A second press while the read waits for the focus starts nothing.
+    log.Clear();
+    selection.during = [this] { flow.OnHotKey(1, {{"Get Text", StoredModifiers(2), 123, ID_GET_READING}}); };
+    flow.LookUp();
+    EXPECT_EQ(std::count(log.calls.begin(), log.calls.end(), "SelectedText 7"), 1);
 }
 
 }  // namespace
